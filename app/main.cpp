@@ -1,0 +1,36 @@
+#include "app/TFormMain.h"
+#include "platform/Clock.h"
+#include "platform/QtPlatform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kadenzor"));
+    QApplication::setOrganizationName(QStringLiteral("Zeitravo"));
+
+    SystemClock clock;
+    QtPrompts prompts;
+    QtSound sound;
+    QtPrinters printers;
+    QtShell shell;
+    Platform platform;
+    platform.clock = &clock;
+    platform.prompts = &prompts;
+    platform.sound = &sound;
+    platform.printers = &printers;
+    platform.shell = &shell;
+    platform.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    platform.workingFolder = QDir::currentPath() + QLatin1Char('/');
+
+    TFormMain form(platform);
+    form.show();
+    // For the smoke test: end the event loop after the given time, as a normal end would.
+    bool quitOk = false;
+    const int quitAfter = qEnvironmentVariableIntValue("KADENZOR_QUIT_AFTER_MS", &quitOk);
+    if (quitOk)
+        QTimer::singleShot(quitAfter, &app, &QApplication::quit);
+    return QApplication::exec();
+}

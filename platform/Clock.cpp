@@ -1,0 +1,12 @@
+#include "platform/Clock.h"
+
+#include <time.h>
+
+Tick SystemClock::tick() const {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    const quint64 ms = static_cast<quint64>(ts.tv_sec) * 1000u + static_cast<quint64>(ts.tv_nsec) / 1000000u;
+    return static_cast<Tick>(ms);
+}
+
+QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }

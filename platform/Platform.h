@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+class Clock;
+class Prompts;
+class Sound;
+class Printers;
+class Shell;
+class SerialDevices;
+
+// The seams between the program and what lies outside it. main.cpp hands in
+// the real implementations, tests the fakes of tests/support.
+struct Platform {
+    Clock* clock = nullptr;
+    Prompts* prompts = nullptr;
+    Sound* sound = nullptr;
+    Printers* printers = nullptr;
+    Shell* shell = nullptr;
+    SerialDevices* serial = nullptr;
+    QString programFolder; // tone files, help page and Word template live here; ends in "/"
+    QString workingFolder; // where "Klassen.txt" is looked for; ends in "/"
+};

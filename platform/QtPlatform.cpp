@@ -1,0 +1,74 @@
+#include "platform/QtPlatform.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSoundEffect>
+#include <QTextDocument>
+#include <QUrl>
+
+int QtPrompts::exec(QDialog& dialog) { return dialog.exec(); }
+
+void QtPrompts::showError(QWidget* parent, const QString& text) {
+    QMessageBox::critical(parent, QStringLiteral("Kadenzor"), text);
+}
+
+QString QtPrompts::openFileName(QWidget* parent, const QString& dir, const QStringList& filters, int& filterIndex) {
+    QString selected = filters.value(filterIndex - 1);
+    const QString name = QFileDialog::getOpenFileName(parent, QString(), dir, filters.join(QStringLiteral(";;")),
+                                                      &selected);
+    if (!name.isEmpty() && filters.contains(selected))
+        filterIndex = filters.indexOf(selected) + 1;
+    return name;
+}
+
+QString QtPrompts::saveFileName(QWidget* parent, const QString& dir, const QString& name, const QStringList& filters,
+                                int& filterIndex) {
+    QString selected = filters.value(filterIndex - 1);
+    const QString result = QFileDialog::getSaveFileName(parent, QString(), dir + name,
+                                                        filters.join(QStringLiteral(";;")), &selected);
+    if (!result.isEmpty() && filters.contains(selected))
+        filterIndex = filters.indexOf(selected) + 1;
+    return result;
+}
+
+QString QtPrompts::folderName(QWidget* parent, const QString& dir) {
+    return QFileDialog::getExistingDirectory(parent, QString(), dir);
+}
+
+QtSound::QtSound() = default;
+
+QtSound::~QtSound() { qDeleteAll(m_effects); }
+
+void QtSound::play(const QString& file) {
+    QSoundEffect*& effect = m_effects[file];
+    if (!effect) {
+        effect = new QSoundEffect;
+        effect->setSource(QUrl::fromLocalFile(file));
+    }
+    effect->play();
+}
+
+int QtPrinters::count() const { return static_cast<int>(QPrinterInfo::availablePrinterNames().size()) + 1; }
+
+void QtShell::open(const QString& fileOrUrl) {
+    const QUrl url = QFileInfo::exists(fileOrUrl) ? QUrl::fromLocalFile(fileOrUrl) : QUrl(fileOrUrl);
+    QDesktopServices::openUrl(url);
+}
+
+void QtShell::print(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    QTextDocument doc;
+    doc.setHtml(QString::fromLocal8Bit(f.readAll()));
+    QPrinter printer;
+    QPrintDialog dialog(&printer);
+    if (dialog.exec() == QDialog::Accepted)
+        doc.print(&printer);
+}

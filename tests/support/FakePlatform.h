@@ -1,0 +1,80 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/Prompts.h"
+#include "support/FakeClock.h"
+
+#include <QDialog>
+#include <QList>
+#include <QStringList>
+#include <functional>
+
+// Answers modal dialogs from a script and records what was asked.
+class FakePrompts final : public Prompts {
+public:
+    // Result codes returned by exec, in order; when empty, DefaultAnswer.
+    QList<int> Answers;
+    int DefaultAnswer = QDialog::Rejected;
+    // Called with the dialog before exec returns (to read its texts or press its buttons).
+    std::function<int(QDialog&)> OnExec;
+    QList<QDialog*> Shown;
+    QStringList Errors;
+    QStringList FileNames; // answers of the open, save and folder pickers, in order
+    int PickerCalls = 0;
+
+    int exec(QDialog& dialog) override;
+    void showError(QWidget*, const QString& text) override { Errors << text; }
+    QString openFileName(QWidget*, const QString&, const QStringList&, int&) override { return NextFile(); }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QStringList&, int&) override {
+        return NextFile();
+    }
+    QString folderName(QWidget*, const QString&) override { return NextFile(); }
+
+private:
+    QString NextFile() {
+        ++PickerCalls;
+        return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
+    }
+};
+
+class FakeSound final : public Sound {
+public:
+    QStringList Played;
+    void play(const QString& file) override { Played << file; }
+};
+
+class FakePrinters final : public Printers {
+public:
+    int Count = 1;
+    int count() const override { return Count; }
+};
+
+class FakeShell final : public Shell {
+public:
+    QStringList Opened;
+    QStringList Printed;
+    void open(const QString& f) override { Opened << f; }
+    void print(const QString& f) override { Printed << f; }
+};
+
+// All fakes in one place, wired into a Platform.
+struct FakePlatform {
+    FakeClock clock;
+    FakePrompts prompts;
+    FakeSound sound;
+    FakePrinters printers;
+    FakeShell shell;
+    Platform platform;
+
+    explicit FakePlatform(const QString& programFolder = QString(), const QString& workingFolder = QString()) {
+        platform.clock = &clock;
+        platform.prompts = &prompts;
+        platform.sound = &sound;
+        platform.printers = &printers;
+        platform.shell = &shell;
+        platform.programFolder = programFolder;
+        platform.workingFolder = workingFolder;
+    }
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+};
