@@ -1,98 +1,208 @@
 #include "app/TFormMain.h"
 
-#include "widgets/TDigit.h"
+#include "platform/Clock.h"
+#include "platform/Prompts.h"
+#include "protocol/FinishTable.h"
+#include "protocol/GridTextFile.h"
+#include "protocol/ProtocolColumns.h"
+#include "protocol/ProtocolTable.h"
+#include "reports/TFDlgYesNo.h"
+#include "timing/Countdown.h"
+#include "timing/LockOut.h"
+#include "timing/NumberBox.h"
+#include "timing/RunControl.h"
+#include "timing/TImage.h"
+#include "timing/TimeDisplay.h"
+#include "timing/TimePanel.h"
+#include "widgets/TBitBtnWithColor.h"
+#include "widgets/TSortGrid.h"
 
-#include <QFont>
-#include <QVBoxLayout>
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
 
-namespace {
-
-const QColor kSilver(192, 192, 192);
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font, int left, int top) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setFont(font);
-    label->adjustSize();
-    label->move(left, top);
-    return label;
-}
-
-} // namespace
-
-TFormMain::TFormMain(const Platform& platform, QWidget* parent) : QMainWindow(parent), m_platform(platform) {
-    setObjectName(QStringLiteral("FormMain"));
-    setWindowTitle(QStringLiteral("Kadenzor 3.9"));
-    setMinimumSize(890, 565);
+TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidget* parent)
+    : QMainWindow(parent), m_platform(platform), m_settings(settings) {
+    BuildLayout();
+    BuildActions();
     resize(m_settings.Width, m_settings.Height);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, kSilver);
-    setPalette(pal);
-    setAutoFillBackground(true);
+    if (m_settings.Left && m_settings.Top)
+        move(*m_settings.Left, *m_settings.Top);
+    m_question = new TFDlgYesNo(this);
+    m_backups.SetFolder(m_settings.RezervDir.isEmpty() ? DefaultBackupFolder(m_platform.programFolder)
+                                                       : m_settings.RezervDir);
+    m_settings.Columns |= TSettings::kForcedColumns;
+    CreateControllers();
 
-    auto* central = new QWidget(this);
-    central->setObjectName(QStringLiteral("Panel2"));
-    setCentralWidget(central);
-    auto* layout = new QVBoxLayout(central);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* owner = new QWidget(central);
-    owner->setObjectName(QStringLiteral("PanelTimerOwner"));
-    owner->setFixedHeight(m_settings.YY);
-    layout->addWidget(owner);
-    layout->addStretch(1);
-    BuildDisplay(owner);
+    // Tables of the last run come back from the backups.
+    m_finish->SetupGrid();
+    m_protocol->SetupGrid();
+    if (LoadProtocolText(SortGrid1->Data(), ProtocolBackupName(m_backups.Folder()), ProtocolCaptions())) {
+        m_protocol->RankProtocol();
+        cbStartN->SetItems(m_protocol->StartNumbers());
+    }
+    LoadFinishText(SortGrid2->Data(), FinishBackupName(m_backups.Folder()));
+    m_protocol->SelectWholeRow(1);
+
+    m_display->ApplyFractionDigits(m_settings.Acc);
+    m_display->RepaintWithColorSet();
+    m_display->ShowUpper(0);
+    m_display->ShowLower(0);
+    ApplyStartModeAndTimer();
+    m_display->TimerDateTimer();
+    m_protocol->UpdateResultCommands();
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    WriteBackups();
+    // Controllers go before the controls they hold pointers to.
+    m_run.reset();
+    m_countdown.reset();
+    m_finish.reset();
+    m_protocol.reset();
+    m_lockOut.reset();
+    m_display.reset();
+}
 
-void TFormMain::BuildDisplay(QWidget* owner) {
-    PanelTimer = new QWidget(owner);
-    PanelTimer->setObjectName(QStringLiteral("PanelTimer"));
-    PanelTimer->setGeometry(17, 14, 492, 240);
-    QPalette pal = PanelTimer->palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    pal.setColor(QPalette::WindowText, QColor(0, 255, 0));
-    PanelTimer->setPalette(pal);
-    PanelTimer->setAutoFillBackground(true);
+void TFormMain::CreateControllers() {
+    Clock& clock = *m_platform.clock;
+    m_display = std::make_unique<TimeDisplay>(BuildTimePanel(Image1), PanelDate, PanelTime, clock, m_settings);
+    m_lockOut = std::make_unique<LockOut>(
+        ImageLSstart, ImageLSstop, m_settings, [this] { return m_display->ClockRunning(); },
+        [this] { return bSTART->isEnabled(); });
 
-    static constexpr int kLefts[8] = {8, 56, 134, 184, 262, 312, 390, 440};
-    static constexpr const char* kUpperNames[8] = {"Digit1", "Digit2", "Digit3", "Digit4",
-                                                   "Digit5", "Digit6", "Digit7", "Digit8"};
-    static constexpr const char* kLowerNames[8] = {"Digit12", "Digit13", "Digit15", "Digit16",
-                                                   "Digit18", "Digit19", "Digit21", "Digit22"};
-    for (int i = 0; i < 8; ++i) {
-        const int width = (i % 2 == 0) ? 45 : 46;
-        for (int row = 0; row < 2; ++row) {
-            auto* d = new TDigit(PanelTimer);
-            d->setObjectName(QString::fromLatin1(row == 0 ? kUpperNames[i] : kLowerNames[i]));
-            d->setGeometry(kLefts[i], row == 0 ? 11 : 136, width, 89);
-            d->SetThickness(5);
-            d->SetSeparation(1);
-            d->SetColor(Qt::black);
-            d->SetColorOff(Qt::black);
-            d->SetColorOn(row == 0 ? QColor(0, 255, 0) : QColor(255, 255, 0));
-            (row == 0 ? m_upper : m_lower)[i] = d;
-        }
+    ProtocolControls pc;
+    pc.SortGrid1 = SortGrid1;
+    pc.cbStartN = cbStartN;
+    pc.cbStopN = cbStopN;
+    pc.bSTART = bSTART;
+    pc.bSTOP = bSTOP;
+    pc.bTimer = bTimer;
+    pc.mStart = mStart;
+    pc.mStop = mStop;
+    pc.sbSave = sbSave;
+    pc.sbPrint = sbPrint;
+    pc.sbWord = sbWord;
+    pc.sbExcel = sbExcel;
+    pc.sbHTML = sbHTML;
+    ProtocolHooks ph;
+    ph.armFinishContact = [this] { m_lockOut->ArmFinishContact(); };
+    ph.disarmStartContact = [this] { m_lockOut->DisarmStartContact(); };
+    ph.status = [this](int panel, const QString& text) { SetStatus(panel, text); };
+    ph.layoutOthers = [this] {
+        m_finish->ApplyColumnLayout();
+        m_statusPanels[4]->setFixedWidth(Panelprom->width());
+    };
+    m_protocol = std::make_unique<ProtocolTable>(pc, ph, m_settings, m_state, *m_display, *m_platform.printers);
+    SortGrid1->SetPrompts(m_platform.prompts);
+
+    FinishHooks fh;
+    fh.status = ph.status;
+    fh.writeBackups = [this] { WriteBackups(); };
+    fh.layout = [this] { FormResize(); };
+    m_finish = std::make_unique<FinishTable>(SortGrid2, fh, m_settings, *m_protocol, cbStopN, *m_question,
+                                             *m_platform.prompts);
+    SortGrid2->SetPrompts(m_platform.prompts);
+
+    RunControls rc;
+    rc.bSTART = bSTART;
+    rc.bSTOP = bSTOP;
+    rc.bEnd = bEnd;
+    rc.bTimer = bTimer;
+    rc.mStart = mStart;
+    rc.mStop = mStop;
+    rc.mEnd = mEnd;
+    rc.mTimer = mTimer;
+    rc.cbStartN = cbStartN;
+    rc.cbStopN = cbStopN;
+    rc.EditPred = EditPred;
+    rc.sbSound1 = sbSound1;
+    rc.sbSound0 = sbSound0;
+    rc.sbLoadList = sbLoadList;
+    rc.bCFG = bCFG;
+    RunHooks rh;
+    rh.lockStartContact = [this] { m_lockOut->LockStartContact(); };
+    rh.lockFinishContact = [this] { m_lockOut->LockFinishContact(); };
+    rh.stopLockOuts = [this] { m_lockOut->StopLockOuts(); };
+    rh.stopCountdown = [this] { m_countdown->StopTimer(); };
+    rh.startCountdownAfterStart = [this](Tick tick) { m_countdown->StartAfterStart(tick); };
+    rh.autoStartChecked = [this] { return cbAuto->isChecked(); };
+    rh.timerShown = [this] { return !bTimer->isHidden(); };
+    rh.writeBackups = [this] { WriteBackups(); };
+    m_run = std::make_unique<RunControl>(rc, rh, clock, m_settings, m_state, *m_protocol, *m_finish, *m_display,
+                                         *m_platform.sound, *m_platform.prompts, *m_question, m_platform.programFolder);
+
+    m_countdown = std::make_unique<Countdown>(
+        bTimer, seAutoStart, cbAuto, clock, m_settings, *m_display, *m_lockOut, *m_platform.sound,
+        m_run->StartToneFile(), [this] { return bSTART->isEnabled(); }, [this] { mStart->trigger(); },
+        [this] { return m_settings.Sound; }, m_state.toneAlreadyPlayed);
+
+    connect(mTimer, &QAction::triggered, m_countdown.get(), &Countdown::mTimerClick);
+    connect(bTimer, &TBitBtnWithColor::Activated, mTimer, &QAction::trigger);
+    connect(AutoCountDown1, &QAction::triggered, m_countdown.get(), &Countdown::AutoCountDown1Click);
+    connect(LockLSstart1, &QAction::triggered, m_lockOut.get(), &LockOut::LockLSstart1Click);
+    connect(LockLSstop1, &QAction::triggered, m_lockOut.get(), &LockOut::LockLSstop1Click);
+    connect(ImageLSstart, &TImage::Clicked, this, [this] { m_lockOut->ImageLSClick(ImageLSstart); });
+    connect(ImageLSstop, &TImage::Clicked, this, [this] { m_lockOut->ImageLSClick(ImageLSstop); });
+    connect(Place1, &QAction::triggered, this, &TFormMain::bLoadClick);
+    connect(bLoad, &QToolButton::clicked, this, &TFormMain::bLoadClick);
+}
+
+void TFormMain::ApplyStartModeAndTimer() {
+    m_run->ApplySound();
+    m_run->ApplyStartMode(LabelNr);
+    seAutoStart->setValue(m_settings.Timer);
+    cbAuto->setChecked(m_settings.cbAuto);
+    m_countdown->ApplyVisibility();
+    if (m_settings.Timer > 0)
+        m_display->TimerPreset(m_settings.Timer);
+}
+
+void TFormMain::bLoadClick() {
+    m_protocol->RankProtocol();
+    m_protocol->UpdateResultCommands();
+}
+
+void TFormMain::SetStatus(int panel, const QString& text) {
+    m_statusPanels[panel]->setText(text);
+}
+
+void TFormMain::WriteBackups() {
+    QString error;
+    if (m_backups.WriteBackups(SortGrid1->Data(), SortGrid2->Data(), error)) {
+        if (m_backupFailing)
+            SetStatus(2, QString());
+        m_backupFailing = false;
+        return;
     }
+    // The race goes on; the operator sees that it is unprotected until a write succeeds.
+    m_backupFailing = true;
+    SetStatus(2, QStringLiteral("Sicherung fehlgeschlagen: ") + error);
+}
 
-    QFont separator(QStringLiteral("Times New Roman"));
-    separator.setPixelSize(64);
-    separator.setBold(true);
-    const struct {
-        const char* name;
-        const char* text;
-        int left;
-        int top;
-    } separators[] = {{"LabHour", ":", 106, 0}, {"LabMin", ":", 232, 0},    {"LabSec", ",", 363, 10},
-                      {"LabHour2", ":", 106, 125}, {"LabMin2", ":", 232, 125}, {"LabSec2", ",", 363, 135}};
-    for (const auto& s : separators)
-        MakeLabel(PanelTimer, s.name, QString::fromLatin1(s.text), separator, s.left, s.top);
+void TFormMain::FormResize() {
+    if (!m_protocol)
+        return;
+    m_protocol->ApplyColumnLayout();
+    const int right = PanelB->width() - 4;
+    EditPred->setFixedWidth(qMax(60, right - EditPred->x()));
+    SetStatus(3, QStringLiteral("%1x%2").arg(width()).arg(height()));
+}
 
-    QFont caption(QStringLiteral("Arial"));
-    caption.setPixelSize(19);
-    caption.setBold(true);
-    MakeLabel(PanelTimer, "Lab_Hour", QStringLiteral("Std."), caption, 30, 102);
-    MakeLabel(PanelTimer, "Lab_Min", QStringLiteral("Min."), caption, 156, 102);
-    MakeLabel(PanelTimer, "Lab_sek", QStringLiteral("Sek."), caption, 284, 102);
-    MakeLabel(PanelTimer, "Lab_100", QStringLiteral("1/100"), caption, 366, 102);
+void TFormMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    if (m_run->FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
 }

@@ -1,33 +1,140 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "protocol/Backups.h"
 #include "reports/TSettings.h"
+#include "timing/RunState.h"
 
-#include <QLabel>
 #include <QMainWindow>
 #include <array>
+#include <memory>
 
-class TDigit;
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+class QStatusBar;
+class QToolButton;
+class QWidget;
+class NumberBox;
+class TBitBtnWithColor;
+class TImage;
+class TSortGrid;
+class TFDlgYesNo;
+class TimeDisplay;
+class LockOut;
+class Countdown;
+class RunControl;
+class ProtocolTable;
+class FinishTable;
 
-// The main window: creates the controls, the controllers and their wiring.
+// The main window: creates the controls (layout in TFormMainLayout.cpp), the
+// controllers with exactly the controls and collaborators each needs, and
+// connects actions, buttons and timers to them.
 class TFormMain : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TFormMain(const Platform& platform, QWidget* parent = nullptr);
+    // `settings` are the values in force at start (the settings store hands them in).
+    explicit TFormMain(const Platform& platform, const TSettings& settings = TSettings(), QWidget* parent = nullptr);
     ~TFormMain() override;
 
     TSettings& Settings() { return m_settings; }
+    RunState& State() { return m_state; }
+    TimeDisplay& Display() { return *m_display; }
+    LockOut& Lock() { return *m_lockOut; }
+    Countdown& CountDown() { return *m_countdown; }
+    RunControl& Run() { return *m_run; }
+    ProtocolTable& Protocol() { return *m_protocol; }
+    FinishTable& Finish() { return *m_finish; }
+    TFDlgYesNo& Question() { return *m_question; }
+    const Backups& BackupFiles() const { return m_backups; }
+    QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
 
-    // The display's digits, upper row (Digit1..Digit8) and lower row (Digit12..Digit22).
-    const std::array<TDigit*, 8>& UpperDigits() const { return m_upper; }
-    const std::array<TDigit*, 8>& LowerDigits() const { return m_lower; }
+    // Writes both backups; a failure shows in the status bar until a write succeeds.
+    void WriteBackups();
+    // ApplyColumnLayout of both grids and the status bar.
+    void FormResize();
+
+    // Controls, named as the operator's manual names them.
+    QWidget* Panel1 = nullptr;
+    QToolButton* bHelp = nullptr;
+    QToolButton* bCFG = nullptr;
+    QToolButton* bInfo = nullptr;
+    QLabel* PanelTime = nullptr;
+    QLabel* PanelDate = nullptr;
+    QWidget* PanelL = nullptr;
+    QWidget* PanelTimerOwner = nullptr;
+    QWidget* Image1 = nullptr;
+    QWidget* Panel4 = nullptr;
+    QWidget* PanelB = nullptr;
+    QToolButton* sbLoadList = nullptr;
+    QToolButton* sbSound1 = nullptr;
+    QToolButton* sbSound0 = nullptr;
+    TBitBtnWithColor* bTimer = nullptr;
+    QCheckBox* cbAuto = nullptr;
+    QSpinBox* seAutoStart = nullptr;
+    TImage* ImageLSstart = nullptr;
+    TImage* ImageLSstop = nullptr;
+    TBitBtnWithColor* bSTART = nullptr;
+    QLabel* LabelNr = nullptr;
+    NumberBox* cbStartN = nullptr;
+    NumberBox* cbKlass = nullptr;
+    TBitBtnWithColor* bSTOP = nullptr;
+    NumberBox* cbStopN = nullptr;
+    QLineEdit* EditPred = nullptr;
+    TBitBtnWithColor* bEnd = nullptr;
+    QWidget* Panelprom = nullptr;
+    QLabel* Panel5 = nullptr;
+    TSortGrid* SortGrid2 = nullptr;
+    QWidget* PanelR = nullptr;
+    QWidget* PanelButtons = nullptr;
+    QToolButton* bLoad = nullptr;
+    QToolButton* sbSave = nullptr;
+    QToolButton* sbPrint = nullptr;
+    QToolButton* sbWord = nullptr;
+    QToolButton* sbExcel = nullptr;
+    QToolButton* sbHTML = nullptr;
+    QToolButton* sbCls = nullptr;
+    TSortGrid* SortGrid1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+
+    QAction* mStart = nullptr;
+    QAction* mStop = nullptr;
+    QAction* mEnd = nullptr;
+    QAction* mTimer = nullptr;
+    QAction* Place1 = nullptr;
+    QAction* LockLSstart1 = nullptr;
+    QAction* LockLSstop1 = nullptr;
+    QAction* AutoCountDown1 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void BuildDisplay(QWidget* owner);
+    void BuildLayout();
+    void BuildTopBar(QWidget* parent);
+    void BuildDisplayStrip(QWidget* parent);
+    void BuildTables(QWidget* parent);
+    void BuildStatusBar();
+    void BuildActions();
+    void CreateControllers();
+    void ApplyStartModeAndTimer();
+    void SetStatus(int panel, const QString& text);
+    void bLoadClick();
 
     Platform m_platform;
     TSettings m_settings;
-    QWidget* PanelTimer = nullptr;
-    std::array<TDigit*, 8> m_upper{};
-    std::array<TDigit*, 8> m_lower{};
+    RunState m_state;
+    Backups m_backups;
+    bool m_backupFailing = false;
+    std::array<QLabel*, 5> m_statusPanels{};
+    TFDlgYesNo* m_question = nullptr;
+    std::unique_ptr<TimeDisplay> m_display;
+    std::unique_ptr<LockOut> m_lockOut;
+    std::unique_ptr<Countdown> m_countdown;
+    std::unique_ptr<ProtocolTable> m_protocol;
+    std::unique_ptr<FinishTable> m_finish;
+    std::unique_ptr<RunControl> m_run;
 };

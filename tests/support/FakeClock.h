@@ -8,7 +8,19 @@ public:
     explicit FakeClock(Tick start = 1000, QDateTime now = QDateTime(QDate(2026, 3, 20), QTime(9, 0)))
         : m_tick(start), m_now(std::move(now)) {}
 
-    Tick tick() const override { return m_tick; }
+    // With AdvancePerRead set, every reading of the tick moves the clock on by that
+    // much afterwards, so a test sees which reading a handler recorded.
+    Tick tick() const override {
+        const Tick t = m_tick;
+        if (AdvancePerRead) {
+            m_tick += static_cast<Tick>(AdvancePerRead);
+            m_now = m_now.addMSecs(AdvancePerRead);
+        }
+        ++TickReads;
+        return t;
+    }
+    int AdvancePerRead = 0;
+    mutable int TickReads = 0;
     QDateTime now() const override { return m_now; }
 
     void Set(Tick tick, const QDateTime& now) {
@@ -23,6 +35,6 @@ public:
     }
 
 private:
-    Tick m_tick;
-    QDateTime m_now;
+    mutable Tick m_tick;
+    mutable QDateTime m_now;
 };

@@ -1,0 +1,335 @@
+// Arrangement of the main window: areas, controls, fonts and colours.
+#include "app/TFormMain.h"
+
+#include "timing/NumberBox.h"
+#include "timing/TImage.h"
+#include "widgets/TBitBtnWithColor.h"
+#include "widgets/TSortGrid.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QFont Arial(int pixels, bool bold = false) {
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+void SetBackground(QWidget* w, const QColor& color) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, color);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+void SetTextColor(QWidget* w, QPalette::ColorRole role, const QColor& color) {
+    QPalette p = w->palette();
+    p.setColor(role, color);
+    w->setPalette(p);
+}
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QToolButton* SpeedButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon, const QString& hint,
+                         const QRect& geometry) {
+    auto* b = Named(new QToolButton(parent), name);
+    b->setAutoRaise(true);
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setIconSize(QSize(24, 24));
+    b->setToolTip(hint);
+    b->setGeometry(geometry);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+TBitBtnWithColor* CommandButton(QWidget* parent, const char* name, const QString& caption, const QString& hint,
+                                const QColor& text, const QColor& face, const QRect& geometry) {
+    auto* b = Named(new TBitBtnWithColor(caption, parent), name);
+    b->setFont(Arial(24, true));
+    b->setToolTip(hint);
+    b->setGeometry(geometry);
+    SetTextColor(b, QPalette::ButtonText, text);
+    b->SetColor(face);
+    return b;
+}
+
+} // namespace
+
+void TFormMain::BuildLayout() {
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QStringLiteral("Kadenzor 3.9"));
+    setMinimumSize(890, 565);
+    SetBackground(this, QColor(192, 192, 192));
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPixelSize(11);
+    setFont(f);
+
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    Panel1 = Named(new QWidget(central), "Panel1");
+    Panel1->setFixedHeight(33);
+    SetBackground(Panel1, QColor(96, 112, 150));
+    column->addWidget(Panel1);
+    BuildTopBar(Panel1);
+
+    auto* Panel2 = Named(new QWidget(central), "Panel2");
+    column->addWidget(Panel2, 1);
+    auto* work = new QVBoxLayout(Panel2);
+    work->setContentsMargins(0, 0, 0, 0);
+    work->setSpacing(0);
+    PanelL = Named(new QWidget(Panel2), "PanelL");
+    PanelL->setFixedHeight(284);
+    work->addWidget(PanelL);
+    BuildDisplayStrip(PanelL);
+    auto* Paneltab = Named(new QWidget(Panel2), "Paneltab");
+    work->addWidget(Paneltab, 1);
+    BuildTables(Paneltab);
+
+    BuildStatusBar();
+}
+
+void TFormMain::BuildTopBar(QWidget* parent) {
+    auto flat = [&](const char* name, const QString& caption, const QString& hint, const QRect& geometry) {
+        auto* b = Named(new QToolButton(parent), name);
+        b->setText(caption);
+        b->setToolTip(hint);
+        b->setAutoRaise(true);
+        b->setFont(Arial(13));
+        b->setGeometry(geometry);
+        SetTextColor(b, QPalette::ButtonText, Qt::white);
+        return b;
+    };
+    bHelp = flat("bHelp", QStringLiteral("&Hilfe"), QStringLiteral("[F1] Help"), {0, 2, 64, 28});
+    bCFG = flat("bCFG", QStringLiteral("&Einstellungen"), QStringLiteral("[F2] Configuration"), {64, 2, 113, 28});
+    bInfo = flat("bInfo", QStringLiteral("&Info"), QStringLiteral("[F3] Information"), {176, 2, 57, 28});
+
+    auto* right = new QHBoxLayout(parent);
+    right->setContentsMargins(0, 1, 8, 0);
+    right->addStretch(1);
+    PanelTime = Named(new QLabel(parent), "PanelTime");
+    PanelTime->setFont(Arial(19));
+    PanelTime->setFixedSize(82, 27);
+    PanelTime->setAlignment(Qt::AlignCenter);
+    SetTextColor(PanelTime, QPalette::WindowText, QColor(0, 128, 0));
+    right->addWidget(PanelTime);
+    PanelDate = Named(new QLabel(parent), "PanelDate");
+    PanelDate->setFont(Arial(19));
+    PanelDate->setFixedSize(110, 32);
+    PanelDate->setAlignment(Qt::AlignCenter);
+    PanelDate->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    SetBackground(PanelDate, QColor(192, 192, 192));
+    right->addWidget(PanelDate);
+}
+
+void TFormMain::BuildDisplayStrip(QWidget* parent) {
+    PanelTimerOwner = Named(new QWidget(parent), "PanelTimerOwner");
+    PanelTimerOwner->setGeometry(0, 0, qMax(m_settings.XX, 890), qMax(m_settings.YY, 283));
+    PanelTimerOwner->setFont(Arial(19, true));
+    auto* strip = new QVBoxLayout(parent);
+    strip->setContentsMargins(0, 0, 0, 0);
+    strip->addWidget(PanelTimerOwner);
+    auto* row = new QHBoxLayout(PanelTimerOwner);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    Image1 = Named(new QWidget(PanelTimerOwner), "Image1");
+    Image1->setFixedWidth(525);
+    Image1->setStyleSheet(QStringLiteral(
+        "#Image1 { background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #4a5878, stop:1 #1c2233); }"));
+    row->addWidget(Image1);
+
+    Panel4 = Named(new QWidget(PanelTimerOwner), "Panel4");
+    SetBackground(Panel4, QColor(223, 223, 223));
+    row->addWidget(Panel4, 1);
+    auto* groups = new QVBoxLayout(Panel4);
+    groups->setContentsMargins(0, 0, 0, 0);
+    groups->setSpacing(0);
+    auto* upper = new QWidget(Panel4);
+    groups->addWidget(upper, 1);
+    PanelB = Named(new QWidget(Panel4), "PanelB");
+    PanelB->setFixedHeight(137);
+    groups->addWidget(PanelB);
+
+    sbLoadList = SpeedButton(upper, "sbLoadList", QStyle::SP_DialogOpenButton,
+                             QStringLiteral("[Ctrl]+[o] Startlist.txt open"), {6, 4, 37, 41});
+    sbSound1 = SpeedButton(upper, "sbSound1", QStyle::SP_MediaVolume, QStringLiteral("Ton"), {6, 55, 37, 42});
+    sbSound0 = SpeedButton(upper, "sbSound0", QStyle::SP_MediaVolumeMuted, QStringLiteral("Ton"), {6, 55, 37, 42});
+    sbSound0->hide();
+    bTimer = CommandButton(upper, "bTimer", QStringLiteral("TIMER"), QStringLiteral("[F4] Timer Start/Stop"), Qt::white,
+                           QColor(72, 116, 217), {45, 55, 92, 42});
+    bTimer->SetActOnPress(true);
+    bTimer->hide();
+    cbAuto = Named(new QCheckBox(QStringLiteral("autom. START je              Sek."), upper), "cbAuto");
+    cbAuto->setFont(Arial(13));
+    cbAuto->setToolTip(QStringLiteral("[Ctrl+F4]"));
+    cbAuto->setGeometry(146, 55, 204, 41);
+    cbAuto->hide();
+    seAutoStart = Named(new QSpinBox(upper), "seAutoStart");
+    seAutoStart->setRange(0, 600);
+    seAutoStart->setGeometry(270, 61, 43, 30);
+    seAutoStart->hide();
+    ImageLSstart = Named(new TImage(upper), "ImageLSstart");
+    ImageLSstart->setGeometry(8, 114, 32, 32);
+    ImageLSstart->setToolTip(QStringLiteral("[F11] Start contact on/off"));
+    ImageLSstart->hide();
+    bSTART =
+        CommandButton(upper, "bSTART", QStringLiteral("START"), QStringLiteral("[F5] 4+1 START or Start-Start...Start"),
+                      QColor(255, 255, 0), QColor(0, 128, 0), {45, 104, 92, 42});
+    bSTART->SetActOnPress(true);
+    LabelNr = Named(new QLabel(QStringLiteral("Nr.:"), upper), "LabelNr");
+    LabelNr->setFont(Arial(15, true));
+    LabelNr->move(143, 115);
+    cbStartN = Named(new NumberBox(upper), "cbStartN");
+    cbStartN->setFont(Arial(19, true));
+    cbStartN->setGeometry(168, 111, 65, 30);
+    cbStartN->setStyleSheet(QStringLiteral("QComboBox { background: rgb(0,128,0); }"));
+    cbStartN->SetTextColor(QColor(255, 255, 0));
+    cbKlass = Named(new NumberBox(upper), "cbKlass");
+    cbKlass->lineEdit()->setValidator(nullptr);
+    cbKlass->lineEdit()->setMaxLength(32767);
+    cbKlass->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
+    cbKlass->hide();
+
+    ImageLSstop = Named(new TImage(PanelB), "ImageLSstop");
+    ImageLSstop->setGeometry(8, 22, 32, 32);
+    ImageLSstop->setToolTip(QStringLiteral("[F12] Finish light barrier on/off"));
+    ImageLSstop->hide();
+    bSTOP = CommandButton(PanelB, "bSTOP", QStringLiteral("FINISH"), QStringLiteral("[F8] 7+8 Finisg...Finish"),
+                          QColor(0, 128, 0), palette().color(QPalette::Button), {45, 16, 92, 42});
+    bSTOP->SetActOnPress(true);
+    bSTOP->setEnabled(false);
+    auto* stopLabel = Named(new QLabel(QStringLiteral("Nr.:"), PanelB), "LabelNr2");
+    stopLabel->setFont(Arial(15, true));
+    stopLabel->move(143, 24);
+    cbStopN = Named(new NumberBox(PanelB), "cbStopN");
+    cbStopN->setFont(Arial(19, true));
+    cbStopN->setGeometry(168, 20, 65, 30);
+    cbStopN->setStyleSheet(QStringLiteral("QComboBox { background: rgb(255,255,0); }"));
+    cbStopN->SetTextColor(QColor(0, 128, 0));
+    EditPred = Named(new QLineEdit(PanelB), "EditPred");
+    EditPred->setFont(Arial(19, true));
+    EditPred->setGeometry(238, 20, 195, 30);
+    EditPred->setToolTip(QStringLiteral("439,-,2,459,-"));
+    EditPred->setPlaceholderText(QStringLiteral("439,-,2,459,-"));
+    EditPred->setStyleSheet(QStringLiteral("QLineEdit { background: rgb(255,255,0); color: rgb(0,128,0); }"));
+    bEnd = CommandButton(PanelB, "bEnd", QStringLiteral("ENDE"), QStringLiteral("[F10] END/RESET"), Qt::white,
+                         palette().color(QPalette::Button), {45, 69, 92, 42});
+    bEnd->setCursor(Qt::PointingHandCursor);
+    bEnd->setEnabled(false);
+}
+
+void TFormMain::BuildTables(QWidget* parent) {
+    auto* row = new QHBoxLayout(parent);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    PanelR = Named(new QWidget(parent), "PanelR");
+    row->addWidget(PanelR, 1);
+    auto* left = new QVBoxLayout(PanelR);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->setSpacing(0);
+    PanelButtons = Named(new QWidget(PanelR), "PanelButtons");
+    PanelButtons->setFixedHeight(42);
+    PanelButtons->setStyleSheet(QStringLiteral(
+        "#PanelButtons { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #3c5a8c, stop:1 #b4c3dc); }"));
+    auto* caption = Named(new QLabel(QStringLiteral("PROTOKOLL"), PanelButtons), "LabelProtokoll");
+    caption->setFont(Arial(21));
+    caption->setGeometry(0, 0, 153, 42);
+    caption->setAlignment(Qt::AlignCenter);
+    SetTextColor(caption, QPalette::WindowText, Qt::white);
+    bLoad = SpeedButton(PanelButtons, "bLoad", QStyle::SP_BrowserReload, QStringLiteral("[Ctrl]+[p] Place correction"),
+                        {160, 0, 36, 41});
+    sbSave = SpeedButton(PanelButtons, "sbSave", QStyle::SP_DialogSaveButton,
+                         QStringLiteral("[Ctrl]+[s] Protocol save as..."), {196, 0, 36, 41});
+    sbPrint = SpeedButton(PanelButtons, "sbPrint", QStyle::SP_FileDialogDetailedView, QStringLiteral("[Ctrl+P] Print"),
+                          {232, 0, 36, 41});
+    sbWord = SpeedButton(PanelButtons, "sbWord", QStyle::SP_FileIcon, QStringLiteral("[Ctrl]+[w] Export in Word"),
+                         {268, 0, 36, 41});
+    sbWord->setEnabled(false);
+    sbExcel = SpeedButton(PanelButtons, "sbExcel", QStyle::SP_FileDialogListView,
+                          QStringLiteral("[Ctrl+E] Export in Excel"), {304, 0, 36, 41});
+    sbExcel->setEnabled(false);
+    sbHTML = SpeedButton(PanelButtons, "sbHTML", QStyle::SP_DriveNetIcon,
+                         QStringLiteral("[Ctrl]+[h] as Website (HTML)"), {340, 0, 36, 41});
+    sbCls =
+        SpeedButton(PanelButtons, "sbCls", QStyle::SP_TrashIcon, QStringLiteral("Protokoll löschen"), {488, 0, 36, 41});
+    left->addWidget(PanelButtons);
+    SortGrid1 = Named(new TSortGrid(PanelR), "SortGrid1");
+    left->addWidget(SortGrid1, 1);
+
+    Panelprom = Named(new QWidget(parent), "Panelprom");
+    Panelprom->setFixedWidth(180);
+    row->addWidget(Panelprom);
+    auto* right = new QVBoxLayout(Panelprom);
+    right->setContentsMargins(3, 3, 3, 3);
+    right->setSpacing(0);
+    Panel5 = Named(new QLabel(QStringLiteral("FINISH"), Panelprom), "Panel5");
+    Panel5->setFixedHeight(39);
+    Panel5->setFont(Arial(21));
+    Panel5->setAlignment(Qt::AlignCenter);
+    Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel5->setStyleSheet(QStringLiteral(
+        "#Panel5 { color: white; background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #3c5a8c, stop:1 "
+        "#b4c3dc); }"));
+    right->addWidget(Panel5);
+    SortGrid2 = Named(new TSortGrid(Panelprom), "SortGrid2");
+    right->addWidget(SortGrid2, 1);
+}
+
+void TFormMain::BuildStatusBar() {
+    StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setSizeGripEnabled(false);
+    setStatusBar(StatusBar1);
+    static constexpr int kWidths[5] = {60, 210, -1, 78, 50};
+    const QString texts[5] = {QStringLiteral("0:0"), QStringLiteral("Kadenzor – Zeitnahme"), QString(), QString(),
+                              QStringLiteral("0")};
+    for (int i = 0; i < 5; ++i) {
+        auto* panel = new QLabel(texts[i], StatusBar1);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setAlignment(i == 2 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+        if (kWidths[i] > 0)
+            panel->setFixedWidth(kWidths[i]);
+        StatusBar1->addWidget(panel, i == 2 ? 1 : 0);
+        m_statusPanels[i] = panel;
+    }
+}
+
+void TFormMain::BuildActions() {
+    auto action = [this](const char* name, const QKeySequence& key) {
+        auto* a = new QAction(this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+        return a;
+    };
+    mStart = action("mStart", QKeySequence(Qt::Key_F5));
+    mStop = action("mStop", QKeySequence(Qt::Key_F8));
+    mEnd = action("mEnd", QKeySequence(Qt::Key_F10));
+    mTimer = action("mTimer", QKeySequence(Qt::Key_F4));
+    Place1 = action("Place1", QKeySequence(Qt::CTRL | Qt::Key_P));
+    LockLSstart1 = action("LockLSstart1", QKeySequence(Qt::Key_F11));
+    LockLSstop1 = action("LockLSstop1", QKeySequence(Qt::Key_F12));
+    AutoCountDown1 = action("AutoCountDown1", QKeySequence(Qt::CTRL | Qt::Key_F4));
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class SortGridData;
+
+// The two backup files of the protocol and the finish table, rewritten after
+// every start, finish and assignment, so that a crash costs nothing.
+class Backups {
+public:
+    explicit Backups(QString folder = QString()) : m_folder(std::move(folder)) {}
+
+    const QString& Folder() const { return m_folder; }
+    void SetFolder(const QString& folder) { m_folder = folder; }
+
+    // Writes the protocol backup, then the finish backup; both are attempted. On
+    // failure returns false with the German reason in `error`.
+    bool WriteBackups(const SortGridData& protocol, const SortGridData& finish, QString& error) const;
+
+private:
+    QString m_folder;
+};
+
+// The backup folder when none is set: the program folder when it can be written,
+// otherwise the application's data folder; always ending in "/".
+QString DefaultBackupFolder(const QString& programFolder);

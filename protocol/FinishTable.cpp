@@ -1,0 +1,205 @@
+#include "protocol/FinishTable.h"
+
+#include "platform/Prompts.h"
+#include "protocol/ProtocolColumns.h"
+#include "protocol/ProtocolTable.h"
+#include "reports/TFDlgYesNo.h"
+#include "timing/NumberBox.h"
+#include "timing/TimeText.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QStyle>
+
+namespace {
+const QColor kKontakt(255, 224, 224);
+const QColor kNr(224, 255, 224);
+} // namespace
+
+FinishTable::FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, TSettings& settings, ProtocolTable& protocol,
+                         NumberBox* cbStopN, TFDlgYesNo& question, Prompts& prompts, QObject* parent)
+    : QObject(parent), m_grid(SortGrid2), m_hooks(std::move(hooks)), m_settings(settings), m_protocol(protocol),
+      m_cbStopN(cbStopN), m_question(question), m_prompts(prompts) {
+    m_grid->OnKeyDown = [this](TSortGrid*, QKeyEvent* e, bool& handled) { SortGrid2KeyDown(e, handled); };
+    m_grid->OnKeyPress = [this](TSortGrid*, QChar& key) { SortGrid2KeyPress(key); };
+    m_grid->OnSelectCell = [this](TSortGrid*, int col, int row, bool& canSelect) {
+        SortGrid2SelectCell(col, row, canSelect);
+    };
+    m_grid->OnGetCellFormat = [this](TSortGrid*, int col, int row, TGridDrawState state, TFormatOptions& format, bool&,
+                                     bool&, bool&) { SortGrid2GetCellFormat(col, row, state, format); };
+
+    PopupMenuSS2 = new QMenu(m_grid);
+    PopupMenuSS2->setObjectName(QStringLiteral("PopupMenuSS2"));
+    Erase3 = PopupMenuSS2->addAction(QStringLiteral("Zeile löschen"), this, &FinishTable::Erase3Click);
+    Erase3->setObjectName(QStringLiteral("Erase3"));
+    Allezeitenloschen1 =
+        PopupMenuSS2->addAction(QStringLiteral("Alle Zeiten löschen"), this, &FinishTable::Allezeitenloschen1Click);
+    Allezeitenloschen1->setObjectName(QStringLiteral("Allezeitenloschen1"));
+    connect(PopupMenuSS2, &QMenu::aboutToShow, this, &FinishTable::PopupMenuSS2Popup);
+    m_grid->SetPopupMenu(PopupMenuSS2);
+}
+
+void FinishTable::SetupGrid() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    m_grid->setFont(font);
+    m_grid->SetColor(QColor(232, 232, 255));
+    m_grid->SetFixedColor(QColor(214, 218, 228));
+    m_grid->SetDefaultRowHeight(18);
+    m_grid->SetAlignmentHorz(TAlignment::taRightJustify);
+    m_grid->SetScrollBars(TScrollStyle::ssVertical);
+    m_grid->SetOptions(TGridOptions(goFixedVertLine) | goFixedHorzLine | goVertLine | goHorzLine | goDrawFocusSelected |
+                       goColSizing | goRowSelect);
+    m_grid->BeginUpdate();
+    m_grid->SetColCount(FinishCol::Count);
+    m_grid->SetRowCount(2);
+    m_grid->EndUpdate();
+    m_grid->SetRows(0, FinishCaptions());
+    m_grid->SortOptions().CanSort = false;
+    m_grid->SetColWidths(3, -1);
+}
+
+void FinishTable::ApplyColumnLayout() {
+    const int arrow = m_grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const auto widths = FinishColumnWidths(m_grid->width(), arrow);
+    for (int col = 0; col < FinishCol::Count; ++col)
+        m_grid->SetColWidths(col, widths[col]);
+}
+
+bool FinishTable::SingleEmptyRow() const {
+    return m_grid->RowCount() <= 2 && m_grid->Rows(1).join(QString()).trimmed().isEmpty();
+}
+
+void FinishTable::ShowCount() {
+    if (m_hooks.status)
+        m_hooks.status(4, QString::number(m_grid->RowCount() - 1));
+}
+
+void FinishTable::QueueFinish(const QString& timeText, int counter) {
+    int row = 1;
+    if (!SingleEmptyRow()) {
+        m_grid->SetRowCount(m_grid->RowCount() + 1);
+        row = m_grid->RowCount() - 1;
+        for (int col = 0; col < m_grid->ColCount(); ++col)
+            m_grid->SetCell(col, row, QString());
+    }
+    ShowCount();
+    m_grid->SetCell(FinishCol::Kontakt, row, timeText);
+    m_grid->SetCell(FinishCol::Number, row, QString::number(counter) + QLatin1Char('.'));
+}
+
+void FinishTable::Assign() {
+    const int k = m_grid->Row();
+    const QString number = m_grid->Cell(FinishCol::Nr, k);
+    if (m_grid->RowCount() <= 2 && m_grid->Cell(FinishCol::Kontakt, 1).trimmed().isEmpty()) {
+        m_grid->SetCell(FinishCol::Nr, k, QString());
+        return;
+    }
+    // "-" stays when no row or no time is found.
+    m_grid->SetCell(FinishCol::Nr, k, QStringLiteral("-"));
+    const int row = m_protocol.FindStartNumber(number);
+    if (row < 1)
+        return;
+    const QString kontakt = m_grid->Cell(FinishCol::Kontakt, k);
+    if (kontakt.trimmed().isEmpty())
+        return;
+    if (!m_protocol.Cell(Col::Stopp, row).trimmed().isEmpty()) {
+        m_question.MakeYesDefault();
+        if (!m_question.Ask(m_prompts, QStringLiteral("Dieser Startnummer ist bereits eine Zielzeit zugeordnet. "
+                                                      "Soll diese Zielzeit überschrieben werden?"))) {
+            m_grid->SetCell(FinishCol::Nr, k, QString());
+            return;
+        }
+    }
+    TSortGrid* protocol = m_protocol.Grid();
+    if (m_settings.massStart()) {
+        protocol->SetCell(Col::Zeit, row, kontakt);
+    } else {
+        qint32 running = 0;
+        if (!ClockTextDifference(kontakt, m_protocol.Cell(Col::Start, row), m_settings.Acc, running)) {
+            m_grid->SetCell(FinishCol::Nr, k, QStringLiteral("!"));
+            return;
+        }
+        protocol->SetCell(Col::Stopp, row, kontakt);
+        protocol->SetCell(Col::Zeit, row, TimeToText(running, m_settings.Acc));
+        protocol->SetCell(Col::Raw, row, QString::number(running));
+    }
+    protocol->SetCell(Col::Split, row, QString());
+    m_grid->DeleteRow(k);
+    ShowCount();
+    if (m_settings.AutoSort)
+        m_protocol.RankProtocol();
+    m_grid->SetColWidths(3, -1);
+    m_grid->SetTopRow(1);
+    m_grid->GoToCell(FinishCol::Nr, 1, false);
+    // The assignment changed a protocol row too: both backups, not only the finish table's.
+    if (m_hooks.writeBackups)
+        m_hooks.writeBackups();
+    const int item = m_cbStopN->FindItem(number, Qt::CaseInsensitive);
+    if (item >= 0)
+        m_cbStopN->removeItem(item);
+    if (m_cbStopN->count() == 0)
+        m_cbStopN->setEditText(QString());
+}
+
+void FinishTable::SortGrid2KeyDown(QKeyEvent* event, bool& handled) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && m_grid->Col() == FinishCol::Nr) {
+        Assign();
+        handled = true;
+    }
+}
+
+void FinishTable::SortGrid2KeyPress(QChar& key) {
+    if (key == QLatin1Char('\b') || key == QLatin1Char('-') || (key >= QLatin1Char('0') && key <= QLatin1Char('9')))
+        return;
+    key = QChar();
+}
+
+void FinishTable::SortGrid2SelectCell(int col, int row, bool& canSelect) {
+    if (m_selecting)
+        return;
+    if (col == FinishCol::Nr) {
+        m_grid->SetOption(goRowSelect, false);
+        m_grid->SetOption(goEditing, true);
+        canSelect = true;
+        return;
+    }
+    m_grid->SetOption(goEditing, false);
+    m_grid->SetOption(goRowSelect, true);
+    canSelect = false;
+    m_selecting = true;
+    m_grid->SetSelection({0, row, FinishCol::Count - 1, row});
+    m_selecting = false;
+}
+
+void FinishTable::SortGrid2GetCellFormat(int col, int row, TGridDrawState state, TFormatOptions& format) {
+    if (row == 0) {
+        format.AlignmentHorz = TAlignment::taCenter;
+        return;
+    }
+    if (state & gdSelected)
+        return;
+    if (col == FinishCol::Kontakt)
+        format.Brush.Color = kKontakt;
+    else if (col == FinishCol::Nr)
+        format.Brush.Color = kNr;
+}
+
+void FinishTable::PopupMenuSS2Popup() {
+    Erase3->setEnabled(!SingleEmptyRow());
+}
+
+void FinishTable::Erase3Click() {
+    if (!m_question.Ask(m_prompts, QStringLiteral("Zeile löschen?")))
+        return;
+    const int row = m_grid->Row();
+    m_grid->DeleteRow(row);
+    m_grid->GoToCell(0, qMin(row, m_grid->RowCount() - 1), true);
+}
+
+void FinishTable::Allezeitenloschen1Click() {
+    m_grid->ClearGrid();
+    if (m_hooks.layout)
+        m_hooks.layout();
+}

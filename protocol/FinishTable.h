@@ -1,0 +1,64 @@
+#pragma once
+
+#include "reports/TSettings.h"
+#include "widgets/TSortGrid.h"
+
+#include <QObject>
+#include <functional>
+
+class QAction;
+class QMenu;
+class NumberBox;
+class Prompts;
+class ProtocolTable;
+class TFDlgYesNo;
+
+struct FinishHooks {
+    std::function<void(int panel, const QString& text)> status;
+    std::function<void()> writeBackups;
+    std::function<void()> layout; // the window's resize handling
+};
+
+// The finish table SortGrid2: finishes whose start number is not known yet,
+// queued with a running number and their time, and assigned later by typing
+// the number into "Nr" and pressing Enter.
+class FinishTable : public QObject {
+    Q_OBJECT
+public:
+    FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, TSettings& settings, ProtocolTable& protocol,
+                NumberBox* cbStopN, TFDlgYesNo& question, Prompts& prompts, QObject* parent = nullptr);
+
+    TSortGrid* Grid() const { return m_grid; }
+    void SetupGrid();
+    void ApplyColumnLayout();
+
+    // Queues a finish with the given running number and time text.
+    void QueueFinish(const QString& timeText, int counter);
+    // Enter in column "Nr": moves the queued finish of the current row into the protocol.
+    void Assign();
+
+    QMenu* PopupMenuSS2 = nullptr;
+    QAction* Erase3 = nullptr;
+    QAction* Allezeitenloschen1 = nullptr;
+
+    void PopupMenuSS2Popup();
+    void Erase3Click();
+    void Allezeitenloschen1Click();
+
+private:
+    void SortGrid2KeyDown(QKeyEvent* event, bool& handled);
+    void SortGrid2KeyPress(QChar& key);
+    void SortGrid2SelectCell(int col, int row, bool& canSelect);
+    void SortGrid2GetCellFormat(int col, int row, TGridDrawState state, TFormatOptions& format);
+    bool SingleEmptyRow() const;
+    void ShowCount();
+
+    TSortGrid* m_grid;
+    FinishHooks m_hooks;
+    TSettings& m_settings;
+    ProtocolTable& m_protocol;
+    NumberBox* m_cbStopN;
+    TFDlgYesNo& m_question;
+    Prompts& m_prompts;
+    bool m_selecting = false;
+};

@@ -1,0 +1,104 @@
+#include "protocol/ProtocolColumns.h"
+
+#include "timing/TimeText.h"
+
+const QStringList& ProtocolCaptions() {
+    static const QStringList captions = {QStringLiteral("Platz"),
+                                         QStringLiteral("St.Nr."),
+                                         QStringLiteral("Vorname"),
+                                         QStringLiteral("Nachname"),
+                                         QStringLiteral("JG"),
+                                         QStringLiteral("Verein"),
+                                         QStringLiteral("Klasse"),
+                                         QStringLiteral("Kl.-Pl."),
+                                         QStringLiteral("Start"),
+                                         QStringLiteral("Stopp"),
+                                         QStringLiteral("Zeit"),
+                                         QStringLiteral("Split"),
+                                         QString()};
+    return captions;
+}
+
+const QStringList& FinishCaptions() {
+    static const QStringList captions = {QString(), QStringLiteral("Kontakt"), QStringLiteral("Nr"), QString()};
+    return captions;
+}
+
+std::array<int, Col::Count> ProtocolColumnWidths(int mask, int gridWidth, int scrollArrow) {
+    static constexpr int kWeights[12] = {7, 6, 13, 13, 6, 16, 8, 7, 13, 13, 13, 13};
+    std::array<int, Col::Count> widths{};
+    int shown = 0;
+    int weightSum = 0;
+    for (int c = 0; c < 12; ++c) {
+        if (mask & (1 << c)) {
+            ++shown;
+            weightSum += kWeights[c];
+        }
+    }
+    for (int c = 0; c < 12; ++c) {
+        if (!(mask & (1 << c)))
+            widths[c] = -1;
+        else if (c == Col::Platz)
+            widths[c] = 40;
+        else if (c == Col::StNr)
+            widths[c] = 48;
+        else
+            widths[c] = weightSum > 0 ? static_cast<int>(static_cast<qint64>(kWeights[c]) * gridWidth / weightSum) : -1;
+    }
+    widths[Col::Raw] = -1;
+    // The gap column takes whatever width is left; negative hides it.
+    int used = 0;
+    for (int c = 0; c <= Col::Zeit; ++c)
+        if (widths[c] > 0)
+            used += widths[c];
+    widths[Col::Split] = gridWidth - used - shown - 4 - scrollArrow;
+    if (widths[Col::Split] < 0)
+        widths[Col::Split] = -1;
+    return widths;
+}
+
+std::array<int, FinishCol::Count> FinishColumnWidths(int gridWidth, int scrollArrow) {
+    return {34, gridWidth - 39 - 34 - scrollArrow - 7, 39, -1};
+}
+
+int CompareTimeTexts(const QString& a, const QString& b) {
+    const qsizetype la = a.trimmed().isEmpty() ? 20 : a.size();
+    const qsizetype lb = b.trimmed().isEmpty() ? 20 : b.size();
+    if (la != lb)
+        return la < lb ? -1 : 1;
+    // Time texts are plain ASCII; compare code units as the bytes they are written as.
+    const qsizetype n = qMin(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i)
+        if (a[i] != b[i])
+            return a[i].unicode() < b[i].unicode() ? -1 : 1;
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+void ProtocolSortStyle(SortGridData& grid, int col, TSortStyle& style) {
+    if (col == Col::Platz || col == Col::StNr)
+        style = TSortStyle::ssNumeric;
+    else if (col >= Col::Vorname && col <= Col::KlPl)
+        style = TSortStyle::ssNormal;
+    else if (col >= Col::Start && col <= Col::Split) {
+        style = TSortStyle::ssCustom;
+        grid.SortOptions.SortCompare = CompareTimeTexts;
+    }
+}
+
+bool ClockTextDifference(const QString& finishClock, const QString& startClock, int fractionDigits,
+                         qint32& runningTime) {
+    const TimeValue fin = TextToTime(finishClock, fractionDigits);
+    const TimeValue st = TextToTime(startClock, fractionDigits);
+    if (fin <= st || st <= 0)
+        return false;
+    runningTime = fin - st;
+    return true;
+}
+
+bool ToInt(const QString& text, int& value) {
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (ok)
+        value = v;
+    return ok;
+}

@@ -1,0 +1,369 @@
+#include "protocol/ProtocolTable.h"
+
+#include "platform/Prompts.h"
+#include "protocol/ProtocolColumns.h"
+#include "protocol/Ranking.h"
+#include "timing/NumberBox.h"
+#include "timing/RunDisplay.h"
+#include "widgets/TBitBtnWithColor.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QScrollBar>
+#include <QStyle>
+
+namespace {
+
+const QColor kGreen(0, 128, 0);
+const QColor kYellow(255, 255, 0);
+const QColor kRowRed(255, 0, 0);
+const QColor kPlaced(224, 255, 224);
+const QColor kRunning(255, 255, 192);
+const QColor kNotStarted(255, 224, 224);
+
+QColor ButtonFace() {
+    return QApplication::palette().color(QPalette::Button);
+}
+
+bool Editable(int col) {
+    return (col >= Col::StNr && col <= Col::Klasse) || col == Col::Zeit;
+}
+
+// Appends a row whose cells are empty (rows beyond the count keep old texts).
+void AppendEmptyRow(TSortGrid* g) {
+    g->SetRowCount(g->RowCount() + 1);
+    const int row = g->RowCount() - 1;
+    for (int col = 0; col < g->ColCount(); ++col)
+        g->SetCell(col, row, QString());
+}
+
+} // namespace
+
+ProtocolTable::ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, TSettings& settings,
+                             RunState& state, RunDisplay& display, Printers& printers, QObject* parent)
+    : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_settings(settings), m_state(state), m_display(display),
+      m_printers(printers) {
+    TSortGrid* g = c.SortGrid1;
+    g->OnGetSortStyle = [this](TSortGrid*, int col, TSortStyle& style) {
+        ProtocolSortStyle(c.SortGrid1->Data(), col, style);
+    };
+    g->OnGetCellFormat = [this](TSortGrid*, int col, int row, TGridDrawState state, TFormatOptions& format, bool&,
+                                bool&, bool&) { SortGrid1GetCellFormat(col, row, state, format); };
+    g->OnSelectCell = [this](TSortGrid*, int col, int row, bool& canSelect) {
+        SortGrid1SelectCell(col, row, canSelect);
+    };
+    g->OnDblClick = [this](TSortGrid*) { SortGrid1DblClick(); };
+}
+
+void ProtocolTable::SetupGrid() {
+    TSortGrid* g = c.SortGrid1;
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    g->setFont(font);
+    g->SetDefaultRowHeight(18);
+    g->SetFixedColor(QColor(214, 218, 228));
+    g->SetAlignmentHorz(TAlignment::taRightJustify);
+    g->SetAlignmentVert(TVertAlignment::taTopJustify);
+    g->SetScrollBars(TScrollStyle::ssVertical);
+    g->SetOptions(TGridOptions(goFixedVertLine) | goFixedHorzLine | goVertLine | goHorzLine | goDrawFocusSelected |
+                  goColSizing | goRowSelect);
+    g->BeginUpdate();
+    g->SetColCount(Col::Count);
+    g->SetRowCount(2);
+    g->EndUpdate();
+    g->SetRows(0, ProtocolCaptions());
+    TSortOptions& o = g->SortOptions();
+    o.CanSort = false;
+    o.SortStyle = TSortStyle::ssNormal;
+    o.SortCaseSensitive = false;
+    o.SortCol = Col::Zeit;
+    o.SortDirection = TSortDirection::sdAscending;
+    o.UpdateOnSizeChange = false;
+    g->SetColWidths(Col::Raw, -1);
+}
+
+QString ProtocolTable::Cell(int col, int row) const {
+    return c.SortGrid1->Cell(col, row);
+}
+
+int ProtocolTable::FindStartNumber(const QString& text) const {
+    if (text.isEmpty())
+        return -1;
+    return c.SortGrid1->FindRow(Col::StNr, text);
+}
+
+int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const QTime& clock, TimeValue offset) {
+    TSortGrid* g = c.SortGrid1;
+    const QString typed = numberText.trimmed();
+    int n = 0;
+    const bool numbered = ToInt(typed, n) && n != 0;
+    int row = numbered ? FindStartNumber(typed) : -1;
+    if (row < 1) {
+        // The last row receives the start only while it is empty: after a start list or a
+        // backup was loaded it is a real athlete whose data must not be overwritten.
+        row = g->RowCount() - 1;
+        if (!g->Rows(row).join(QString()).trimmed().isEmpty()) {
+            AppendEmptyRow(g);
+            row = g->RowCount() - 1;
+        }
+    }
+    SelectRow(row);
+    const QString stNr = numbered ? QString::number(n) : QLatin1Char('-') + QString::number(row);
+    g->SetCell(Col::StNr, row, stNr);
+    g->SetCell(Col::Start, row, ClockText(clock));
+    g->SetCell(Col::Split, row, TimeToText(offset, m_settings.Acc));
+    g->SetCell(Col::Platz, row, QStringLiteral("-"));
+    g->SetCell(Col::Raw, row, QString::number(static_cast<qint32>(tick)));
+
+    if (row == g->RowCount() - 1) {
+        AppendEmptyRow(g);
+        ApplyColumnLayout();
+        if (g->RowCount() - 1 > g->VisibleRowCount())
+            g->SetTopRow(qMax(1, g->RowCount() - g->VisibleRowCount()));
+    }
+
+    c.cbStopN->addItem(numbered ? QString::number(n) : QString::number(row));
+    c.cbStopN->SetDropDown(true);
+    c.cbStopN->setEditText(QString());
+
+    // The started number leaves the start list; the box moves on to the next row's number.
+    const int item = c.cbStartN->currentIndex();
+    const bool fromList = item >= 0 && c.cbStartN->itemText(item).trimmed() == typed;
+    SelectRow(row + 1);
+    if (fromList) {
+        c.cbStartN->removeItem(item);
+        const int next = c.cbStartN->FindItem(Cell(Col::StNr, g->Row()));
+        c.cbStartN->setCurrentIndex(next);
+        if (next >= 0)
+            c.cbStartN->setEditText(c.cbStartN->itemText(next));
+    }
+    return row;
+}
+
+void ProtocolTable::FillStopListForMassStart() {
+    QStringList numbers;
+    for (const QString& n : StartNumbers())
+        if (!n.trimmed().isEmpty())
+            numbers << n.trimmed();
+    c.cbStopN->clear();
+    c.cbStopN->addItems(numbers);
+    if (!numbers.isEmpty()) {
+        c.cbStopN->SetDropDown(true);
+        c.cbStopN->setCurrentIndex(0);
+    }
+}
+
+void ProtocolTable::RecordFinishInRow(int row, TimeValue runningTime, const QString& finishClock,
+                                      const QString& split) {
+    TSortGrid* g = c.SortGrid1;
+    g->SetCell(Col::Stopp, row, finishClock);
+    g->SetCell(Col::Zeit, row, TimeToText(runningTime, m_settings.Acc));
+    g->SetCell(Col::Split, row, split);
+    g->SetCell(Col::Raw, row, QString::number(runningTime));
+}
+
+void ProtocolTable::SelectNextRowAfterFinish() {
+    const int row = c.SortGrid1->Row();
+    if (row < c.SortGrid1->RowCount() - 1)
+        SelectRow(row + 1);
+}
+
+void ProtocolTable::SelectRow(int row) {
+    TSortGrid* g = c.SortGrid1;
+    if (row < 1 || row >= g->RowCount())
+        return;
+    g->GoToCell(g->Col(), row, false);
+    const int top = g->TopRow();
+    if (row < top || row >= top + g->VisibleRowCount())
+        g->ScrollToCell(g->Col(), row);
+}
+
+void ProtocolTable::SelectWholeRow(int row) {
+    TSortGrid* g = c.SortGrid1;
+    if (row < 1 || row >= g->RowCount())
+        return;
+    m_selecting = true;
+    g->SetSelection({0, row, Col::Count - 1, row});
+    m_selecting = false;
+}
+
+void ProtocolTable::SortGrid1SelectCell(int col, int row, bool& canSelect) {
+    TSortGrid* g = c.SortGrid1;
+    if (m_selecting)
+        return;
+    if (Editable(col)) {
+        g->SetOption(goRowSelect, false);
+        g->SetOption(goEditing, true);
+        canSelect = true;
+    } else {
+        g->SetOption(goEditing, false);
+        g->SetOption(goRowSelect, true);
+        SelectProtocolRow(row);
+        canSelect = false;
+        SelectWholeRow(row);
+    }
+    if (m_hooks.status)
+        m_hooks.status(0, QStringLiteral("%1:%2").arg(row).arg(g->RowCount() - 1));
+}
+
+void ProtocolTable::SelectProtocolRow(int row) {
+    TSortGrid* g = c.SortGrid1;
+    if (row < 1 || row >= g->RowCount())
+        return;
+    const QString stNr = Cell(Col::StNr, row);
+    if (m_settings.massStart()) {
+        if (Cell(Col::Zeit, row).trimmed().isEmpty())
+            c.cbStopN->setEditText(stNr);
+        SelectWholeRow(row);
+        return;
+    }
+
+    const bool finishOn = c.bSTOP->isEnabled();
+    const QString raw = Cell(Col::Raw, row).trimmed();
+    bool rawIsNumber = false;
+    const qint32 rawValue = raw.toInt(&rawIsNumber);
+    if (finishOn) {
+        c.bSTOP->SetColor(kYellow);
+        m_display.RepaintWithColorSet();
+        if (m_hooks.armFinishContact)
+            m_hooks.armFinishContact();
+        if (rawIsNumber) {
+            // The running display follows the selected athlete.
+            m_state.lastStartTick = static_cast<Tick>(rawValue);
+            c.cbStopN->setEditText(stNr);
+        } else {
+            c.cbStartN->setEditText(stNr);
+        }
+        const QString zeit = Cell(Col::Zeit, row).trimmed();
+        const QString start = Cell(Col::Start, row).trimmed();
+        m_display.ShowLower(!zeit.isEmpty()    ? TextToTime(zeit, m_settings.Acc)
+                            : !start.isEmpty() ? TextToTime(start, m_settings.Acc)
+                                               : 0);
+    } else if (Cell(Col::Zeit, row).trimmed().isEmpty()) {
+        c.cbStartN->setEditText(stNr);
+    }
+
+    if (c.bSTART->isEnabled()) {
+        c.bSTART->SetColor(kGreen);
+    } else {
+        c.bSTART->SetColor(ButtonFace());
+        if (m_hooks.disarmStartContact)
+            m_hooks.disarmStartContact();
+    }
+
+    if (!finishOn) {
+        if (!raw.isEmpty()) {
+            // A text that is not a number (a spreadsheet may put one there) shows nothing.
+            if (rawIsNumber)
+                m_display.ShowLower(rawValue);
+            c.cbStopN->setEditText(QString());
+        } else if (!c.bTimer->isEnabled()) {
+            m_display.SetLowerLit(kYellow);
+            m_display.RepaintWithColorSet();
+            m_display.ShowLower(0);
+        }
+    }
+    c.bSTOP->SetColor(c.bSTOP->isEnabled() ? kYellow : ButtonFace());
+    c.mStop->setEnabled(m_display.ClockRunning());
+}
+
+void ProtocolTable::SortGrid1DblClick() {
+    TSortGrid* g = c.SortGrid1;
+    const int row = g->Row();
+    if (row < 2)
+        return;
+    bool canSelect = true;
+    SortGrid1SelectCell(g->Col(), row, canSelect);
+    if (Cell(Col::Start, row).trimmed().isEmpty())
+        c.mStart->trigger();
+    else if (Cell(Col::Stopp, row).trimmed().isEmpty())
+        c.mStop->trigger();
+}
+
+void ProtocolTable::SortGrid1GetCellFormat(int col, int row, TGridDrawState state, TFormatOptions& format) {
+    if (row == 0) {
+        format.AlignmentHorz = TAlignment::taCenter;
+        return;
+    }
+    if (Cell(Col::StNr, row).contains(QLatin1Char('-')))
+        format.Font.Color = kRowRed;
+    format.AlignmentHorz =
+        (col >= Col::Vorname && col <= Col::Klasse) ? TAlignment::taLeftJustify : TAlignment::taRightJustify;
+    if (state & gdSelected)
+        return;
+    switch (col) {
+    case Col::Platz: {
+        const QString platz = Cell(Col::Platz, row);
+        if (platz == QLatin1String("-"))
+            format.Brush.Color = kRunning;
+        else if (platz.trimmed().isEmpty())
+            format.Brush.Color = kNotStarted;
+        else
+            format.Brush.Color = kPlaced;
+        break;
+    }
+    case Col::KlPl:
+        format.Brush.Color = kNotStarted;
+        break;
+    case Col::Start:
+    case Col::Stopp:
+    case Col::Split:
+        format.Brush.Color = kRunning;
+        break;
+    case Col::Zeit:
+        format.Brush.Color = kPlaced;
+        break;
+    default:
+        break;
+    }
+}
+
+void ProtocolTable::RankProtocol() {
+    TSortGrid* g = c.SortGrid1;
+    RankingOptions options;
+    options.individualStart = !m_settings.massStart();
+    options.classMode = m_settings.Klass;
+    options.fractionDigits = m_settings.Acc;
+    const int row = RankProtocolRows(g->Data(), options);
+    c.cbStopN->setEditText(QString());
+    if (row >= 1) {
+        SelectProtocolRow(row);
+        if (!m_settings.massStart())
+            SelectWholeRow(row);
+    }
+    g->viewport()->update();
+}
+
+void ProtocolTable::ScrollAfterRanking() {
+    TSortGrid* g = c.SortGrid1;
+    g->ScrollToCell(g->Col(), g->Row());
+}
+
+void ProtocolTable::ApplyColumnLayout() {
+    TSortGrid* g = c.SortGrid1;
+    const int arrow = g->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const auto widths = ProtocolColumnWidths(m_settings.Columns, g->width(), arrow);
+    for (int col = 0; col < Col::Count; ++col)
+        g->SetColWidths(col, widths[col]);
+    if (m_hooks.layoutOthers)
+        m_hooks.layoutOthers();
+}
+
+void ProtocolTable::UpdateResultCommands() {
+    TSortGrid* g = c.SortGrid1;
+    const bool save = g->RowCount() >= 2 && !g->Rows(1).join(QString()).trimmed().isEmpty();
+    const bool print = save && m_printers.count() > 0;
+    c.sbSave->setEnabled(save);
+    c.sbPrint->setEnabled(print);
+    // The exports are written by the program itself and need no printer.
+    c.sbWord->setEnabled(save);
+    c.sbExcel->setEnabled(save);
+    c.sbHTML->setEnabled(save);
+}
+
+QStringList ProtocolTable::StartNumbers() const {
+    QStringList numbers = c.SortGrid1->Cols(Col::StNr);
+    numbers.removeFirst();
+    return numbers;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class Prompts;
+
+// The question dialog through which every confirmation is asked. A text with
+// "?" is a question ("Ja"/"Nein"), any other a notice ("OK"/"Abbrechen"); the
+// first button always answers 6 (yes), the second 2. The default button and
+// the active control persist between showings.
+class TFDlgYesNo : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kYes = 6;
+    static constexpr int kNo = 2;
+
+    explicit TFDlgYesNo(QWidget* parent = nullptr);
+
+    void AskQuestion(const QString& text);
+    // Shows the dialog through the prompts seam; true only for "Ja"/"OK".
+    bool Ask(Prompts& prompts, const QString& text);
+
+    QLabel* Label1 = nullptr;
+    QLabel* Icon = nullptr;
+    QLabel* Icon2 = nullptr;
+    QPushButton* OKBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+
+    // "Ja" becomes the default button (the overwrite question); persists.
+    void MakeYesDefault();
+    // "Nein" becomes the active control (the clearing question); persists.
+    void MakeNoActive();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* m_activeControl = nullptr;
+};

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "app/TFormMain.h"
+#include "protocol/FinishTable.h"
+#include "protocol/ProtocolColumns.h"
+#include "protocol/ProtocolTable.h"
+#include "support/FakePlatform.h"
+#include "timing/NumberBox.h"
+#include "widgets/TBitBtnWithColor.h"
+#include "widgets/TSortGrid.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+// The real main window on the fake platform, shown and active, with the
+// program folder (tones, backups) in a temporary directory.
+struct RaceWindow {
+    QTemporaryDir dir;
+    std::unique_ptr<FakePlatform> fake;
+    std::unique_ptr<TFormMain> form;
+
+    explicit RaceWindow(TSettings settings = TSettings(), bool withTones = true) {
+        const QString folder = dir.path() + QLatin1Char('/');
+        if (withTones) {
+            for (const char* name : {"Ton-start.wav", "Ton-finish.wav"}) {
+                QFile f(folder + QLatin1String(name));
+                f.open(QIODevice::WriteOnly);
+            }
+        }
+        fake = std::make_unique<FakePlatform>(folder, folder);
+        fake->clock.Set(100000, QDateTime(QDate(2026, 3, 20), QTime(10, 0)));
+        form = std::make_unique<TFormMain>(fake->platform, settings);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+    ~RaceWindow() {
+        // Closing asks; the destructor writes the backups.
+        form.reset();
+    }
+
+    TSortGrid* P() const { return form->SortGrid1; }
+    TSortGrid* F() const { return form->SortGrid2; }
+    QString Cell(int col, int row) const { return P()->Cell(col, row); }
+    int RowOf(const QString& number) const { return P()->FindRow(Col::StNr, number); }
+    QString Of(const QString& number, int col) const { return Cell(col, RowOf(number)); }
+
+    void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(form.get(), key, mods); }
+    void Advance(int ms) { fake->clock.Advance(ms); }
+    void TypeStart(const QString& number) {
+        form->cbStartN->setFocus();
+        form->cbStartN->lineEdit()->selectAll();
+        QTest::keyClick(form->cbStartN->lineEdit(), Qt::Key_Backspace);
+        QTest::keyClicks(form->cbStartN->lineEdit(), number);
+    }
+    void TypeStop(const QString& number) {
+        form->cbStopN->setFocus();
+        form->cbStopN->lineEdit()->selectAll();
+        QTest::keyClick(form->cbStopN->lineEdit(), Qt::Key_Backspace);
+        QTest::keyClicks(form->cbStopN->lineEdit(), number);
+    }
+    // START with the number typed into the start box and Enter.
+    void StartNumber(const QString& number) {
+        TypeStart(number);
+        QTest::keyClick(form->cbStartN->lineEdit(), Qt::Key_Return);
+    }
+    void FinishNumber(const QString& number) {
+        TypeStop(number);
+        Key(Qt::Key_F8);
+    }
+    // Types the number into the "Nr" cell of queued finish `row` and presses Enter,
+    // each key going where the focus is (the grid, then its cell editor).
+    void AssignInFinishTable(int row, const QString& text) {
+        F()->setFocus();
+        F()->GoToCell(FinishCol::Nr, row, false);
+        for (QChar ch : text)
+            QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    }
+    QByteArray ReadFile(const QString& name) const {
+        QFile f(dir.path() + QLatin1Char('/') + name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};

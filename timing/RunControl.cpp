@@ -1,0 +1,338 @@
+#include "timing/RunControl.h"
+
+#include "platform/Prompts.h"
+#include "protocol/FinishTable.h"
+#include "protocol/ProtocolColumns.h"
+#include "protocol/ProtocolTable.h"
+#include "reports/TFDlgYesNo.h"
+#include "timing/NumberBox.h"
+#include "timing/RunDisplay.h"
+#include "timing/TimeText.h"
+#include "widgets/TBitBtnWithColor.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+
+namespace {
+
+const QColor kGreen(0, 128, 0);
+const QColor kYellow(255, 255, 0);
+const QColor kRed(255, 0, 0);
+const QColor kBlue(72, 116, 217);
+
+QColor ButtonFace() {
+    return QApplication::palette().color(QPalette::Button);
+}
+
+} // namespace
+
+RunControl::RunControl(const RunControls& controls, RunHooks hooks, Clock& clock, TSettings& settings, RunState& state,
+                       ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, Sound& sound,
+                       Prompts& prompts, TFDlgYesNo& question, const QString& programFolder, QObject* parent)
+    : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_clock(clock), m_settings(settings), m_state(state),
+      m_protocol(protocol), m_finish(finish), m_display(display), m_sound(sound), m_prompts(prompts),
+      m_question(question) {
+    // A missing tone file leaves its tone off until the program ends.
+    const QString startTone = programFolder + QStringLiteral("Ton-start.wav");
+    const QString finishTone = programFolder + QStringLiteral("Ton-finish.wav");
+    if (QFileInfo::exists(startTone))
+        m_startTone = startTone;
+    if (QFileInfo::exists(finishTone))
+        m_finishTone = finishTone;
+
+    connect(c.mStart, &QAction::triggered, this, &RunControl::mStartClick);
+    connect(c.mStop, &QAction::triggered, this, &RunControl::mStopClick);
+    connect(c.mEnd, &QAction::triggered, this, &RunControl::bEndClick);
+    // The command buttons act on the press of any mouse button, through their actions.
+    connect(c.bSTART, &TBitBtnWithColor::Activated, c.mStart, &QAction::trigger);
+    connect(c.bSTOP, &TBitBtnWithColor::Activated, c.mStop, &QAction::trigger);
+    connect(c.bEnd, &QAbstractButton::clicked, c.mEnd, &QAction::trigger);
+
+    connect(c.cbStartN, &NumberBox::KeyReleased, this, &RunControl::cbStartNKeyUp);
+    connect(c.cbStartN, &NumberBox::Changed, this, &RunControl::cbStartNChange);
+    connect(c.cbStartN, &NumberBox::EnterPressed, this, &RunControl::cbStartNEnter);
+    connect(c.cbStopN, &NumberBox::Changed, this, &RunControl::cbStopNChange);
+    connect(c.cbStopN, &NumberBox::EnterPressed, this, &RunControl::cbStopNEnter);
+
+    // Pre-entered finish order: digits, "-" and "," only; a double click clears it.
+    c.EditPred->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9,-]*")), c.EditPred));
+    c.EditPred->installEventFilter(this);
+
+    connect(c.sbSound1, &QAbstractButton::clicked, this, &RunControl::sbSound1Click);
+    connect(c.sbSound0, &QAbstractButton::clicked, this, &RunControl::sbSound0Click);
+}
+
+void RunControl::StartByImpulse(Tick tick) {
+    m_impulseTick = tick;
+    c.mStart->trigger(); // a disabled action ignores the impulse
+    m_impulseTick.reset();
+}
+
+void RunControl::StopByImpulse(Tick tick) {
+    m_impulseTick = tick;
+    c.mStop->trigger();
+    m_impulseTick.reset();
+}
+
+void RunControl::SetEnabled(TBitBtnWithColor* button, QAction* action, bool enabled, const QColor& color) {
+    button->setEnabled(enabled);
+    if (action)
+        action->setEnabled(enabled);
+    button->SetColor(enabled ? color : ButtonFace());
+}
+
+void RunControl::mStartClick() {
+    // The tick comes first: nothing done below changes the recorded time.
+    const Tick tick = m_impulseTick.value_or(m_clock.tick());
+    const QTime clock = m_clock.now().time();
+
+    if (m_settings.Sound && !m_startTone.isEmpty() && !m_state.toneAlreadyPlayed)
+        m_sound.play(m_startTone);
+    if (m_hooks.lockStartContact)
+        m_hooks.lockStartContact();
+    if (m_hooks.stopCountdown)
+        m_hooks.stopCountdown();
+    m_display.SetStartColors();
+
+    if (!m_state.Started()) {
+        m_state.runStart = tick;
+        c.sbLoadList->setEnabled(false);
+        SetEnabled(c.bEnd, c.mEnd, true, kRed);
+    }
+    m_state.lastStartTick = tick;
+    const TimeValue offset = TickDiff(tick, *m_state.runStart);
+
+    if (!m_settings.massStart())
+        m_protocol.RecordStartInRow(c.cbStartN->currentText(), tick, clock, offset);
+    else
+        m_protocol.FillStopListForMassStart();
+
+    m_display.ShowLower(0);
+    m_display.StartClock(*m_state.runStart);
+    c.bCFG->setEnabled(false);
+
+    if (m_settings.massStart()) {
+        SetEnabled(c.bSTART, c.mStart, false, kGreen);
+        SetEnabled(c.bTimer, c.mTimer, false, kBlue);
+        m_display.SetLowerLit(kYellow);
+        m_display.ShowLower(0);
+    }
+    SetEnabled(c.bSTOP, c.mStop, true, kYellow);
+    m_protocol.UpdateResultCommands();
+    // A crash must not cost a recorded start.
+    if (m_hooks.writeBackups)
+        m_hooks.writeBackups();
+    if (m_hooks.autoStartChecked && m_hooks.autoStartChecked() && m_hooks.startCountdownAfterStart)
+        m_hooks.startCountdownAfterStart(tick);
+}
+
+void RunControl::mStopClick() {
+    const Tick tick = m_impulseTick.value_or(m_clock.tick());
+    const bool individual = !m_settings.massStart();
+    const int digits = m_settings.Acc;
+
+    // Which row does this finish belong to? None (0) sends it to the finish table.
+    int row = -1;
+    const QString number = c.cbStopN->currentText().trimmed();
+    int k = 0;
+    if (!number.isEmpty() && ToInt(number, k) && k != 0) {
+        // A negative number is the placeholder of a start without number: it must name
+        // an existing row just like a positive one, never whatever row is selected.
+        row = m_protocol.FindStartNumber(number);
+        if (row < 1 || !m_protocol.Cell(Col::Zeit, row).trimmed().isEmpty())
+            k = 0;
+        if (row >= 1)
+            m_protocol.SelectRow(row);
+    } else {
+        k = 0;
+    }
+
+    const QTime clock = m_clock.now().time();
+    const QString finishClock = ClockText(clock);
+    TimeValue t = TickDiff(tick, m_state.lastStartTick);
+    if (individual && k != 0) {
+        bool hasTick = false;
+        const qint32 startTick = m_protocol.Cell(Col::Raw, row).trimmed().toInt(&hasTick);
+        if (hasTick) {
+            t = TickDiff(tick, static_cast<Tick>(startTick));
+        } else {
+            // No start tick (the program was restarted since): the running time comes from
+            // the clock texts, as an assignment from the finish table computes it; without a
+            // usable start the finish is queued, never lost.
+            if (!ClockTextDifference(finishClock, m_protocol.Cell(Col::Start, row), digits, t))
+                k = 0;
+        }
+    }
+
+    if (m_settings.Sound && !m_finishTone.isEmpty())
+        m_sound.play(m_finishTone);
+    if (m_hooks.lockFinishContact)
+        m_hooks.lockFinishContact();
+
+    TimeValue gap = 0;
+    if (!individual) {
+        m_display.ShowLower(t);
+        if (!m_state.firstFinish)
+            m_state.firstFinish = tick;
+        gap = TickDiff(tick, *m_state.firstFinish);
+    }
+
+    if (k != 0) {
+        m_protocol.RecordFinishInRow(row, t, finishClock,
+                                     individual ? QString() : QLatin1Char('+') + TimeToText(gap, digits));
+    } else {
+        ++m_state.finishCounter;
+        m_finish.QueueFinish(individual ? finishClock : TimeToText(t, digits), m_state.finishCounter);
+    }
+
+    if (k != 0) {
+        const int item = c.cbStopN->FindItem(QString::number(k));
+        if (item >= 0)
+            c.cbStopN->removeItem(item);
+    }
+    if (c.cbStopN->count() == 0)
+        c.cbStopN->setEditText(QString());
+
+    if (individual && k != 0)
+        m_protocol.SelectNextRowAfterFinish();
+    if (m_settings.AutoSort) {
+        m_protocol.RankProtocol();
+        m_protocol.ScrollAfterRanking();
+    }
+    TakeNextPredicted();
+    if (m_hooks.writeBackups)
+        m_hooks.writeBackups();
+}
+
+// The leading number (or "-") of the pre-entered order becomes the next finish
+// number, possibly an empty one; it and the separators after it leave the field.
+void RunControl::TakeNextPredicted() {
+    const QString text = c.EditPred->text();
+    auto isPart = [](QChar ch) { return ch.isDigit() || ch == QLatin1Char('-'); };
+    qsizetype i = 0;
+    while (i < text.size() && isPart(text[i]))
+        ++i;
+    const QString next = text.left(i);
+    while (i < text.size() && !isPart(text[i]))
+        ++i;
+    c.cbStopN->setEditText(next);
+    c.EditPred->setText(text.mid(i));
+}
+
+bool RunControl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == c.EditPred && event->type() == QEvent::MouseButtonDblClick) {
+        c.EditPred->clear();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void RunControl::bEndClick() {
+    if (!m_question.Ask(m_prompts, QStringLiteral("Wettkampf Ende?")))
+        return;
+    EndCompetition();
+}
+
+void RunControl::EndCompetition() {
+    m_display.StopClock();
+    if (m_hooks.stopCountdown)
+        m_hooks.stopCountdown();
+    if (m_hooks.stopLockOuts)
+        m_hooks.stopLockOuts();
+    if (m_hooks.lockStartContact)
+        m_hooks.lockStartContact();
+    if (m_hooks.lockFinishContact)
+        m_hooks.lockFinishContact();
+    SetEnabled(c.bTimer, c.mTimer, false, kBlue);
+    SetEnabled(c.bSTART, c.mStart, false, kGreen);
+    SetEnabled(c.bSTOP, c.mStop, false, kYellow);
+    c.EditPred->clear();
+
+    m_state.runStart.reset();
+    m_state.firstFinish.reset();
+    m_state.finishCounter = 0;
+    m_protocol.ApplyColumnLayout();
+    m_display.ShowLower(0);
+    m_display.ShowUpper(0);
+    c.bCFG->setEnabled(true);
+    SetEnabled(c.bSTART, c.mStart, true, kGreen);
+    c.bSTART->setFocus();
+    if (!m_hooks.timerShown || m_hooks.timerShown())
+        SetEnabled(c.bTimer, c.mTimer, true, kBlue);
+    c.cbStopN->SetDropDown(false);
+    c.cbStopN->setEditText(QString());
+    c.sbLoadList->setEnabled(true);
+    m_protocol.UpdateResultCommands();
+}
+
+bool RunControl::FormCloseQuery() {
+    return m_question.Ask(m_prompts, QStringLiteral("Programm beenden?"));
+}
+
+void RunControl::sbSound1Click() {
+    m_settings.Sound = false;
+    ApplySound();
+}
+
+void RunControl::sbSound0Click() {
+    m_settings.Sound = true;
+    ApplySound();
+}
+
+void RunControl::ApplySound() {
+    c.sbSound1->setVisible(m_settings.Sound);
+    c.sbSound0->setVisible(!m_settings.Sound);
+}
+
+void RunControl::ApplyStartMode(QLabel* LabelNr) {
+    const bool individual = !m_settings.massStart();
+    c.cbStartN->setVisible(individual);
+    LabelNr->setVisible(individual);
+}
+
+void RunControl::cbStartNKeyUp() {
+    const int row = m_protocol.FindStartNumber(c.cbStartN->currentText());
+    c.cbStartN->SetTextColor(row >= 1 ? kYellow : kRed);
+}
+
+void RunControl::cbStartNChange() {
+    int n = 0;
+    const QString text = c.cbStartN->currentText().trimmed();
+    if (!ToInt(text, n))
+        return;
+    const int row = m_protocol.FindStartNumber(text);
+    if (row >= 1)
+        m_protocol.SelectRow(row);
+}
+
+void RunControl::cbStartNEnter() {
+    if (c.bSTART->isEnabled())
+        c.mStart->trigger();
+}
+
+void RunControl::cbStopNChange() {
+    const QString text = c.cbStopN->currentText();
+    const int row = m_protocol.FindStartNumber(text);
+    if (row >= 1) {
+        m_protocol.SelectRow(row);
+    } else if (text.contains(QLatin1Char('-'))) {
+        // Only the button: it works while mStop is enabled.
+        c.bSTOP->setEnabled(true);
+        c.bSTOP->SetColor(kYellow);
+    }
+}
+
+void RunControl::cbStopNEnter() {
+    if (!c.bSTOP->isEnabled())
+        return;
+    const int row = m_protocol.FindStartNumber(c.cbStopN->currentText());
+    if (row >= 1)
+        m_protocol.SelectRow(row);
+    c.mStop->trigger();
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "reports/TSettings.h"
+#include "timing/RunState.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QAction;
+class QLineEdit;
+class QLabel;
+class QAbstractButton;
+class NumberBox;
+class TBitBtnWithColor;
+class ProtocolTable;
+class FinishTable;
+class RunDisplay;
+class Sound;
+class Prompts;
+class TFDlgYesNo;
+
+// The controls of the main window that START, FINISH and ENDE drive.
+struct RunControls {
+    TBitBtnWithColor* bSTART = nullptr;
+    TBitBtnWithColor* bSTOP = nullptr;
+    TBitBtnWithColor* bEnd = nullptr;
+    TBitBtnWithColor* bTimer = nullptr;
+    QAction* mStart = nullptr;
+    QAction* mStop = nullptr;
+    QAction* mEnd = nullptr;
+    QAction* mTimer = nullptr;
+    NumberBox* cbStartN = nullptr;
+    NumberBox* cbStopN = nullptr;
+    QLineEdit* EditPred = nullptr;
+    QAbstractButton* sbSound1 = nullptr;
+    QAbstractButton* sbSound0 = nullptr;
+    QAbstractButton* sbLoadList = nullptr;
+    QAbstractButton* bCFG = nullptr;
+};
+
+// What the run control calls on its neighbours: contact lock-out, countdown, backups.
+struct RunHooks {
+    std::function<void()> lockStartContact;
+    std::function<void()> lockFinishContact;
+    std::function<void()> stopLockOuts; // ENDE: both lock-out timers stop
+    std::function<void()> stopCountdown;
+    std::function<void(Tick startTick)> startCountdownAfterStart; // START with automatic start
+    std::function<bool()> autoStartChecked;
+    std::function<bool()> timerShown;
+    std::function<void()> writeBackups;
+};
+
+// START, FINISH and ENDE, the number boxes, the pre-entered finish order and the tones.
+class RunControl : public QObject {
+    Q_OBJECT
+public:
+    RunControl(const RunControls& controls, RunHooks hooks, Clock& clock, TSettings& settings, RunState& state,
+               ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, Sound& sound, Prompts& prompts,
+               TFDlgYesNo& question, const QString& programFolder, QObject* parent = nullptr);
+
+    // A contact impulse: START/FINISH through their actions, recording the tick the
+    // watcher captured instead of the tick at which the handler runs.
+    void StartByImpulse(Tick tick);
+    void StopByImpulse(Tick tick);
+
+    void mStartClick();
+    void mStopClick();
+    void bEndClick();
+    // The end operation without the question (also used by clearing the protocol).
+    void EndCompetition();
+    // True when the window may close ("Programm beenden?").
+    bool FormCloseQuery();
+
+    void sbSound0Click();
+    void sbSound1Click();
+    void ApplySound();
+
+    const QString& StartToneFile() const { return m_startTone; }
+    const QString& FinishToneFile() const { return m_finishTone; }
+
+    // Applies the start mode to the window: number box and its label in individual start only.
+    void ApplyStartMode(QLabel* LabelNr);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void cbStartNKeyUp();
+    void cbStartNChange();
+    void cbStartNEnter();
+    void cbStopNChange();
+    void cbStopNEnter();
+    void TakeNextPredicted();
+    void SetEnabled(TBitBtnWithColor* button, QAction* action, bool enabled, const QColor& color);
+
+    RunControls c;
+    RunHooks m_hooks;
+    Clock& m_clock;
+    TSettings& m_settings;
+    RunState& m_state;
+    ProtocolTable& m_protocol;
+    FinishTable& m_finish;
+    RunDisplay& m_display;
+    Sound& m_sound;
+    Prompts& m_prompts;
+    TFDlgYesNo& m_question;
+    QString m_startTone;
+    QString m_finishTone;
+    std::optional<Tick> m_impulseTick;
+};
