@@ -1,5 +1,7 @@
 #include "app/TFormMain.h"
 
+#include "contacts/ContactInput.h"
+#include "contacts/PortProbe.h"
 #include "platform/Clock.h"
 #include "platform/Prompts.h"
 #include "protocol/FinishTable.h"
@@ -56,11 +58,21 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
     m_display->ShowLower(0);
     ApplyStartModeAndTimer();
     m_display->TimerDateTimer();
+
+    // The ports present are listed before the configured one is opened, so it is listed too.
+    if (m_contacts) {
+        m_availablePorts = ProbePorts(*m_platform.serial);
+        if (m_settings.Port != 0)
+            m_contacts->OpenPortAtStart(m_settings.Port, m_settings.Alg);
+    }
     m_protocol->UpdateResultCommands();
 }
 
 TFormMain::~TFormMain() {
     WriteBackups();
+    if (m_contacts)
+        m_contacts->ClosePort();
+    m_contacts.reset();
     // Controllers go before the controls they hold pointers to.
     m_run.reset();
     m_countdown.reset();
@@ -151,17 +163,39 @@ void TFormMain::CreateControllers() {
     connect(ImageLSstart, &TImage::Clicked, this, [this] { m_lockOut->ImageLSClick(ImageLSstart); });
     connect(ImageLSstop, &TImage::Clicked, this, [this] { m_lockOut->ImageLSClick(ImageLSstop); });
     connect(Place1, &QAction::triggered, this, &TFormMain::bLoadClick);
+
+    if (m_platform.serial) {
+        ContactHooks ch;
+        ch.startLockRunning = [this] { return m_lockOut->StartLockRunning(); };
+        ch.startArmed = [this] { return m_lockOut->StartArmed(); };
+        ch.finishLockRunning = [this] { return m_lockOut->FinishLockRunning(); };
+        ch.finishArmed = [this] { return m_lockOut->FinishArmed(); };
+        ch.clickStart = [this](Tick tick) { m_run->StartByImpulse(tick); };
+        ch.clickStop = [this](Tick tick) { m_run->StopByImpulse(tick); };
+        ch.showIcons = [this](bool shown) { m_lockOut->SetIconsVisible(shown); };
+        ch.statusMessage = [this](const QString& text) { SetStatus(2, text); };
+        m_contacts = std::make_unique<ContactInput>(*m_platform.serial, clock, ch);
+    }
     connect(bLoad, &QToolButton::clicked, this, &TFormMain::bLoadClick);
 }
 
 void TFormMain::ApplyStartModeAndTimer() {
     m_run->ApplySound();
     m_run->ApplyStartMode(LabelNr);
-    seAutoStart->setValue(m_settings.Timer);
     cbAuto->setChecked(m_settings.cbAuto);
     m_countdown->ApplyVisibility();
     if (m_settings.Timer > 0)
         m_display->TimerPreset(m_settings.Timer);
+}
+
+bool TFormMain::ApplyPortSettings(int oldPort) {
+    if (!m_contacts)
+        return true;
+    const QString error = m_contacts->ApplySettings(oldPort, m_settings.Port, m_settings.Alg);
+    if (error.isEmpty())
+        return true;
+    m_platform.prompts->showError(this, error);
+    return false;
 }
 
 void TFormMain::bLoadClick() {

@@ -28,6 +28,7 @@ class Countdown;
 class RunControl;
 class ProtocolTable;
 class FinishTable;
+class ContactInput;
 
 // The main window: creates the controls (layout in TFormMainLayout.cpp), the
 // controllers with exactly the controls and collaborators each needs, and
@@ -50,6 +51,13 @@ public:
     TFDlgYesNo& Question() { return *m_question; }
     const Backups& BackupFiles() const { return m_backups; }
     QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
+
+    ContactInput* Contacts() { return m_contacts.get(); }
+    // The serial ports found at start, for the settings dialog's port list.
+    const QList<int>& AvailablePorts() const { return m_availablePorts; }
+    // After the settings dialog: closes the old port when the choice changed and opens
+    // the new one; a failure is shown to the operator. Returns false on failure.
+    bool ApplyPortSettings(int oldPort);
 
     // Writes both backups; a failure shows in the status bar until a write succeeds.
     void WriteBackups();
@@ -137,4 +145,6 @@ private:
     std::unique_ptr<ProtocolTable> m_protocol;
     std::unique_ptr<FinishTable> m_finish;
     std::unique_ptr<RunControl> m_run;
+    std::unique_ptr<ContactInput> m_contacts;
+    QList<int> m_availablePorts;
 };

@@ -1,5 +1,6 @@
 #include "app/TFormMain.h"
 #include "platform/Clock.h"
+#include "platform/PosixSerialDevices.h"
 #include "platform/QtPlatform.h"
 
 #include <QApplication>
@@ -16,12 +17,14 @@ int main(int argc, char* argv[]) {
     QtSound sound;
     QtPrinters printers;
     QtShell shell;
+    PosixSerialDevices serial;
     Platform platform;
     platform.clock = &clock;
     platform.prompts = &prompts;
     platform.sound = &sound;
     platform.printers = &printers;
     platform.shell = &shell;
+    platform.serial = &serial;
     platform.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     platform.workingFolder = QDir::currentPath() + QLatin1Char('/');
 
@@ -31,6 +34,6 @@ int main(int argc, char* argv[]) {
     bool quitOk = false;
     const int quitAfter = qEnvironmentVariableIntValue("KADENZOR_QUIT_AFTER_MS", &quitOk);
     if (quitOk)
-        QTimer::singleShot(quitAfter, &app, &QApplication::quit);
+        QTimer::singleShot(quitAfter, &app, [] { QCoreApplication::exit(0); });
     return QApplication::exec();
 }

@@ -1,7 +1,7 @@
 #include "widgets/TDigit.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPolygon>
 
 namespace {
@@ -14,18 +14,20 @@ TDigit::TDigit(QWidget* parent) : QWidget(parent) {
     resize(16, 32);
 }
 
-quint8 TDigit::Pattern(int digit) { return digit >= 0 && digit <= 9 ? kPatterns[digit] : kPatterns[0]; }
+quint8 TDigit::Pattern(int digit) {
+    return digit >= 0 && digit <= 9 ? kPatterns[digit] : kPatterns[0];
+}
 
 void TDigit::SetValue(int value) {
     if (value == m_value)
         return;
-    if (value < 0 || value > 9) {
-        value = 0;
-        if (OnOverflow)
-            OnOverflow(this);
-    }
-    m_value = value;
-    m_valueBinary = Pattern(value);
+    // The overflow handler already sees the corrected value, and whatever it
+    // sets itself is what the segments show afterwards.
+    const bool overflow = value < 0 || value > 9;
+    m_value = overflow ? 0 : value;
+    if (overflow && OnOverflow)
+        OnOverflow(this);
+    m_valueBinary = Pattern(m_value);
     RepaintNow();
 }
 
@@ -78,7 +80,9 @@ void TDigit::SetBorderStyle(int style) {
 
 // A changed value shows at once; the paint itself is queued by the toolkit and
 // coalesced, so several setters in one handler paint once.
-void TDigit::RepaintNow() { update(); }
+void TDigit::RepaintNow() {
+    update();
+}
 
 void TDigit::paintEvent(QPaintEvent* event) {
     ++m_paintCount;
@@ -101,18 +105,18 @@ void TDigit::paintEvent(QPaintEvent* event) {
     const quint8 horizontal[3] = {Top, Middle, Bottom};
     for (int i = 0; i < 3; ++i) {
         const int y = rows[i];
-        fill(horizontal[i], QPolygon({QPoint(T + S, y + T), QPoint(2 * T + S, y), QPoint(W - 2 * T - S, y),
-                                      QPoint(W - T - S, y + T), QPoint(W - 2 * T - S, y + 2 * T),
-                                      QPoint(2 * T + S, y + 2 * T)}));
+        fill(horizontal[i],
+             QPolygon({QPoint(T + S, y + T), QPoint(2 * T + S, y), QPoint(W - 2 * T - S, y), QPoint(W - T - S, y + T),
+                       QPoint(W - 2 * T - S, y + 2 * T), QPoint(2 * T + S, y + 2 * T)}));
     }
 
     const quint8 vertical[4] = {UpperLeft, UpperRight, LowerLeft, LowerRight};
     for (int i = 0; i < 4; ++i) {
         const int x = (i % 2 == 0) ? 0 : W - 2 * T;
         const int y = (i < 2) ? 0 : M - T;
-        fill(vertical[i], QPolygon({QPoint(x, y + 2 * T + S), QPoint(x + T, y + T + S), QPoint(x + 2 * T, y + 2 * T + S),
-                                    QPoint(x + 2 * T, y + M - T - S), QPoint(x + T, y + M - S),
-                                    QPoint(x, y + M - T - S)}));
+        fill(vertical[i],
+             QPolygon({QPoint(x, y + 2 * T + S), QPoint(x + T, y + T + S), QPoint(x + 2 * T, y + 2 * T + S),
+                       QPoint(x + 2 * T, y + M - T - S), QPoint(x + T, y + M - S), QPoint(x, y + M - T - S)}));
     }
 
     fill(Point, QPolygon({QPoint(W, H), QPoint(W + S - 2 * T, H), QPoint(W, H + S - 2 * T)}));

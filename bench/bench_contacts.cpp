@@ -1,0 +1,198 @@
+// Contact impulses through the fake device while the GUI thread is busy with
+// 200 ms rankings: recorded tick against injected tick, lost pulses, and the
+// watcher's capture latency against a bare clock_gettime.
+#include "BenchUtil.h"
+#include "contacts/ContactInput.h"
+#include "platform/Clock.h"
+#include "support/FakeSerialDevices.h"
+
+#include <QCoreApplication>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <sys/ioctl.h>
+#include <thread>
+#include <time.h>
+#include <vector>
+
+namespace {
+
+qint64 NowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+void SleepNs(long ns) {
+    timespec ts{0, ns};
+    nanosleep(&ts, nullptr);
+}
+
+struct Capture {
+    int pulse;
+    Tick tick;
+};
+
+// The system tick, noting how long after the injection the watcher read it and
+// which pulse was the latest then.
+class CaptureClock final : public Clock {
+public:
+    std::atomic<qint64> injectedNs{0};
+    std::atomic<int> pulse{-1};
+    mutable std::vector<double> latencyUs; // written by the watcher thread only
+    mutable std::vector<Capture> captures;
+
+    Tick tick() const override {
+        const qint64 now = NowNs();
+        latencyUs.push_back(double(now - injectedNs.load()) / 1000.0);
+        const Tick t = m_system.tick();
+        captures.push_back(Capture{pulse.load(), t});
+        return t;
+    }
+    QDateTime now() const override { return m_system.now(); }
+
+private:
+    SystemClock m_system;
+};
+
+void BusyFor(std::chrono::milliseconds ms) {
+    const auto end = std::chrono::steady_clock::now() + ms;
+    while (std::chrono::steady_clock::now() < end) {
+    }
+}
+
+struct Recorder {
+    std::vector<Tick> recorded;
+    std::vector<Tick> handledAt; // tick when the GUI thread got round to it
+    SystemClock clock;
+};
+
+// Runs the GUI side until `done` and every expected click arrived (or 3 s more passed).
+void RunGui(QCoreApplication& app, const std::atomic<bool>& done, const Recorder& r, size_t expected) {
+    auto lastBusy = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point doneAt{};
+    for (;;) {
+        app.processEvents(QEventLoop::AllEvents, 5);
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastBusy > std::chrono::milliseconds(500)) {
+            BusyFor(std::chrono::milliseconds(200)); // a ranking of a long protocol
+            lastBusy = std::chrono::steady_clock::now();
+        }
+        if (done.load()) {
+            if (doneAt == std::chrono::steady_clock::time_point{})
+                doneAt = now;
+            if (r.recorded.size() >= expected || now - doneAt > std::chrono::seconds(3))
+                break;
+        }
+        SleepNs(200000);
+    }
+    app.processEvents();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    constexpr int kPulses = 10000;
+    constexpr int kUnseen = 1000;
+
+    FakeSerialDevices devices;
+    CaptureClock clock;
+    clock.latencyUs.reserve(4 * kPulses);
+    Recorder r;
+    r.recorded.reserve(kPulses + kUnseen);
+    r.handledAt.reserve(kPulses + kUnseen);
+
+    ContactHooks hooks;
+    hooks.startLockRunning = [] { return false; };
+    hooks.startArmed = [] { return true; };
+    hooks.finishLockRunning = [] { return false; };
+    hooks.finishArmed = [] { return true; };
+    hooks.clickStart = [&r](Tick t) {
+        r.recorded.push_back(t);
+        r.handledAt.push_back(r.clock.tick());
+    };
+    hooks.clickStop = hooks.clickStart;
+    ContactInput input(devices, clock, hooks);
+    input.OpenPort(17, 0);
+
+    // 1 ms pulses on DCD, 1 ms apart, at known ticks.
+    std::vector<Tick> injected(kPulses);
+    std::atomic<bool> done{false};
+    SystemClock system;
+    std::thread injector([&] {
+        for (int i = 0; i < kPulses; ++i) {
+            injected[size_t(i)] = system.tick();
+            clock.pulse.store(i);
+            clock.injectedNs.store(NowNs());
+            devices.SetLines(TIOCM_CD, 0);
+            SleepNs(1000000);
+            clock.injectedNs.store(NowNs());
+            devices.SetLines(0, 0);
+            SleepNs(1000000);
+        }
+        done.store(true);
+    });
+    RunGui(app, done, r, kPulses);
+    injector.join();
+
+    // Clicks are a subsequence of the captures; each names the pulse it belongs to.
+    std::vector<double> diff, guiDiff;
+    const std::vector<Capture> captures = clock.captures;
+    size_t c = 0;
+    int lastPulse = -1;
+    for (size_t j = 0; j < r.recorded.size(); ++j) {
+        while (c < captures.size() && (captures[c].tick != r.recorded[j] || captures[c].pulse == lastPulse))
+            ++c;
+        if (c == captures.size())
+            break;
+        lastPulse = captures[c].pulse;
+        diff.push_back(double(TickDiff(r.recorded[j], injected[size_t(lastPulse)])));
+        guiDiff.push_back(double(TickDiff(r.handledAt[j], injected[size_t(lastPulse)])));
+    }
+    const size_t got = r.recorded.size(); // one status word starts at most once, so clicks never exceed pulses
+    const std::vector<double> latency = clock.latencyUs;
+
+    // Pulses on CTS shorter than one wake-up: only the counters show them.
+    r.recorded.clear();
+    r.handledAt.clear();
+    done.store(false);
+    std::thread unseen([&] {
+        for (int i = 0; i < kUnseen; ++i) {
+            devices.Pulse(TIOCM_CTS, 0);
+            SleepNs(2000000);
+        }
+        done.store(true);
+    });
+    RunGui(app, done, r, kUnseen);
+    unseen.join();
+    const size_t gotUnseen = r.recorded.size();
+    input.ClosePort();
+
+    std::vector<double> bare;
+    for (int i = 0; i < 100000; ++i) {
+        const qint64 a = NowNs();
+        const qint64 b = NowNs();
+        bare.push_back(double(b - a) / 1000.0);
+    }
+
+    const double latMedian = Percentile(latency, 50);
+    const double bareMedian = Percentile(bare, 50);
+    std::printf("contact pulses injected:                 %d (1 ms on, 1 ms off, GUI busy 200 ms every 0.5 s)\n",
+                kPulses);
+    std::printf("recorded: %zu  lost: %lld  (two pulses within one wake-up make one START)\n", got,
+                (long long)kPulses - (long long)got);
+    std::printf("recorded - injected tick [ms]:           median %.0f  p99.9 %.0f  max %.0f\n", Percentile(diff, 50),
+                Percentile(diff, 99.9), Percentile(diff, 100));
+    std::printf("GUI handling - injected tick [ms]:       median %.0f  p99.9 %.0f  max %.0f  (a tick read on the "
+                "GUI thread)\n",
+                Percentile(guiDiff, 50), Percentile(guiDiff, 99.9), Percentile(guiDiff, 100));
+    std::printf("capture latency after the edge [us]:     median %.1f  p99.9 %.1f\n", latMedian,
+                Percentile(latency, 99.9));
+    std::printf("bare clock_gettime [us]:                 median %.3f\n", bareMedian);
+    std::printf("ratio capture latency / clock_gettime:   %.0f\n", bareMedian > 0 ? latMedian / bareMedian : 0.0);
+    std::printf("pulses shorter than a wake-up:           injected %d  recorded %zu  lost %lld\n", kUnseen, gotUnseen,
+                (long long)kUnseen - (long long)gotUnseen);
+    return 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+#include <QMetaType>
+
+struct ModemCounters;
+
+// Modem-status bits as the contact logic names them.
+constexpr quint32 kStatusCts = 0x10;
+constexpr quint32 kStatusDsr = 0x20;
+constexpr quint32 kStatusRi = 0x40;
+constexpr quint32 kStatusDcd = 0x80;
+constexpr quint32 kStatusLines = kStatusCts | kStatusDsr | kStatusRi | kStatusDcd;
+
+// What the watcher captured the moment it woke: the tick, the lines that are
+// on, and the lines that went on and off since the previous capture (seen only
+// through the interrupt counters).
+struct ComEvent {
+    Tick tick = 0;
+    quint32 status = 0;
+    quint32 pulsedLines = 0;
+};
+Q_DECLARE_METATYPE(ComEvent)
+
+// TIOCM_CD/DSR/CTS/RNG to the status bits above.
+quint32 StatusFromModemBits(int bits);
+// The status bits of TIOCM_* lines in `bits`; the inverse of StatusFromModemBits.
+int ModemBitsFromStatus(quint32 status);
+
+// Lines whose counters show more edges than the change from `before` to `after`
+// needs: each went on and off (or off and on again) unseen by the status reads.
+quint32 PulsedLines(int before, int after, const ModemCounters& countersBefore, const ModemCounters& countersAfter);

@@ -1,0 +1,332 @@
+#include "support/FakeSerialDevices.h"
+
+#include <cerrno>
+#include <chrono>
+#include <sys/ioctl.h>
+
+FakeSerialDevices::FakeSerialDevices(const QString& path) {
+    AddDevice(path);
+}
+
+void FakeSerialDevices::AddDevice(const QString& path, const QString& sysfsType) {
+    std::lock_guard lock(m_mutex);
+    Device& d = m_devices[path];
+    d = Device{};
+    d.sysfsType = sysfsType;
+}
+
+void FakeSerialDevices::Fail(const QString& call, int error) {
+    std::lock_guard lock(m_mutex);
+    if (error)
+        m_failures[call] = error;
+    else
+        m_failures.remove(call);
+}
+
+int FakeSerialDevices::Failure(const QString& call) {
+    return m_failures.value(call, 0);
+}
+
+void FakeSerialDevices::Count(ModemCounters& counters, int bits, int edges) {
+    if (bits & TIOCM_CTS)
+        counters.cts += edges;
+    if (bits & TIOCM_DSR)
+        counters.dsr += edges;
+    if (bits & TIOCM_RNG)
+        counters.rng += edges;
+    if (bits & TIOCM_CD)
+        counters.dcd += edges;
+}
+
+void FakeSerialDevices::SetLines(int bits, Tick tick, const QString& path) {
+    {
+        std::lock_guard lock(m_mutex);
+        Device& d = m_devices[path];
+        Count(d.counters, d.bits ^ bits, 1);
+        d.bits = bits;
+        ++d.changes;
+        m_clock.Set(tick);
+    }
+    m_changed.notify_all();
+}
+
+void FakeSerialDevices::Pulse(int bits, Tick tick, const QString& path) {
+    {
+        std::lock_guard lock(m_mutex);
+        Device& d = m_devices[path];
+        Count(d.counters, bits, 2);
+        ++d.changes;
+        m_clock.Set(tick);
+    }
+    m_changed.notify_all();
+}
+
+void FakeSerialDevices::Unplug(const QString& path) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_devices[path].present = false;
+    }
+    m_changed.notify_all();
+}
+
+bool FakeSerialDevices::WaitForWaiter() {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::seconds(5), [this] {
+        for (const auto& [path, d] : m_devices)
+            if (d.open && d.seen != d.changes)
+                return false;
+        return true;
+    });
+}
+
+int FakeSerialDevices::OpenDescriptors() const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<int>(m_fds.size());
+}
+
+int FakeSerialDevices::Opens() const {
+    std::lock_guard lock(m_mutex);
+    return m_opens;
+}
+
+int FakeSerialDevices::Interrupts() const {
+    std::lock_guard lock(m_mutex);
+    return m_interrupts;
+}
+
+int FakeSerialDevices::SetBits() const {
+    std::lock_guard lock(m_mutex);
+    return m_setBits;
+}
+
+int FakeSerialDevices::Flushes() const {
+    std::lock_guard lock(m_mutex);
+    return m_flushes;
+}
+
+int FakeSerialDevices::LowLatencyCalls() const {
+    std::lock_guard lock(m_mutex);
+    return m_lowLatency;
+}
+
+termios FakeSerialDevices::LastAttr() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastAttr;
+}
+
+FakeSerialDevices::Device* FakeSerialDevices::DeviceOf(int fd, int& error) {
+    const auto it = m_fds.constFind(fd);
+    if (it == m_fds.cend()) {
+        error = EBADF;
+        return nullptr;
+    }
+    Device& d = m_devices[*it];
+    error = d.present ? 0 : EIO;
+    return &d;
+}
+
+int FakeSerialDevices::open(const QString& path, int) {
+    std::lock_guard lock(m_mutex);
+    if (const int e = Failure(QStringLiteral("open")))
+        return -e;
+    const auto it = m_devices.find(path);
+    if (it == m_devices.end() || !it->second.present)
+        return -ENOENT;
+    ++m_opens;
+    const int fd = m_nextFd++;
+    m_fds.insert(fd, path);
+    return fd;
+}
+
+int FakeSerialDevices::close(int fd) {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_fds.find(fd);
+    if (it == m_fds.end())
+        return EBADF;
+    Device& d = m_devices[*it];
+    bool stillOpen = false;
+    for (auto f = m_fds.cbegin(); f != m_fds.cend(); ++f)
+        stillOpen = stillOpen || (f.key() != fd && *f == *it);
+    // Only the locking descriptor holds the lock.
+    if (!stillOpen)
+        d.open = false;
+    m_fds.erase(it);
+    return 0;
+}
+
+int FakeSerialDevices::getAttr(int fd, termios& attr) {
+    std::lock_guard lock(m_mutex);
+    int e = 0;
+    if (!DeviceOf(fd, e))
+        return e;
+    if (e || (e = Failure(QStringLiteral("getAttr"))))
+        return e;
+    attr = m_lastAttr;
+    return 0;
+}
+
+int FakeSerialDevices::setAttr(int fd, const termios& attr) {
+    std::lock_guard lock(m_mutex);
+    int e = 0;
+    if (!DeviceOf(fd, e))
+        return e;
+    if (e || (e = Failure(QStringLiteral("setAttr"))))
+        return e;
+    m_lastAttr = attr;
+    return 0;
+}
+
+int FakeSerialDevices::setExclusive(int fd) {
+    std::lock_guard lock(m_mutex);
+    int e = 0;
+    if (!DeviceOf(fd, e))
+        return e;
+    return e ? e : Failure(QStringLiteral("setExclusive"));
+}
+
+int FakeSerialDevices::lockExclusive(int fd) {
+    std::lock_guard lock(m_mutex);
+    int e = 0;
+    Device* d = DeviceOf(fd, e);
+    if (!d)
+        return e;
+    if (e || (e = Failure(QStringLiteral("lockExclusive"))))
+        return e;
+    if (d->open)
+        return EWOULDBLOCK;
+    d->open = true;
+    d->seen = ~quint64(0); // WaitForWaiter waits for this opening's watcher
+    d->canWait = CanWait;
+    d->hasCounters = HasCounters;
+    d->hasModemLines = HasModemLines;
+    return 0;
+}
+
+int FakeSerialDevices::flushInput(int fd) {
+    std::lock_guard lock(m_mutex);
+    int e = 0;
+    if (!DeviceOf(fd, e))
+        return e;
+    if (e || (e = Failure(QStringLiteral("flushInput"))))
+        return e;
+    ++m_flushes;
+    return 0;
+}
+
+int FakeSerialDevices::setModemBits(int fd, int bits) {
+    std::lock_guard lock(m_mutex);
+    int e = 0;
+    Device* d = DeviceOf(fd, e);
+    if (!d || e)
+        return e;
+    if (!d->hasModemLines)
+        return ENOTTY;
+    if ((e = Failure(QStringLiteral("setModemBits"))))
+        return e;
+    m_setBits |= bits;
+    return 0;
+}
+
+int FakeSerialDevices::clearModemBits(int fd, int bits) {
+    std::lock_guard lock(m_mutex);
+    int e = 0;
+    Device* d = DeviceOf(fd, e);
+    if (!d || e)
+        return e;
+    if (!d->hasModemLines)
+        return ENOTTY;
+    m_setBits &= ~bits;
+    return 0;
+}
+
+int FakeSerialDevices::modemBits(int fd, int& bits) {
+    int e = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        Device* d = DeviceOf(fd, e);
+        if (!d || e)
+            return e;
+        if (!d->hasModemLines)
+            return ENOTTY;
+        if ((e = Failure(QStringLiteral("modemBits"))))
+            return e;
+        bits = d->bits;
+        if (!d->canWait)
+            d->seen = d->changes; // a poll has read the latest script state
+    }
+    m_changed.notify_all();
+    return 0;
+}
+
+int FakeSerialDevices::waitModemChange(int fd, int mask) {
+    std::unique_lock lock(m_mutex);
+    int e = 0;
+    Device* d = DeviceOf(fd, e);
+    if (!d || e)
+        return e;
+    if (!d->hasModemLines || !d->canWait)
+        return ENOTTY;
+    const ModemCounters start = d->counters;
+    const quint64 interrupts = m_interruptGeneration;
+    d->seen = d->changes;
+    m_changed.notify_all(); // WaitForWaiter
+    const auto differs = [&] {
+        const ModemCounters& c = d->counters;
+        return ((mask & TIOCM_CTS) && c.cts != start.cts) || ((mask & TIOCM_DSR) && c.dsr != start.dsr) ||
+               ((mask & TIOCM_RNG) && c.rng != start.rng) || ((mask & TIOCM_CD) && c.dcd != start.dcd);
+    };
+    m_changed.wait(lock, [&] { return !d->present || m_interruptGeneration != interrupts || differs(); });
+    if (!d->present)
+        return EIO;
+    if (m_interruptGeneration != interrupts && !differs())
+        return EINTR;
+    return 0;
+}
+
+int FakeSerialDevices::counters(int fd, ModemCounters& counters) {
+    std::lock_guard lock(m_mutex);
+    int e = 0;
+    Device* d = DeviceOf(fd, e);
+    if (!d || e)
+        return e;
+    if (!d->hasModemLines || !d->hasCounters)
+        return ENOTTY;
+    if ((e = Failure(QStringLiteral("counters"))))
+        return e;
+    counters = d->counters;
+    return 0;
+}
+
+int FakeSerialDevices::setLowLatency(int fd) {
+    std::lock_guard lock(m_mutex);
+    int e = 0;
+    if (!DeviceOf(fd, e) || e)
+        return e;
+    ++m_lowLatency;
+    return 0;
+}
+
+bool FakeSerialDevices::isCharDevice(const QString& path) {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_devices.find(path);
+    return it != m_devices.end() && it->second.present;
+}
+
+QString FakeSerialDevices::readAttribute(const QString& path) {
+    std::lock_guard lock(m_mutex);
+    for (const auto& [device, d] : m_devices) {
+        const QString name = device.mid(device.lastIndexOf(QLatin1Char('/')) + 1);
+        if (path == QStringLiteral("/sys/class/tty/%1/type").arg(name))
+            return d.sysfsType;
+    }
+    return QString();
+}
+
+void FakeSerialDevices::interrupt(pthread_t) {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_interrupts;
+        ++m_interruptGeneration;
+    }
+    m_changed.notify_all();
+}

@@ -1,0 +1,140 @@
+#include "timing/Countdown.h"
+
+#include "platform/Prompts.h"
+#include "reports/TSettings.h"
+#include "timing/LockOut.h"
+#include "timing/TimeDisplay.h"
+#include "widgets/TBitBtnWithColor.h"
+
+#include <QCheckBox>
+#include <QSpinBox>
+#include <QTimer>
+#include <algorithm>
+
+namespace {
+
+const QColor kTimerBlue(72, 116, 217);
+constexpr int kMaxPeriod = 600;
+// A countdown that expired this late was held up by a stall, not by a late
+// timer message; its successor starts afresh instead of catching up at once.
+constexpr int kMaxScheduleSlipMs = 1000;
+
+} // namespace
+
+Countdown::Countdown(TBitBtnWithColor* bTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock,
+                     TSettings& settings, TimeDisplay& display, LockOut& lockOut, Sound& sound, QString startToneFile,
+                     std::function<bool()> startEnabled, std::function<void()> clickStart,
+                     std::function<bool()> soundOn, bool& toneAlreadyPlayed, QObject* parent)
+    : QObject(parent), m_bTimer(bTimer), m_seAutoStart(seAutoStart), m_cbAuto(cbAuto), m_clock(clock),
+      m_settings(settings), m_display(display), m_lockOut(lockOut), m_sound(sound),
+      m_startToneFile(std::move(startToneFile)), m_startEnabled(std::move(startEnabled)),
+      m_clickStart(std::move(clickStart)), m_soundOn(std::move(soundOn)), m_toneAlreadyPlayed(toneAlreadyPlayed) {
+    m_settings.Timer = std::clamp(m_settings.Timer, 0, kMaxPeriod);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("TimerCountDown"));
+    m_timer->setInterval(10);
+    m_timer->setTimerType(Qt::PreciseTimer);
+    connect(m_timer, &QTimer::timeout, this, &Countdown::TimerCountDownTimer);
+
+    // Filled before connecting: loading the period must not overwrite the stored start lock-out.
+    m_seAutoStart->setRange(0, kMaxPeriod);
+    m_seAutoStart->setValue(m_settings.Timer);
+    connect(m_seAutoStart, &QSpinBox::valueChanged, this, &Countdown::seAutoStartChange);
+
+    m_cbAuto->setChecked(m_settings.cbAuto);
+    connect(m_cbAuto, &QCheckBox::toggled, this, [this](bool on) { m_settings.cbAuto = on; });
+}
+
+Countdown::~Countdown() = default;
+
+int Countdown::Period() const {
+    return m_settings.Timer;
+}
+
+bool Countdown::Running() const {
+    return m_timer->isActive();
+}
+
+void Countdown::mTimerClick() {
+    if (Running()) {
+        // The start contact keeps its state until switched by hand or locked again.
+        m_timer->stop();
+        m_lockOut.StopStartLockOut();
+        m_display.ShowLower(Period() * 1000);
+        return;
+    }
+    Begin(m_clock.tick());
+}
+
+void Countdown::Begin(Tick startTick) {
+    m_toneAlreadyPlayed = false;
+    m_display.SetLowerLit(kTimerBlue);
+    m_display.RepaintWithColorSet();
+    m_display.ShowUpper(0);
+    m_display.ShowLower(Period() * 1000);
+    m_lockOut.LockStartContact();
+    m_startTick = startTick;
+    m_timer->start();
+}
+
+void Countdown::TimerCountDownTimer() {
+    const Tick due = m_startTick + static_cast<Tick>(Period() * 1000);
+    qint32 remaining = TickDiff(due, m_clock.tick());
+    if (remaining < 1) {
+        m_timer->stop();
+        // The tone marks the expiry even when START is unavailable (running mass start).
+        if (!m_startToneFile.isEmpty() && m_soundOn && m_soundOn())
+            m_sound.play(m_startToneFile);
+        m_toneAlreadyPlayed = true;
+        if (m_startEnabled && m_startEnabled() && m_clickStart) {
+            m_inExpiry = true;
+            m_dueTick = due;
+            m_clickStart();
+            m_inExpiry = false;
+        }
+        remaining = m_settings.massStart() ? 0 : Period() * 1000;
+    }
+    m_display.ShowLower(remaining);
+}
+
+void Countdown::StartAfterStart(Tick startTick) {
+    // Without a period the automatic start would start an athlete every timer message.
+    if (Period() <= 0)
+        return;
+    Tick base = startTick;
+    if (m_inExpiry) {
+        // Measured from when the last countdown was due, so late timer messages do not add up.
+        const qint32 late = TickDiff(startTick, m_dueTick);
+        if (late >= 0 && late < std::min(kMaxScheduleSlipMs, Period() * 500))
+            base = m_dueTick;
+    }
+    Begin(base);
+}
+
+void Countdown::StopTimer() {
+    m_timer->stop();
+}
+
+void Countdown::Stop() {
+    m_timer->stop();
+}
+
+void Countdown::seAutoStartChange(int value) {
+    m_settings.Timer = value;
+    // Re-arm the start contact one second before the next automatic start.
+    if (value > 0)
+        m_lockOut.SetStartInterval((value - 1) * 1000);
+}
+
+void Countdown::AutoCountDown1Click() {
+    m_cbAuto->setChecked(!m_cbAuto->isChecked());
+}
+
+void Countdown::ApplyVisibility() {
+    const bool shown = Period() > 0;
+    const bool individual = !m_settings.massStart();
+    m_bTimer->setVisible(shown);
+    m_seAutoStart->setVisible(shown && individual);
+    m_cbAuto->setVisible(shown && individual);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QCheckBox;
+class QSpinBox;
+class QTimer;
+class LockOut;
+class Sound;
+class TBitBtnWithColor;
+class TimeDisplay;
+struct TSettings;
+
+// The TIMER countdown, which triggers START when it runs out, and the
+// automatic start, which begins the next countdown after each START so that
+// athletes leave at a fixed interval.
+//
+// The remaining time always comes from the tick counter, never from counting
+// timer messages, so a late message does not shift the schedule.
+class Countdown : public QObject {
+    Q_OBJECT
+public:
+    // `clickStart` performs START (through its menu item); `toneAlreadyPlayed`
+    // is the run's flag that keeps START silent after the countdown's own tone.
+    Countdown(TBitBtnWithColor* bTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock, TSettings& settings,
+              TimeDisplay& display, LockOut& lockOut, Sound& sound, QString startToneFile,
+              std::function<bool()> startEnabled, std::function<void()> clickStart, std::function<bool()> soundOn,
+              bool& toneAlreadyPlayed, QObject* parent = nullptr);
+    ~Countdown() override;
+
+    // Countdown period in seconds (the setting Timer).
+    int Period() const;
+    bool Running() const;
+    // Tick at which the running (or last) countdown began.
+    Tick StartTick() const { return m_startTick; }
+
+    // START's last step, when cbAuto is checked: begins the next countdown.
+    void StartAfterStart(Tick startTick);
+    // START's "stop the countdown timer" and ENDE; either may be used for both.
+    void StopTimer();
+    void Stop();
+    // bTimer shown when the period is above 0; seAutoStart and cbAuto besides
+    // only in individual start.
+    void ApplyVisibility();
+
+    QTimer* CountDownTimerObject() const { return m_timer; }
+
+public slots:
+    void mTimerClick(); // F4, bTimer
+    void TimerCountDownTimer();
+    void seAutoStartChange(int value);
+    void AutoCountDown1Click(); // Ctrl+F4
+
+private:
+    void Begin(Tick startTick);
+
+    TBitBtnWithColor* m_bTimer = nullptr;
+    QSpinBox* m_seAutoStart = nullptr;
+    QCheckBox* m_cbAuto = nullptr;
+    Clock& m_clock;
+    TSettings& m_settings;
+    TimeDisplay& m_display;
+    LockOut& m_lockOut;
+    Sound& m_sound;
+    QString m_startToneFile;
+    std::function<bool()> m_startEnabled;
+    std::function<void()> m_clickStart;
+    std::function<bool()> m_soundOn;
+    bool& m_toneAlreadyPlayed;
+    QTimer* m_timer = nullptr;
+    Tick m_startTick = 0;
+    // Set while the START triggered by an expiry runs: the tick the expired
+    // countdown was due at, from which the next one is measured.
+    bool m_inExpiry = false;
+    Tick m_dueTick = 0;
+};

@@ -1,0 +1,188 @@
+#pragma once
+
+// The data engine of TSortGrid: cells, counts, current cell and row selection,
+// row and column operations, sorting, filtering, the modified flag, the update
+// state and the size-change path. Qt Core only; the widget (TSortGrid) paints
+// it and turns mouse and keys into calls on it.
+//
+// Rows are numbered from 0 (the header) to RowCount() - 1. Cells of rows beyond
+// RowCount() stay stored when the count shrinks and come back when it grows.
+
+#include "widgets/SortCompare.h"
+
+#include <QChar>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+// TSortStyle (ssAutomatic ... ssCustom) is declared with the comparisons in SortCompare.h.
+enum class TSortDirection { sdAscending, sdDescending };
+
+struct TSortOptions {
+    bool CanSort = true;
+    QString SecondaryIndex; // comma-separated column numbers, most significant first
+    TSortStyle SortStyle = TSortStyle::ssNormal;
+    bool SortCaseSensitive = false;
+    int SortCol = 0;
+    TSortDirection SortDirection = TSortDirection::sdAscending;
+    bool UpdateOnSizeChange = false;
+    std::function<int(const QString&, const QString&)> SortCompare; // for ssCustom; reset after every sort
+};
+
+class SortGridData {
+public:
+    explicit SortGridData(int colCount = 5, int rowCount = 5);
+    virtual ~SortGridData();
+
+    // --- cells and counts
+    int ColCount() const;
+    int RowCount() const;
+    void SetColCount(int count);          // at least 1
+    void SetRowCount(int count);          // at least 1 (the header)
+    QString Cell(int col, int row) const; // empty outside the stored cells
+    void SetCell(int col, int row, const QString& text);
+    QStringList Rows(int row) const; // ColCount() texts
+    void SetRows(int row, const QStringList& texts);
+    QStringList Cols(int col) const; // RowCount() texts, header first
+
+    // --- current cell and row selection
+    int Col() const;
+    int Row() const;
+    // Both report "Grid index out of range" through OnError for a cell outside the
+    // grid and move only when the cell-selection check (SelectCell) allows it.
+    void SetCol(int col);
+    void SetRow(int row);
+    bool IsRowSelected(int row) const;
+    const std::vector<int>& SelectedRows() const;
+    void ClearSelection();
+    void SelectRow(int row); // the row alone becomes the row selection and the anchor
+    // The cell-selection check: CanSelectCell decides; when it allows the cell and the
+    // track-selection flag is on, the row alone becomes the row selection (OnRowSelected).
+    bool SelectCell(int col, int row);
+    void AddSelectedRow(int row); // kept in ascending order
+    void RemoveSelectedRow(int row);
+    void SetSelectedRows(std::vector<int> rows);
+    int Anchor() const { return m_anchor; } // -1 when there is none
+    void SetAnchor(int row);
+    bool TrackSelection() const { return m_trackSelection; }
+    void SetTrackSelection(bool track) { m_trackSelection = track; }
+
+    // --- navigation (the widget sets how many rows and columns fit)
+    int TopRow() const { return m_topRow; }
+    void SetTopRow(int row); // kept within 1 ... MaxTopRow()
+    int MaxTopRow() const;   // RowCount() - VisibleRowCount(), at least 1
+    int LeftCol() const { return m_leftCol; }
+    void SetLeftCol(int col);
+    int VisibleRowCount() const { return m_visibleRowCount; }
+    void SetVisibleRowCount(int count);
+    int VisibleColCount() const;
+    void SetVisibleColCount(int count);
+    // How many columns are fully visible when `leftCol` is the first one shown; when
+    // unset, VisibleColCount() (which defaults to all columns).
+    std::function<int(int leftCol)> VisibleColCountFrom;
+    // Clamps the cell into the data rows and never fails.
+    void GoToCell(int col, int row, bool scroll);
+    void ScrollToCell(int col, int row);
+    void WheelDown(); // ScrollToCell(Col, TopRow + 2): the view moves one row
+    void WheelUp();   // ScrollToCell(Col, TopRow - 2): the view moves three rows
+    // Incremental search: the row a typed character leads to in column SortCol, -1 for none.
+    int IncrementalSearchRow(QChar ch) const;
+    bool IncrementalSearch(QChar ch); // GoToCell to that row; false when nothing matched
+    std::function<void()> OnTopLeftChanged;
+
+    // --- row and column operations
+    int FindRow(int col, const QString& text, bool ignoreCase = false) const; // -1 when none
+    void ClearGrid();                                                         // also drops the rows a filter hid
+    // Inserts before `row`; at the last data row (or beyond) the new row is appended.
+    void InsertRow(int row);
+    // Removes the row from the storage; with a single data row that row is cleared instead.
+    void DeleteRow(int row);
+    void InsertColumn(int col);
+    void DeleteColumn(int col);
+    void MoveRow(int from, int to);
+    void MoveColumn(int from, int to);
+    void ExchangeRows(int a, int b);
+
+    // --- sorting
+    TSortOptions SortOptions;
+    // Returns false (and reports through OnError before any row is written) when
+    // SecondaryIndex holds an item that is not a column number of the grid; true
+    // otherwise, also when CanSort is false and nothing happened.
+    bool SortByColumn(int col);
+    std::function<void(int col, TSortStyle& style)> OnGetSortStyle;
+    std::function<void(int& col)> OnBeginSort;
+    std::function<void(int col)> OnEndSort;
+
+    // --- filtering
+    bool Filtered() const;
+    // Filtering again while filtered first brings the hidden rows back, so none is lost.
+    void SetFiltered(bool filtered);
+    int HiddenRowCount() const;
+    std::function<void(const QStringList& row, bool& accept)> OnSetFilter;
+
+    // --- column widths: the widget measures, the engine brackets the pass in an update
+    void AutoSizeColumns(bool force);
+    std::function<void(int col, bool force)> OnAutoSizeColumn;
+
+    // --- modified flag, update state, size changes
+    bool Modified() const;
+    void SetModified(bool modified);
+    // The update state is a flag, not a counter: one EndUpdate ends it. BeginUpdate
+    // switches UpdateOnSizeChange off and EndUpdate restores it; a nested BeginUpdate
+    // keeps the value the first one remembered.
+    bool Updating() const;
+    void BeginUpdate();
+    void EndUpdate();
+    std::function<void()> OnModified;
+    std::function<void()> OnBeginUpdate;
+    std::function<void()> OnEndUpdate;
+    std::function<void(int oldColCount, int oldRowCount)> OnSizeChanged;
+    std::function<void(int row)> OnRowInsert;
+    std::function<void(int row)> OnRowDelete;
+    std::function<void(int col)> OnColumnInsert;
+    std::function<void(int col)> OnColumnDelete;
+    std::function<void()> OnRowSelected;
+    // Errors the grid reports to the operator ("Rowsize too small", index errors).
+    std::function<void(const QString& message)> OnError;
+    // Asked before a cell becomes current (the widget adds its editor rules and OnSelectCell);
+    // the track-selection rule is applied by SelectCell afterwards.
+    std::function<bool(int col, int row)> CanSelectCell;
+    // Anything visible changed: cells, counts, current cell, selection.
+    std::function<void()> OnChanged;
+
+protected:
+    // The size-change path: runs when a count changed outside an update, and from
+    // EndUpdate when the flag had already been cleared.
+    virtual void SizeChanged(int oldColCount, int oldRowCount);
+
+private:
+    void Changed() const;
+    void ReportError(const QString& message) const;
+    QStringList& StoredRow(int row); // grows the storage up to `row`
+    bool RowIsEmpty(int row) const;
+    void ClampCurrent();
+    int MovedIndex(int index, int from, int to) const;
+    void FilterOn();
+    void FilterOff();
+    TSortStyle DetectSortStyle(int col) const;
+
+    std::vector<QStringList> m_cells; // index = row; rows beyond m_rowCount stay stored
+    int m_colCount = 5;
+    int m_rowCount = 5;
+    int m_col = 0;
+    int m_row = 1;
+    std::vector<int> m_selected;
+    int m_anchor = -1;
+    bool m_trackSelection = true;
+    int m_topRow = 1;
+    int m_leftCol = 0;
+    int m_visibleRowCount = 0;
+    int m_visibleColCount = -1; // -1: all columns
+    bool m_filtered = false;
+    int m_hiddenRows = 0;
+    bool m_modified = false;
+    bool m_updating = false;
+    bool m_savedUpdateOnSizeChange = false;
+};
