@@ -7,6 +7,7 @@
 #include "protocol/FinishTable.h"
 #include "protocol/GridTextFile.h"
 #include "protocol/ProtocolColumns.h"
+#include "protocol/ProtocolFiles.h"
 #include "protocol/ProtocolTable.h"
 #include "reports/TFDlgYesNo.h"
 #include "timing/Countdown.h"
@@ -45,12 +46,11 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
     // Tables of the last run come back from the backups.
     m_finish->SetupGrid();
     m_protocol->SetupGrid();
-    if (LoadProtocolText(SortGrid1->Data(), ProtocolBackupName(m_backups.Folder()), ProtocolCaptions())) {
-        m_protocol->RankProtocol();
-        cbStartN->SetItems(m_protocol->StartNumbers());
-    }
-    LoadFinishText(SortGrid2->Data(), FinishBackupName(m_backups.Folder()));
-    m_protocol->SelectWholeRow(1);
+    m_files->LoadClassesFile(m_platform.workingFolder + QStringLiteral("Klassen.txt"));
+    m_files->RestoreBackups(ProtocolBackupName(m_backups.Folder()), FinishBackupName(m_backups.Folder()));
+    // Selecting the restored rows must not close F8: at program start FINISH works, so
+    // athletes still on the course when the program was restarted can be finished.
+    mStop->setEnabled(true);
 
     m_display->ApplyFractionDigits(m_settings.Acc);
     m_display->RepaintWithColorSet();
@@ -74,6 +74,7 @@ TFormMain::~TFormMain() {
         m_contacts->ClosePort();
     m_contacts.reset();
     // Controllers go before the controls they hold pointers to.
+    m_files.reset();
     m_run.reset();
     m_countdown.reset();
     m_finish.reset();
@@ -163,6 +164,20 @@ void TFormMain::CreateControllers() {
     connect(ImageLSstart, &TImage::Clicked, this, [this] { m_lockOut->ImageLSClick(ImageLSstart); });
     connect(ImageLSstop, &TImage::Clicked, this, [this] { m_lockOut->ImageLSClick(ImageLSstop); });
     connect(Place1, &QAction::triggered, this, &TFormMain::bLoadClick);
+
+    ProtocolFilesHooks files;
+    files.layout = [this] { FormResize(); };
+    files.status = ph.status;
+    m_files = std::make_unique<ProtocolFiles>(this, files, m_settings, *m_protocol, *m_finish, *m_run, *m_display,
+                                              cbStartN, cbStopN, cbKlass, sbSave, *m_question, *m_platform.prompts,
+                                              m_platform.programFolder);
+    connect(sbLoadList, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbLoadListClick);
+    // The shortcut follows its button: no start list replaces the protocol of a running competition.
+    connect(eO1, &QAction::triggered, this, [this] {
+        if (sbLoadList->isEnabled())
+            m_files->sbLoadListClick();
+    });
+    connect(sbCls, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbClsClick);
 
     if (m_platform.serial) {
         ContactHooks ch;

@@ -29,6 +29,7 @@ class RunControl;
 class ProtocolTable;
 class FinishTable;
 class ContactInput;
+class ProtocolFiles;
 
 // The main window: creates the controls (layout in TFormMainLayout.cpp), the
 // controllers with exactly the controls and collaborators each needs, and
@@ -48,6 +49,7 @@ public:
     RunControl& Run() { return *m_run; }
     ProtocolTable& Protocol() { return *m_protocol; }
     FinishTable& Finish() { return *m_finish; }
+    ProtocolFiles& Files() { return *m_files; }
     TFDlgYesNo& Question() { return *m_question; }
     const Backups& BackupFiles() const { return m_backups; }
     QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
@@ -115,6 +117,7 @@ public:
     QAction* LockLSstart1 = nullptr;
     QAction* LockLSstop1 = nullptr;
     QAction* AutoCountDown1 = nullptr;
+    QAction* eO1 = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -146,5 +149,6 @@ private:
     std::unique_ptr<FinishTable> m_finish;
     std::unique_ptr<RunControl> m_run;
     std::unique_ptr<ContactInput> m_contacts;
+    std::unique_ptr<ProtocolFiles> m_files;
     QList<int> m_availablePorts;
 };

@@ -332,4 +332,5 @@ void TFormMain::BuildActions() {
     LockLSstart1 = action("LockLSstart1", QKeySequence(Qt::Key_F11));
     LockLSstop1 = action("LockLSstop1", QKeySequence(Qt::Key_F12));
     AutoCountDown1 = action("AutoCountDown1", QKeySequence(Qt::CTRL | Qt::Key_F4));
+    eO1 = action("eO1", QKeySequence(Qt::CTRL | Qt::Key_O));
 }

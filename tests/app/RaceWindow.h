@@ -20,11 +20,15 @@
 // program folder (tones, backups) in a temporary directory.
 struct RaceWindow {
     QTemporaryDir dir;
+    QString folder;
     std::unique_ptr<FakePlatform> fake;
     std::unique_ptr<TFormMain> form;
 
-    explicit RaceWindow(TSettings settings = TSettings(), bool withTones = true) {
-        const QString folder = dir.path() + QLatin1Char('/');
+    // `programFolder` (ending in "/") replaces the temporary folder, so that a second
+    // window finds what the first one left behind.
+    explicit RaceWindow(TSettings settings = TSettings(), bool withTones = true, QString programFolder = QString(),
+                        QDateTime now = QDateTime(QDate(2026, 3, 20), QTime(10, 0))) {
+        folder = programFolder.isEmpty() ? dir.path() + QLatin1Char('/') : programFolder;
         if (withTones) {
             for (const char* name : {"Ton-start.wav", "Ton-finish.wav"}) {
                 QFile f(folder + QLatin1String(name));
@@ -32,7 +36,7 @@ struct RaceWindow {
             }
         }
         fake = std::make_unique<FakePlatform>(folder, folder);
-        fake->clock.Set(100000, QDateTime(QDate(2026, 3, 20), QTime(10, 0)));
+        fake->clock.Set(100000, now);
         form = std::make_unique<TFormMain>(fake->platform, settings);
         form->show();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
@@ -81,7 +85,7 @@ struct RaceWindow {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     }
     QByteArray ReadFile(const QString& name) const {
-        QFile f(dir.path() + QLatin1Char('/') + name);
+        QFile f(folder + name);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 };

@@ -1,0 +1,146 @@
+#include "protocol/ProtocolFiles.h"
+
+#include "platform/Prompts.h"
+#include "protocol/ClassesFile.h"
+#include "protocol/FinishTable.h"
+#include "protocol/GridTextFile.h"
+#include "protocol/ProtocolColumns.h"
+#include "protocol/ProtocolTable.h"
+#include "protocol/SpreadsheetReader.h"
+#include "reports/TFDlgYesNo.h"
+#include "timing/NumberBox.h"
+#include "timing/RunControl.h"
+#include "timing/RunDisplay.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileInfo>
+
+namespace {
+
+// The hourglass while a file loads, restored however the loading ends.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace
+
+ProtocolFiles::ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, TSettings& settings, ProtocolTable& protocol,
+                             FinishTable& finish, RunControl& run, RunDisplay& display, NumberBox* cbStartN,
+                             NumberBox* cbStopN, NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question,
+                             Prompts& prompts, QString programFolder, QObject* parent)
+    : QObject(parent), m_window(window), m_hooks(std::move(hooks)), m_settings(settings), m_protocol(protocol),
+      m_finish(finish), m_run(run), m_display(display), m_cbStartN(cbStartN), m_cbStopN(cbStopN), m_cbKlass(cbKlass),
+      m_sbSave(sbSave), m_question(question), m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
+
+QStringList ProtocolFiles::OpenFilters() {
+    return {QStringLiteral("Alle Dateien (*.txt *.xls *.xlsx)"), QStringLiteral("MS Excel (*.xls *.xlsx)"),
+            QStringLiteral("Textdatei (*.txt)")};
+}
+
+void ProtocolFiles::sbLoadListClick() {
+    if (m_sbSave->isEnabled() && !m_question.Ask(m_prompts, QStringLiteral("Protokoll wird überschrieben!")))
+        return;
+    int filter = m_settings.FilterOut;
+    const QString file = m_prompts.openFileName(m_window, m_programFolder, OpenFilters(), filter);
+    if (!file.isEmpty()) {
+        m_settings.FilterOut = filter;
+        WaitCursor wait;
+        m_protocol.Grid()->viewport()->repaint();
+        QApplication::processEvents();
+        LoadStartList(file);
+    }
+    if (m_hooks.layout)
+        m_hooks.layout();
+}
+
+bool ProtocolFiles::LoadStartList(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix().toUpper();
+    QString error;
+    TSortGrid* grid = m_protocol.Grid();
+    if (suffix == QLatin1String("TXT")) {
+        if (!LoadProtocolText(grid->Data(), fileName, ProtocolCaptions(), &error)) {
+            m_prompts.showError(m_window, error);
+            return false;
+        }
+        AfterTextLoad();
+        return true;
+    }
+    if (suffix == QLatin1String("XLS") || suffix == QLatin1String("XLSX")) {
+        if (!LoadStartListSpreadsheet(grid->Data(), fileName, ProtocolCaptions(), &error)) {
+            m_prompts.showError(m_window, error);
+            return false;
+        }
+        m_protocol.SelectWholeRow(1);
+        FillStartNumberList();
+        m_protocol.UpdateResultCommands();
+        return true;
+    }
+    m_prompts.showError(m_window, QStringLiteral("Die Datei »%1« ist weder eine Startliste als Text (.txt) noch eine "
+                                                 "Tabelle (.xls, .xlsx).")
+                                      .arg(QFileInfo(fileName).fileName()));
+    return false;
+}
+
+void ProtocolFiles::AfterTextLoad() {
+    m_protocol.RankProtocol();
+    m_protocol.SelectWholeRow(1);
+    m_protocol.UpdateResultCommands();
+    FillStartNumberList();
+}
+
+void ProtocolFiles::RestoreBackups(const QString& protocolFile, const QString& finishFile) {
+    if (QFileInfo::exists(protocolFile) &&
+        LoadProtocolText(m_protocol.Grid()->Data(), protocolFile, ProtocolCaptions()))
+        AfterTextLoad();
+    if (QFileInfo::exists(finishFile))
+        LoadFinishText(m_finish.Grid()->Data(), finishFile);
+    m_protocol.SelectWholeRow(1);
+}
+
+void ProtocolFiles::LoadClassesFile(const QString& fileName) {
+    if (!QFileInfo::exists(fileName))
+        return;
+    bool ok = false;
+    const QStringList classes = ReadClassesFile(fileName, &ok);
+    if (!ok || classes.isEmpty())
+        return;
+    m_cbKlass->clear();
+    m_cbKlass->addItems(classes);
+    m_cbKlass->setCurrentIndex(0);
+}
+
+void ProtocolFiles::FillStartNumberList() {
+    QStringList numbers;
+    for (const QString& n : m_protocol.StartNumbers())
+        if (!n.trimmed().isEmpty())
+            numbers << n.trimmed();
+    m_cbStartN->clear();
+    m_cbStartN->addItems(numbers);
+    if (!numbers.isEmpty())
+        m_cbStartN->setCurrentIndex(0);
+    m_cbStartN->SetDropDown(numbers.size() > 1);
+}
+
+void ProtocolFiles::sbClsClick() {
+    m_question.MakeNoActive();
+    if (!m_question.Ask(m_prompts, QStringLiteral("Protokoll löschen?")))
+        return;
+    m_run.EndCompetition();
+    m_protocol.Grid()->ClearGrid();
+    m_cbStartN->clear();
+    m_cbStartN->SetDropDown(false);
+    m_cbStopN->clear();
+    m_cbStopN->SetDropDown(false);
+    m_protocol.UpdateResultCommands();
+    m_protocol.ApplyColumnLayout();
+    m_finish.Grid()->ClearGrid();
+    m_display.ShowUpper(0);
+    m_display.ShowLower(0);
+    if (m_hooks.status)
+        m_hooks.status(4, QStringLiteral("0"));
+}

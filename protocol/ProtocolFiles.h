@@ -1,0 +1,67 @@
+#pragma once
+
+#include "reports/TSettings.h"
+
+#include <QObject>
+#include <functional>
+
+class NumberBox;
+class Prompts;
+class ProtocolTable;
+class FinishTable;
+class RunControl;
+class RunDisplay;
+class TFDlgYesNo;
+class QAbstractButton;
+class QWidget;
+
+struct ProtocolFilesHooks {
+    std::function<void()> layout;                               // the window's resize handling
+    std::function<void(int panel, const QString& text)> status; // status bar
+};
+
+// Start lists and the classes file into the protocol, the tables of the last run
+// back from the backups, and clearing the protocol.
+class ProtocolFiles : public QObject {
+    Q_OBJECT
+public:
+    ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, TSettings& settings, ProtocolTable& protocol,
+                  FinishTable& finish, RunControl& run, RunDisplay& display, NumberBox* cbStartN, NumberBox* cbStopN,
+                  NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question, Prompts& prompts,
+                  QString programFolder, QObject* parent = nullptr);
+
+    // The open dialog's type list.
+    static QStringList OpenFilters();
+
+    // The start-list command (button sbLoadList, Ctrl+O).
+    void sbLoadListClick();
+    // Loads a start list or saved protocol by its extension; false (and a message to the
+    // operator) when it could not be read; the table stays as it was then.
+    bool LoadStartList(const QString& fileName);
+    // At window creation: both tables from the backups in `folder`; a missing backup is skipped.
+    void RestoreBackups(const QString& protocolFile, const QString& finishFile);
+    // "Klassen.txt" of the working folder into cbKlass; an unreadable file keeps the items.
+    void LoadClassesFile(const QString& fileName);
+    // The start-number box receives the start numbers of the protocol.
+    void FillStartNumberList();
+    // Clears protocol and finish table after the question "Protokoll löschen?".
+    void sbClsClick();
+
+private:
+    void AfterTextLoad();
+
+    QWidget* m_window;
+    ProtocolFilesHooks m_hooks;
+    TSettings& m_settings;
+    ProtocolTable& m_protocol;
+    FinishTable& m_finish;
+    RunControl& m_run;
+    RunDisplay& m_display;
+    NumberBox* m_cbStartN;
+    NumberBox* m_cbStopN;
+    NumberBox* m_cbKlass;
+    QAbstractButton* m_sbSave;
+    TFDlgYesNo& m_question;
+    Prompts& m_prompts;
+    QString m_programFolder;
+};

@@ -1,0 +1,172 @@
+#include "RaceWindow.h"
+
+#include "protocol/ProtocolFiles.h"
+#include "reports/TFDlgYesNo.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+const QByteArray kList = "St.Nr.\tVorname\tNachname\tJG\tVerein\tKlasse\r\n"
+                         "17\tAnna\tBerg\t1990\tSC Tal\tW\r\n"
+                         "18\tBernd\tMoos\t1985\t\tM\r\n"
+                         "19\tCarla\tSee\t2001\tSC Tal\tW\r\n";
+
+} // namespace
+
+// Start lists, the classes file, restoring after a restart and clearing, driven
+// through the real window as the operator does it.
+class StartListTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
+    void loadTextListWithCtrlO();
+    void unreadableListKeepsTheTable();
+    void overwriteNoticeAnsweredNo();
+    void noListDuringARunningCompetition();
+    void startsFollowTheList();
+    void classesFileFillsClassList();
+    void restartMidRaceLosesNothing();
+    void clearingKeepsBackupsUntilNextWrite();
+};
+
+void StartListTest::loadTextListWithCtrlO() {
+    RaceWindow w;
+    WriteFile(w.folder + "Startlist.txt", kList);
+    w.fake->prompts.FileNames = {w.folder + "Startlist.txt"};
+    w.Key(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(w.P()->RowCount(), 4);
+    QCOMPARE(w.Of("18", Col::Nachname), QStringLiteral("Moos"));
+    // A run of TABs counts as one: the empty club field vanishes and the class moves left.
+    QCOMPARE(w.Of("18", Col::Verein), QStringLiteral("M"));
+    QCOMPARE(w.Cell(Col::Platz, 0), QStringLiteral("Platz"));
+    QCOMPARE(w.form->cbStartN->Items(), (QStringList{"17", "18", "19"}));
+    QCOMPARE(w.form->cbStartN->currentText(), QStringLiteral("17"));
+    QVERIFY(w.form->sbSave->isEnabled());
+}
+
+void StartListTest::unreadableListKeepsTheTable() {
+    RaceWindow w;
+    WriteFile(w.folder + "Startlist.txt", kList);
+    w.form->Files().LoadStartList(w.folder + "Startlist.txt");
+    w.fake->prompts.Answers = {TFDlgYesNo::kYes};
+    w.fake->prompts.FileNames = {w.folder + "gone.txt"};
+    QTest::mouseClick(w.form->sbLoadList, Qt::LeftButton);
+    QCOMPARE(w.form->Question().Label1->text(), QStringLiteral("Protokoll wird überschrieben!"));
+    QCOMPARE(w.form->Question().OKBtn->text(), QStringLiteral("OK"));
+    QCOMPARE(w.P()->RowCount(), 4);
+    QCOMPARE(w.Of("19", Col::Vorname), QStringLiteral("Carla"));
+    QCOMPARE(w.fake->prompts.Errors.size(), 1);
+    QVERIFY(w.fake->prompts.Errors[0].contains(QStringLiteral("gone.txt")));
+}
+
+void StartListTest::overwriteNoticeAnsweredNo() {
+    RaceWindow w;
+    WriteFile(w.folder + "Startlist.txt", kList);
+    w.form->Files().LoadStartList(w.folder + "Startlist.txt");
+    w.fake->prompts.Answers = {TFDlgYesNo::kNo};
+    QTest::mouseClick(w.form->sbLoadList, Qt::LeftButton);
+    QCOMPARE(w.fake->prompts.PickerCalls, 0);
+}
+
+void StartListTest::noListDuringARunningCompetition() {
+    RaceWindow w;
+    w.StartNumber("1");
+    QVERIFY(!w.form->sbLoadList->isEnabled());
+    w.fake->prompts.Answers = {TFDlgYesNo::kYes};
+    w.Key(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(w.fake->prompts.PickerCalls, 0);
+}
+
+void StartListTest::startsFollowTheList() {
+    RaceWindow w;
+    WriteFile(w.folder + "Startlist.txt", kList);
+    w.form->Files().LoadStartList(w.folder + "Startlist.txt");
+    w.Key(Qt::Key_F5);
+    QCOMPARE(w.Of("17", Col::Start), QStringLiteral("10:00:00,00"));
+    QCOMPARE(w.form->cbStartN->currentText(), QStringLiteral("18"));
+    w.Advance(30000);
+    w.Key(Qt::Key_F5);
+    QCOMPARE(w.Of("18", Col::Split), QStringLiteral("30,00"));
+    QCOMPARE(w.form->cbStartN->Items(), QStringList{"19"});
+    QCOMPARE(w.P()->RowCount(), 4); // no athlete overwritten, no row appended yet
+}
+
+void StartListTest::classesFileFillsClassList() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    WriteFile(folder + "Klassen.txt", "Herren\r\nDamen\nJugend\r");
+    RaceWindow w(TSettings(), true, folder);
+    QCOMPARE(w.form->cbKlass->Items(), (QStringList{"Herren", "Damen", "Jugend"}));
+    QCOMPARE(w.form->cbKlass->currentText(), QStringLiteral("Herren"));
+}
+
+void StartListTest::restartMidRaceLosesNothing() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    WriteFile(folder + "Startlist.txt", kList);
+    {
+        RaceWindow w(TSettings(), true, folder);
+        w.form->Files().LoadStartList(folder + "Startlist.txt");
+        w.Key(Qt::Key_F5); // 17 at 10:00:00
+        w.Advance(30000);
+        w.Key(Qt::Key_F5); // 18 at 10:00:30
+        w.Advance(60000);
+        w.FinishNumber("17");      // 1:30,00
+        w.FinishNumber(QString()); // queued at 10:01:30
+    } // the program is gone (a crash leaves the same backups: they are written after each impulse)
+    RaceWindow w(TSettings(), true, folder, QDateTime(QDate(2026, 3, 20), QTime(10, 2, 15, 250)));
+    QCOMPARE(w.Of("17", Col::Zeit), QStringLiteral("1:30,00"));
+    QCOMPARE(w.Of("17", Col::Platz), QStringLiteral("1"));
+    QCOMPARE(w.Of("18", Col::Start), QStringLiteral("10:00:30,00"));
+    QCOMPARE(w.F()->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:01:30,00"));
+    // The race goes on with the next start; athlete 18, still on the course, has lost
+    // his start tick with the restart: his finish is timed from the start clock text.
+    w.StartNumber("19");
+    QCOMPARE(w.Of("19", Col::Start), QStringLiteral("10:02:15,25"));
+    w.Advance(1000);
+    w.FinishNumber("18");
+    QCOMPARE(w.Of("18", Col::Zeit), QStringLiteral("1:46,25"));
+    QCOMPARE(w.Of("18", Col::Stopp), QStringLiteral("10:02:16,25"));
+    // And the queued finish can still be assigned to 19 once he is known to have started.
+    QVERIFY(w.fake->prompts.Errors.isEmpty());
+}
+
+void StartListTest::clearingKeepsBackupsUntilNextWrite() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    QByteArray before;
+    {
+        RaceWindow w(TSettings(), true, folder);
+        w.StartNumber("5");
+        w.FinishNumber(QString());
+        before = w.ReadFile("Kadenzor-Sicherungsdatei-P.txt");
+        w.fake->prompts.Answers = {TFDlgYesNo::kYes};
+        QTest::mouseClick(w.form->sbCls, Qt::LeftButton);
+        QCOMPARE(w.form->Question().Label1->text(), QStringLiteral("Protokoll löschen?"));
+        QCOMPARE(w.P()->RowCount(), 2);
+        QCOMPARE(w.P()->Cell(Col::StNr, 1), QString());
+        QCOMPARE(w.F()->Cell(FinishCol::Kontakt, 1), QString());
+        QCOMPARE(w.form->StatusPanel(4)->text(), QStringLiteral("0"));
+        QVERIFY(!w.form->State().Started());
+        QCOMPARE(w.ReadFile("Kadenzor-Sicherungsdatei-P.txt"), before); // recoverable by restarting
+    }
+    QFile p(folder + "Kadenzor-Sicherungsdatei-P.txt");
+    QVERIFY(p.open(QIODevice::ReadOnly));
+    QVERIFY(p.readAll().startsWith("Platz\tSt.Nr."));
+    QCOMPARE(QFileInfo(folder + "Kadenzor-Sicherungsdatei-F.txt").size(), 0);
+}
+
+QTEST_MAIN(StartListTest)
+#include "tst_StartList.moc"
