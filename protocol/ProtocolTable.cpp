@@ -4,6 +4,7 @@
 #include "protocol/ProtocolColumns.h"
 #include "protocol/Ranking.h"
 #include "timing/NumberBox.h"
+#include "timing/RunColors.h"
 #include "timing/RunDisplay.h"
 #include "widgets/TBitBtnWithColor.h"
 
@@ -15,16 +16,9 @@
 
 namespace {
 
-const QColor kGreen(0, 128, 0);
-const QColor kYellow(255, 255, 0);
-const QColor kRowRed(255, 0, 0);
 const QColor kPlaced(224, 255, 224);
 const QColor kRunning(255, 255, 192);
 const QColor kNotStarted(255, 224, 224);
-
-QColor ButtonFace() {
-    return QApplication::palette().color(QPalette::Button);
-}
 
 bool Editable(int col) {
     return (col >= Col::StNr && col <= Col::Klasse) || col == Col::Zeit;
@@ -39,6 +33,8 @@ void AppendEmptyRow(TSortGrid* g) {
 }
 
 } // namespace
+
+using RunColors::ButtonFace;
 
 ProtocolTable::ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, TSettings& settings,
                              RunState& state, RunDisplay& display, Printers& printers, QObject* parent)
@@ -224,7 +220,7 @@ void ProtocolTable::SelectProtocolRow(int row) {
     bool rawIsNumber = false;
     const qint32 rawValue = raw.toInt(&rawIsNumber);
     if (finishOn) {
-        c.bSTOP->SetColor(kYellow);
+        c.bSTOP->SetColor(RunColors::Yellow);
         m_display.RepaintWithColorSet();
         if (m_hooks.armFinishContact)
             m_hooks.armFinishContact();
@@ -245,7 +241,7 @@ void ProtocolTable::SelectProtocolRow(int row) {
     }
 
     if (c.bSTART->isEnabled()) {
-        c.bSTART->SetColor(kGreen);
+        c.bSTART->SetColor(RunColors::Green);
     } else {
         c.bSTART->SetColor(ButtonFace());
         if (m_hooks.disarmStartContact)
@@ -259,12 +255,12 @@ void ProtocolTable::SelectProtocolRow(int row) {
                 m_display.ShowLower(rawValue);
             c.cbStopN->setEditText(QString());
         } else if (!c.bTimer->isEnabled()) {
-            m_display.SetLowerLit(kYellow);
+            m_display.SetLowerLit(RunColors::Yellow);
             m_display.RepaintWithColorSet();
             m_display.ShowLower(0);
         }
     }
-    c.bSTOP->SetColor(c.bSTOP->isEnabled() ? kYellow : ButtonFace());
+    c.bSTOP->SetColor(c.bSTOP->isEnabled() ? RunColors::Yellow : ButtonFace());
     c.mStop->setEnabled(m_display.ClockRunning());
 }
 
@@ -287,7 +283,7 @@ void ProtocolTable::SortGrid1GetCellFormat(int col, int row, TGridDrawState stat
         return;
     }
     if (Cell(Col::StNr, row).contains(QLatin1Char('-')))
-        format.Font.Color = kRowRed;
+        format.Font.Color = RunColors::Red;
     format.AlignmentHorz =
         (col >= Col::Vorname && col <= Col::Klasse) ? TAlignment::taLeftJustify : TAlignment::taRightJustify;
     if (state & gdSelected)

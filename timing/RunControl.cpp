@@ -6,6 +6,7 @@
 #include "protocol/ProtocolTable.h"
 #include "reports/TFDlgYesNo.h"
 #include "timing/NumberBox.h"
+#include "timing/RunColors.h"
 #include "timing/RunDisplay.h"
 #include "timing/TimeText.h"
 #include "widgets/TBitBtnWithColor.h"
@@ -18,18 +19,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 
-namespace {
-
-const QColor kGreen(0, 128, 0);
-const QColor kYellow(255, 255, 0);
-const QColor kRed(255, 0, 0);
-const QColor kBlue(72, 116, 217);
-
-QColor ButtonFace() {
-    return QApplication::palette().color(QPalette::Button);
-}
-
-} // namespace
+using RunColors::ButtonFace;
 
 RunControl::RunControl(const RunControls& controls, RunHooks hooks, Clock& clock, TSettings& settings, RunState& state,
                        ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, Sound& sound,
@@ -103,7 +93,7 @@ void RunControl::mStartClick() {
     if (!m_state.Started()) {
         m_state.runStart = tick;
         c.sbLoadList->setEnabled(false);
-        SetEnabled(c.bEnd, c.mEnd, true, kRed);
+        SetEnabled(c.bEnd, c.mEnd, true, RunColors::Red);
     }
     m_state.lastStartTick = tick;
     const TimeValue offset = TickDiff(tick, *m_state.runStart);
@@ -118,12 +108,12 @@ void RunControl::mStartClick() {
     c.bCFG->setEnabled(false);
 
     if (m_settings.massStart()) {
-        SetEnabled(c.bSTART, c.mStart, false, kGreen);
-        SetEnabled(c.bTimer, c.mTimer, false, kBlue);
-        m_display.SetLowerLit(kYellow);
+        SetEnabled(c.bSTART, c.mStart, false, RunColors::Green);
+        SetEnabled(c.bTimer, c.mTimer, false, RunColors::Blue);
+        m_display.SetLowerLit(RunColors::Yellow);
         m_display.ShowLower(0);
     }
-    SetEnabled(c.bSTOP, c.mStop, true, kYellow);
+    SetEnabled(c.bSTOP, c.mStop, true, RunColors::Yellow);
     m_protocol.UpdateResultCommands();
     // A crash must not cost a recorded start.
     if (m_hooks.writeBackups)
@@ -249,9 +239,9 @@ void RunControl::EndCompetition() {
         m_hooks.lockStartContact();
     if (m_hooks.lockFinishContact)
         m_hooks.lockFinishContact();
-    SetEnabled(c.bTimer, c.mTimer, false, kBlue);
-    SetEnabled(c.bSTART, c.mStart, false, kGreen);
-    SetEnabled(c.bSTOP, c.mStop, false, kYellow);
+    SetEnabled(c.bTimer, c.mTimer, false, RunColors::Blue);
+    SetEnabled(c.bSTART, c.mStart, false, RunColors::Green);
+    SetEnabled(c.bSTOP, c.mStop, false, RunColors::Yellow);
     c.EditPred->clear();
 
     m_state.runStart.reset();
@@ -261,10 +251,10 @@ void RunControl::EndCompetition() {
     m_display.ShowLower(0);
     m_display.ShowUpper(0);
     c.bCFG->setEnabled(true);
-    SetEnabled(c.bSTART, c.mStart, true, kGreen);
+    SetEnabled(c.bSTART, c.mStart, true, RunColors::Green);
     c.bSTART->setFocus();
     if (!m_hooks.timerShown || m_hooks.timerShown())
-        SetEnabled(c.bTimer, c.mTimer, true, kBlue);
+        SetEnabled(c.bTimer, c.mTimer, true, RunColors::Blue);
     c.cbStopN->SetDropDown(false);
     c.cbStopN->setEditText(QString());
     c.sbLoadList->setEnabled(true);
@@ -298,7 +288,7 @@ void RunControl::ApplyStartMode(QLabel* LabelNr) {
 
 void RunControl::cbStartNKeyUp() {
     const int row = m_protocol.FindStartNumber(c.cbStartN->currentText());
-    c.cbStartN->SetTextColor(row >= 1 ? kYellow : kRed);
+    c.cbStartN->SetTextColor(row >= 1 ? RunColors::Yellow : RunColors::Red);
 }
 
 void RunControl::cbStartNChange() {
@@ -324,7 +314,7 @@ void RunControl::cbStopNChange() {
     } else if (text.contains(QLatin1Char('-'))) {
         // Only the button: it works while mStop is enabled.
         c.bSTOP->setEnabled(true);
-        c.bSTOP->SetColor(kYellow);
+        c.bSTOP->SetColor(RunColors::Yellow);
     }
 }
 
