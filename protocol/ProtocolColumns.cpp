@@ -62,8 +62,15 @@ std::array<int, FinishCol::Count> FinishColumnWidths(int gridWidth, int scrollAr
 }
 
 int CompareTimeTexts(const QString& a, const QString& b) {
-    const qsizetype la = a.trimmed().isEmpty() ? 20 : a.size();
-    const qsizetype lb = b.trimmed().isEmpty() ? 20 : b.size();
+    // Called for every comparison of a sort: no allocation here.
+    auto blank = [](const QString& s) {
+        for (QChar c : s)
+            if (!c.isSpace())
+                return false;
+        return true;
+    };
+    const qsizetype la = blank(a) ? 20 : a.size();
+    const qsizetype lb = blank(b) ? 20 : b.size();
     if (la != lb)
         return la < lb ? -1 : 1;
     // Time texts are plain ASCII; compare code units as the bytes they are written as.
