@@ -1,0 +1,126 @@
+#include "RaceWindow.h"
+
+#include "contacts/ContactInput.h"
+#include "support/FakeSerialDevices.h"
+#include "timing/Countdown.h"
+#include "timing/LockOut.h"
+#include "timing/TImage.h"
+#include "timing/TimeDisplay.h"
+#include "widgets/TDigit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QTimer>
+
+// The display, the countdown, the lock-out and the contacts as the main window
+// wires them: keys and impulses in, table cells and display out.
+class WindowTimingTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
+    void countdownStartsTheNextAthlete();
+    void automaticStartUntilF4();
+    void massStartCountdownOnlySounds();
+    void selectingAFinishedRowShowsItsTime();
+    void contactImpulseRecordsTheCapturedTick();
+};
+
+void WindowTimingTest::countdownStartsTheNextAthlete() {
+    RaceWindow w; // period 5 s: TIMER is shown
+    QVERIFY(!w.form->bTimer->isHidden());
+    w.Key(Qt::Key_F4);
+    QVERIFY(w.form->CountDown().Running());
+    w.Advance(5000);
+    w.form->CountDown().TimerCountDownTimer();
+    QCOMPARE(w.Cell(Col::StNr, 1), QStringLiteral("-1"));
+    QCOMPARE(w.Cell(Col::Start, 1), QStringLiteral("10:00:05,00"));
+    QCOMPARE(w.fake->sound.Played.size(), 1); // the countdown's tone; START stays silent
+    QVERIFY(!w.form->CountDown().Running());
+}
+
+void WindowTimingTest::automaticStartUntilF4() {
+    TSettings s;
+    s.Timer = 10;
+    s.cbAuto = true;
+    RaceWindow w(s);
+    QVERIFY(w.form->cbAuto->isChecked());
+    w.Key(Qt::Key_F4);
+    for (int i = 1; i <= 3; ++i) {
+        w.Advance(10000);
+        w.form->CountDown().TimerCountDownTimer();
+        QVERIFY(w.form->CountDown().Running());
+    }
+    QCOMPARE(w.Cell(Col::Split, 3), QStringLiteral("20,00"));
+    w.Key(Qt::Key_F4);
+    QVERIFY(!w.form->CountDown().Running());
+    w.Advance(20000);
+    QCOMPARE(w.P()->RowCount(), 5); // three starts and the empty row
+    w.Key(Qt::Key_F4, Qt::ControlModifier);
+    QVERIFY(!w.form->cbAuto->isChecked());
+}
+
+void WindowTimingTest::massStartCountdownOnlySounds() {
+    TSettings s;
+    s.StartType = 1;
+    RaceWindow w(s);
+    QVERIFY(w.form->cbAuto->isHidden()); // automatic start is for individual starts
+    w.Key(Qt::Key_F5);
+    const int played = w.fake->sound.Played.size();
+    w.form->mTimer->setEnabled(true); // disabled with START in a running mass start
+    w.form->CountDown().mTimerClick();
+    w.Advance(5000);
+    w.form->CountDown().TimerCountDownTimer();
+    QCOMPARE(w.fake->sound.Played.size(), played + 1);
+    QCOMPARE(w.form->Display().LowerValue(), 0);
+    QCOMPARE(w.form->State().lastStartTick, Tick(100000)); // no second START
+}
+
+void WindowTimingTest::selectingAFinishedRowShowsItsTime() {
+    RaceWindow w;
+    w.StartNumber(QStringLiteral("7"));
+    w.Advance(83450);
+    w.FinishNumber(QStringLiteral("7"));
+    w.form->Display().ClockTimer();
+    QCOMPARE(w.form->Display().UpperValue(), TimeValue(10 * 3600000 + 83450)); // clock of day
+    w.P()->GoToCell(0, w.RowOf(QStringLiteral("7")), false);
+    QCOMPARE(w.form->Display().LowerValue(), 83450);
+}
+
+void WindowTimingTest::contactImpulseRecordsTheCapturedTick() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    FakePlatform fake(folder, folder);
+    FakeSerialDevices serial;
+    fake.platform.serial = &serial;
+    fake.clock.Set(100000, QDateTime(QDate(2026, 3, 20), QTime(10, 0)));
+    TFormMain form(fake.platform);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    ContactInput* contacts = form.Contacts();
+    QVERIFY(contacts);
+    contacts->ComPortOpen();
+    QVERIFY(form.Lock().IconsVisible());
+    QTest::keyClick(&form, Qt::Key_F11); // arm both contacts
+    QTest::keyClick(&form, Qt::Key_F12);
+    QVERIFY(form.Lock().StartArmed() && form.Lock().FinishArmed());
+
+    // The watcher captured the start at tick 99 000; the window handles it later.
+    contacts->ComPortHard({99000, kStatusDsr, 0});
+    QCOMPARE(form.SortGrid1->Cell(Col::Raw, 1), QStringLiteral("99000"));
+    QVERIFY(!form.Lock().StartArmed()); // locked for WaitStart
+    QVERIFY(form.Lock().StartLockRunning());
+    // A second start line in the same moment finds the contact locked.
+    contacts->ComPortHard({99005, kStatusDsr | kStatusDcd, 0});
+    QCOMPARE(form.SortGrid1->RowCount(), 3);
+
+    fake.clock.Advance(30000);
+    form.cbStopN->setEditText(QStringLiteral("-1"));
+    contacts->ComPortHard({129000, kStatusCts, 0});
+    QCOMPARE(form.SortGrid1->Cell(Col::Zeit, 1), QStringLiteral("30,00"));
+    contacts->ComPortClose();
+    QVERIFY(!form.Lock().IconsVisible());
+}
+
+QTEST_MAIN(WindowTimingTest)
+#include "tst_WindowTiming.moc"
