@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <QStyle>
+#include <utility>
 
 namespace {
 
@@ -321,7 +322,13 @@ void ProtocolTable::RankProtocol() {
     options.individualStart = !m_settings.massStart();
     options.classMode = m_settings.Klass;
     options.fractionDigits = m_settings.Acc;
-    const int row = RankProtocolRows(g->Data(), options);
+    // The grid follows the ranking once at its end, not after each of its cell writes.
+    SortGridData& data = g->Data();
+    const std::function<void()> changed = std::exchange(data.OnChanged, nullptr);
+    const int row = RankProtocolRows(data, options);
+    data.OnChanged = changed;
+    if (changed)
+        changed();
     c.cbStopN->setEditText(QString());
     if (row >= 1) {
         SelectProtocolRow(row);
