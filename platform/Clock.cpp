@@ -9,4 +9,6 @@ Tick SystemClock::tick() const {
     return static_cast<Tick>(ms);
 }
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
+QDateTime SystemClock::now() const {
+    return QDateTime::currentDateTime();
+}

@@ -9,7 +9,9 @@
 using Tick = quint32;
 
 // Elapsed milliseconds from `earlier` to `later`, correct across a wrap of the counter.
-inline qint32 TickDiff(Tick later, Tick earlier) { return static_cast<qint32>(later - earlier); }
+inline qint32 TickDiff(Tick later, Tick earlier) {
+    return static_cast<qint32>(later - earlier);
+}
 
 class Clock {
 public:

@@ -16,10 +16,9 @@ public:
     virtual void showError(QWidget* parent, const QString& text) = 0;
     // `filters` are "Name (*.ext)" entries; `filterIndex` is 1-based in and out.
     // An empty result means the dialog was cancelled.
-    virtual QString openFileName(QWidget* parent, const QString& dir, const QStringList& filters,
+    virtual QString openFileName(QWidget* parent, const QString& dir, const QStringList& filters, int& filterIndex) = 0;
+    virtual QString saveFileName(QWidget* parent, const QString& dir, const QString& name, const QStringList& filters,
                                  int& filterIndex) = 0;
-    virtual QString saveFileName(QWidget* parent, const QString& dir, const QString& name,
-                                 const QStringList& filters, int& filterIndex) = 0;
     virtual QString folderName(QWidget* parent, const QString& dir) = 0;
 };
 

@@ -12,7 +12,9 @@
 #include <QTextDocument>
 #include <QUrl>
 
-int QtPrompts::exec(QDialog& dialog) { return dialog.exec(); }
+int QtPrompts::exec(QDialog& dialog) {
+    return dialog.exec();
+}
 
 void QtPrompts::showError(QWidget* parent, const QString& text) {
     QMessageBox::critical(parent, QStringLiteral("Kadenzor"), text);
@@ -20,8 +22,8 @@ void QtPrompts::showError(QWidget* parent, const QString& text) {
 
 QString QtPrompts::openFileName(QWidget* parent, const QString& dir, const QStringList& filters, int& filterIndex) {
     QString selected = filters.value(filterIndex - 1);
-    const QString name = QFileDialog::getOpenFileName(parent, QString(), dir, filters.join(QStringLiteral(";;")),
-                                                      &selected);
+    const QString name =
+        QFileDialog::getOpenFileName(parent, QString(), dir, filters.join(QStringLiteral(";;")), &selected);
     if (!name.isEmpty() && filters.contains(selected))
         filterIndex = filters.indexOf(selected) + 1;
     return name;
@@ -30,8 +32,8 @@ QString QtPrompts::openFileName(QWidget* parent, const QString& dir, const QStri
 QString QtPrompts::saveFileName(QWidget* parent, const QString& dir, const QString& name, const QStringList& filters,
                                 int& filterIndex) {
     QString selected = filters.value(filterIndex - 1);
-    const QString result = QFileDialog::getSaveFileName(parent, QString(), dir + name,
-                                                        filters.join(QStringLiteral(";;")), &selected);
+    const QString result =
+        QFileDialog::getSaveFileName(parent, QString(), dir + name, filters.join(QStringLiteral(";;")), &selected);
     if (!result.isEmpty() && filters.contains(selected))
         filterIndex = filters.indexOf(selected) + 1;
     return result;
@@ -43,7 +45,9 @@ QString QtPrompts::folderName(QWidget* parent, const QString& dir) {
 
 QtSound::QtSound() = default;
 
-QtSound::~QtSound() { qDeleteAll(m_effects); }
+QtSound::~QtSound() {
+    qDeleteAll(m_effects);
+}
 
 void QtSound::play(const QString& file) {
     QSoundEffect*& effect = m_effects[file];
@@ -54,7 +58,9 @@ void QtSound::play(const QString& file) {
     effect->play();
 }
 
-int QtPrinters::count() const { return static_cast<int>(QPrinterInfo::availablePrinterNames().size()) + 1; }
+int QtPrinters::count() const {
+    return static_cast<int>(QPrinterInfo::availablePrinterNames().size()) + 1;
+}
 
 void QtShell::open(const QString& fileOrUrl) {
     const QUrl url = QFileInfo::exists(fileOrUrl) ? QUrl::fromLocalFile(fileOrUrl) : QUrl(fileOrUrl);

@@ -2,7 +2,9 @@
 
 namespace {
 
-QString TwoDigits(int v) { return QString::number(v).rightJustified(2, QLatin1Char('0')); }
+QString TwoDigits(int v) {
+    return QString::number(v).rightJustified(2, QLatin1Char('0'));
+}
 
 // A fixed-position field: decimal digits with optional leading blanks; anything else gives 0.
 int FieldValue(QStringView field) {
@@ -38,8 +40,8 @@ QString TrimTimeText(const QString& fullText) {
 
 QString TimeToText(TimeValue value, int fractionDigits) {
     const qint32 h = value / 10; // hundredths, truncated toward zero
-    QString text = TwoDigits((h / 360000) % 100) + QLatin1Char(':') + TwoDigits((h / 6000) % 60) +
-                   QLatin1Char(':') + TwoDigits((h / 100) % 60);
+    QString text = TwoDigits((h / 360000) % 100) + QLatin1Char(':') + TwoDigits((h / 6000) % 60) + QLatin1Char(':') +
+                   TwoDigits((h / 100) % 60);
     if (fractionDigits == 2)
         text += QLatin1Char(',') + TwoDigits(h % 100);
     else if (fractionDigits == 1)
@@ -86,8 +88,14 @@ QString ClockText(int hour, int minute, int second, int millisecond) {
     return text;
 }
 
-QString ClockText(const QTime& time) { return ClockText(time.hour(), time.minute(), time.second(), time.msec()); }
+QString ClockText(const QTime& time) {
+    return ClockText(time.hour(), time.minute(), time.second(), time.msec());
+}
 
-bool HasTimeText(const QString& text) { return !text.trimmed().isEmpty() && text != QLatin1String("-"); }
+bool HasTimeText(const QString& text) {
+    return !text.trimmed().isEmpty() && text != QLatin1String("-");
+}
 
-QString FileStamp(const QDateTime& now) { return now.toString(QStringLiteral("yyyy-MM-dd-HH-mm")); }
+QString FileStamp(const QDateTime& now) {
+    return now.toString(QStringLiteral("yyyy-MM-dd-HH-mm"));
+}
