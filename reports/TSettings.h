@@ -35,8 +35,10 @@ struct TSettings {
     QString RezervDir;       // backup folder; empty = the program folder
     qint32 FormatZeit = 0;   // upper display row: 0 clock of day, 1 time since the first start
     bool AutoSort = false;   // rank the protocol after each change
+    int Debounce = 2;        // contact debounce, ms (0 to 50)
 
     static constexpr qint32 kForcedColumns = 0x403; // "Platz", "St.Nr." and "Zeit" are always shown
 
     bool massStart() const { return StartType == 1; }
+    bool operator==(const TSettings&) const = default;
 };

@@ -1,0 +1,294 @@
+#include "reports/SettingsStore.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Every field away from its default.
+TSettings Changed() {
+    TSettings s;
+    s.Port = 3;
+    s.Alg = 1;
+    s.Left = -20;
+    s.Top = 40;
+    s.Width = 1024;
+    s.Height = 700;
+    s.Sound = false;
+    s.C1 = 0x800000;
+    s.C2 = 0x0000FF;
+    s.C3 = 0x102030;
+    s.Acc = 1;
+    s.C4 = 0xFFFFFFFF;
+    s.FilterInd = 4;
+    s.Timer = 30;
+    s.cbAuto = true;
+    s.XX = 900;
+    s.YY = 300;
+    s.StartType = 1;
+    s.Columns = 0x7FFFF;
+    s.Klass = true;
+    s.FilterOut = 3;
+    s.WaitStart = 9000;
+    s.Title = QStringLiteral("Vereinsmeisterschaft \"Süd\" C:\\");
+    s.WaitFinish = 250;
+    s.RezervDir = QStringLiteral("/media/stick/");
+    s.FormatZeit = 1;
+    s.AutoSort = true;
+    s.Debounce = 7;
+    return s;
+}
+
+} // namespace
+
+class SettingsStoreTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void storeLivesInTheConfigFolder();
+    void firstStartGivesTheDefaults();
+    void roundTripOfEveryField();
+    void writesValuesInOrderAsARegistryExport();
+    void absentOrMistypedValueEndsTheReading_data();
+    void absentOrMistypedValueEndsTheReading();
+    void absentTitleReadsEmpty();
+    void nonPositiveLockOutKeepsTheDefault();
+    void columnsAreForced();
+    void damagedLineEndsTheReadingAndIsRepaired();
+    void unknownValuesAreKept();
+    void writeFailureIsReported();
+    void outOfRangeDigitsAreBounded();
+
+private:
+    QString Text() const;
+    void WriteText(const QByteArray& text) const;
+    QByteArray WithoutLine(const QByteArray& name) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_file;
+    const QString m_program = QStringLiteral("/opt/kadenzor/");
+};
+
+void SettingsStoreTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_CONFIG_HOME", m_dir->path().toUtf8());
+    m_file = SettingsStore::FileNameIn();
+}
+
+void SettingsStoreTest::cleanup() {
+    m_dir.reset();
+}
+
+QString SettingsStoreTest::Text() const {
+    QFile f(m_file);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+void SettingsStoreTest::WriteText(const QByteArray& text) const {
+    QDir().mkpath(QFileInfo(m_file).absolutePath());
+    QFile f(m_file);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+}
+
+// A complete store of Changed() with the line of `name` taken out.
+QByteArray SettingsStoreTest::WithoutLine(const QByteArray& name) const {
+    QList<RegValue> values = SettingsStore::ToValues(Changed());
+    values.removeIf([&](const RegValue& v) { return v.name == QLatin1String(name); });
+    return RegFormat::Write(values, SettingsStore::KeyPath());
+}
+
+void SettingsStoreTest::storeLivesInTheConfigFolder() {
+    QCOMPARE(m_file, m_dir->path() + QStringLiteral("/Zeitravo/Kadenzor.reg"));
+    QCOMPARE(SettingsStore::FileNameIn(QStringLiteral("/x/y")), QStringLiteral("/x/y/Zeitravo/Kadenzor.reg"));
+}
+
+void SettingsStoreTest::firstStartGivesTheDefaults() {
+    bool found = true;
+    const TSettings s = SettingsStore(m_file).Load(m_program, &found);
+    QVERIFY(!found);
+    QVERIFY(!s.Left && !s.Top);
+    QCOMPARE(s.Width, 890);
+    QCOMPARE(s.Height, 603);
+    QCOMPARE(s.Title, QStringLiteral("Wettkampftitel"));
+    QCOMPARE(s.Acc, 2);
+    QCOMPARE(s.StartType, 0);
+    QCOMPARE(s.WaitStart, 4000);
+    QCOMPARE(s.WaitFinish, 200);
+    QCOMPARE(s.Timer, 5);
+    QCOMPARE(s.Port, 0);
+    QVERIFY(s.Sound);
+    QCOMPARE(s.Columns, 0xCFF);
+    QCOMPARE(s.Debounce, 2);
+    QCOMPARE(s.RezervDir, m_program); // the backups go to the program folder
+    QVERIFY(!QFile::exists(m_file));  // reading creates nothing
+}
+
+void SettingsStoreTest::roundTripOfEveryField() {
+    QString error;
+    QVERIFY(SettingsStore(m_file).Save(Changed(), error));
+    bool found = false;
+    const TSettings s = SettingsStore(m_file).Load(m_program, &found);
+    QVERIFY(found);
+    QVERIFY(s == Changed());
+    // Saving again over the existing file gives the same file.
+    const QString first = Text();
+    QVERIFY(SettingsStore(m_file).Save(s, error));
+    QCOMPARE(Text(), first);
+}
+
+void SettingsStoreTest::writesValuesInOrderAsARegistryExport() {
+    QString error;
+    QVERIFY(SettingsStore(m_file).Save(Changed(), error));
+    const QStringList lines = Text().split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.value(0), QStringLiteral("Windows Registry Editor Version 5.00"));
+    QCOMPARE(lines.value(1), QString());
+    QCOMPARE(lines.value(2), QStringLiteral("[HKEY_CURRENT_USER\\Software\\Zeitravo\\Kadenzor]"));
+    QStringList names;
+    for (int i = 3; i < lines.size() && !lines[i].isEmpty(); ++i)
+        names << lines[i].section(QLatin1Char('"'), 1, 1);
+    QCOMPARE(names, SettingsStore::WritingOrder());
+    QVERIFY(lines.contains(QStringLiteral("\"Left\"=dword:ffffffec")));
+    QVERIFY(lines.contains(QStringLiteral("\"Sound\"=dword:00000000")));
+    QVERIFY(lines.contains(QStringLiteral("\"C4\"=dword:ffffffff")));
+    QVERIFY(lines.contains(QStringLiteral("\"Title\"=\"Vereinsmeisterschaft \\\"Süd\\\" C:\\\\\"")));
+    QVERIFY(lines.contains(QStringLiteral("\"Debounce\"=dword:00000007")));
+    // Nothing of the atomic write is left behind.
+    QCOMPARE(QDir(QFileInfo(m_file).absolutePath()).entryList(QDir::Files),
+             QStringList{QStringLiteral("Kadenzor.reg")});
+}
+
+void SettingsStoreTest::absentOrMistypedValueEndsTheReading_data() {
+    QTest::addColumn<QByteArray>("store");
+    QTest::addColumn<QString>("firstDefault"); // first value that keeps its default
+    QTest::newRow("no FormatZeit") << WithoutLine("FormatZeit") << QStringLiteral("FormatZeit");
+    QTest::newRow("no Port") << WithoutLine("Port") << QStringLiteral("Port");
+    QTest::newRow("no Height") << WithoutLine("Height") << QStringLiteral("Height");
+    QByteArray mistyped = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
+    mistyped.replace("\"Acc\"=dword:00000001", "\"Acc\"=\"1\"");
+    QTest::newRow("Acc as text") << mistyped << QStringLiteral("Acc");
+    QByteArray binary = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
+    binary.replace("\"StartType\"=dword:00000001", "\"StartType\"=hex:01,00,00,00");
+    QTest::newRow("StartType binary") << binary << QStringLiteral("StartType");
+    QByteArray textAsNumber = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
+    textAsNumber.replace("\"RezervDir\"=\"/media/stick/\"", "\"RezervDir\"=dword:00000001");
+    QTest::newRow("RezervDir as dword") << textAsNumber << QStringLiteral("RezervDir");
+}
+
+void SettingsStoreTest::absentOrMistypedValueEndsTheReading() {
+    QFETCH(QByteArray, store);
+    QFETCH(QString, firstDefault);
+    WriteText(store);
+    const TSettings s = SettingsStore(m_file).Load(m_program);
+    // Compare value by value through the written form: before the gap the stored
+    // values, from the gap on the defaults (the folder and forced columns aside).
+    const QList<RegValue> got = SettingsStore::ToValues(s);
+    const QList<RegValue> changed = SettingsStore::ToValues(Changed());
+    TSettings defaults;
+    defaults.RezervDir = m_program;
+    defaults.Columns |= TSettings::kForcedColumns;
+    const QList<RegValue> plain = SettingsStore::ToValues(defaults);
+    bool reached = false;
+    for (const QString& name : SettingsStore::ReadingOrder()) {
+        reached = reached || name == firstDefault;
+        const int i = static_cast<int>(SettingsStore::WritingOrder().indexOf(name));
+        if (!reached && (name == QLatin1String("Left") || name == QLatin1String("Top")))
+            QCOMPARE(got[i].value, changed[i].value);
+        else if (reached && (name == QLatin1String("Left") || name == QLatin1String("Top")))
+            QVERIFY2(!(name == QLatin1String("Left") ? s.Left : s.Top), qPrintable(name));
+        else
+            QVERIFY2(got[i].value == (reached ? plain : changed)[i].value, qPrintable(name));
+    }
+}
+
+void SettingsStoreTest::absentTitleReadsEmpty() {
+    WriteText(WithoutLine("Title"));
+    const TSettings s = SettingsStore(m_file).Load(m_program);
+    QCOMPARE(s.Title, QString());
+    QCOMPARE(s.AutoSort, true); // the reading went on
+    QCOMPARE(s.Debounce, 7);
+}
+
+void SettingsStoreTest::nonPositiveLockOutKeepsTheDefault() {
+    TSettings stored = Changed();
+    stored.WaitStart = 0;
+    stored.WaitFinish = -5;
+    QString error;
+    QVERIFY(SettingsStore(m_file).Save(stored, error));
+    const TSettings s = SettingsStore(m_file).Load(m_program);
+    QCOMPARE(s.WaitStart, 4000);
+    QCOMPARE(s.WaitFinish, 200);
+    QCOMPARE(s.FormatZeit, 1); // later values still read
+}
+
+void SettingsStoreTest::columnsAreForced() {
+    TSettings stored = Changed();
+    stored.Columns = 0;
+    stored.RezervDir.clear();
+    QString error;
+    QVERIFY(SettingsStore(m_file).Save(stored, error));
+    const TSettings s = SettingsStore(m_file).Load(m_program);
+    QCOMPARE(s.Columns, 0x403);
+    QCOMPARE(s.RezervDir, m_program);
+}
+
+void SettingsStoreTest::damagedLineEndsTheReadingAndIsRepaired() {
+    QByteArray text = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
+    text.replace("\"Timer\"=dword:0000001e", "\"Timer\"=dword:0000001e\r\n\"Tim"); // cut off by a crash
+    WriteText(text);
+    TSettings s = SettingsStore(m_file).Load(m_program);
+    // Everything written before the damaged line counts; cbAuto, the next value in
+    // reading order, stands after it, so the reading ends there.
+    QCOMPARE(s.FilterInd, 4);
+    QCOMPARE(s.Timer, 30);
+    QVERIFY(!s.cbAuto);
+    QCOMPARE(s.Title, QStringLiteral("Wettkampftitel"));
+    QString error;
+    s.Title = QStringLiteral("Repariert");
+    QVERIFY(SettingsStore(m_file).Save(s, error));
+    QVERIFY(!Text().contains(QStringLiteral("\"Tim\r\n")));
+    QCOMPARE(SettingsStore(m_file).Load(m_program).Title, QStringLiteral("Repariert"));
+}
+
+void SettingsStoreTest::unknownValuesAreKept() {
+    QByteArray text = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
+    text.replace("\"Port\"", "\"WebPort\"=dword:00001f90\r\n\"Notiz\"=\"von Hand\"\r\n\"Port\"");
+    WriteText(text);
+    TSettings s = SettingsStore(m_file).Load(m_program);
+    QCOMPARE(s.Port, 3);
+    s.Port = 4;
+    QString error;
+    QVERIFY(SettingsStore(m_file).Save(s, error));
+    const QString written = Text();
+    QVERIFY(written.contains(QStringLiteral("\"WebPort\"=dword:00001f90\r\n")));
+    QVERIFY(written.contains(QStringLiteral("\"Notiz\"=\"von Hand\"\r\n")));
+    QVERIFY(written.contains(QStringLiteral("\"Port\"=dword:00000004\r\n")));
+    // Ours first in writing order, the others after them.
+    QVERIFY(written.indexOf(QStringLiteral("\"Debounce\"")) < written.indexOf(QStringLiteral("\"Notiz\"")));
+}
+
+void SettingsStoreTest::writeFailureIsReported() {
+    // A file where the folder should be: nothing can be written below it.
+    QFile blocker(m_dir->path() + QStringLiteral("/blocked"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QString error;
+    QVERIFY(!SettingsStore(blocker.fileName() + QStringLiteral("/Zeitravo/Kadenzor.reg")).Save(Changed(), error));
+    QVERIFY(!error.isEmpty());
+}
+
+void SettingsStoreTest::outOfRangeDigitsAreBounded() {
+    TSettings stored = Changed();
+    stored.Acc = 7;
+    stored.Debounce = 500;
+    QString error;
+    QVERIFY(SettingsStore(m_file).Save(stored, error));
+    const TSettings s = SettingsStore(m_file).Load(m_program);
+    QCOMPARE(s.Acc, 2);
+    QCOMPARE(s.Debounce, 50);
+}
+
+QTEST_APPLESS_MAIN(SettingsStoreTest)
+#include "tst_SettingsStore.moc"
