@@ -31,17 +31,21 @@
 #include <QToolButton>
 
 TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidget* parent)
-    : QMainWindow(parent), m_platform(platform), m_settings(settings) {
+    : QMainWindow(parent), m_platform(platform), m_live(settings) {
     BuildLayout();
     BuildActions();
     resize(m_settings.Width, m_settings.Height);
-    if (m_settings.Left && m_settings.Top)
+    if (m_settings.Left && m_settings.Top) {
         move(*m_settings.Left, *m_settings.Top);
+        KeepOnScreen();
+    }
     m_question = new TFDlgYesNo(this);
     m_backups.SetFolder(m_settings.RezervDir.isEmpty() ? DefaultBackupFolder(m_platform.programFolder)
                                                        : m_settings.RezervDir);
-    m_settings.Columns |= TSettings::kForcedColumns;
+    m_live.Edit([](TSettings& s) { s.Columns |= TSettings::kForcedColumns; });
     CreateControllers();
+    ConnectSettings();
+    CheckBackupFolder();
 
     // Tables of the last run come back from the backups.
     m_finish->SetupGrid();
@@ -66,10 +70,12 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
             m_contacts->OpenPortAtStart(m_settings.Port, m_settings.Alg);
     }
     m_protocol->UpdateResultCommands();
+    BuildSettingsDialog();
 }
 
 TFormMain::~TFormMain() {
     WriteBackups();
+    SaveSettings();
     if (m_contacts)
         m_contacts->ClosePort();
     m_contacts.reset();

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "protocol/Backups.h"
+#include "reports/LiveSettings.h"
 #include "reports/TSettings.h"
 #include "timing/RunState.h"
 
@@ -22,6 +23,7 @@ class TBitBtnWithColor;
 class TImage;
 class TSortGrid;
 class TFDlgYesNo;
+class TCfgDialog;
 class TimeDisplay;
 class LockOut;
 class Countdown;
@@ -41,7 +43,9 @@ public:
     explicit TFormMain(const Platform& platform, const TSettings& settings = TSettings(), QWidget* parent = nullptr);
     ~TFormMain() override;
 
-    TSettings& Settings() { return m_settings; }
+    const TSettings& Settings() const { return m_settings; }
+    LiveSettings& Live() { return m_live; }
+    TCfgDialog& CfgDialog() { return *m_cfg; }
     RunState& State() { return m_state; }
     TimeDisplay& Display() { return *m_display; }
     LockOut& Lock() { return *m_lockOut; }
@@ -65,6 +69,12 @@ public:
     void WriteBackups();
     // ApplyColumnLayout of both grids and the status bar.
     void FormResize();
+
+    // The settings dialog (bCFG, F2): loads, shows, stores, applies and saves.
+    void bCFGClick();
+    // Writes the store with the window's current bounds; a failure is reported on
+    // stderr and in the status bar. True when written (or when there is no store).
+    bool SaveSettings();
 
     // Controls, named as the operator's manual names them.
     QWidget* Panel1 = nullptr;
@@ -118,6 +128,7 @@ public:
     QAction* LockLSstop1 = nullptr;
     QAction* AutoCountDown1 = nullptr;
     QAction* eO1 = nullptr;
+    QAction* EinstellunGen1 = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -134,14 +145,22 @@ private:
     void ApplyStartModeAndTimer();
     void SetStatus(int panel, const QString& text);
     void bLoadClick();
+    void ConnectSettings();
+    void BuildSettingsDialog();
+    void SettingsChanged(const TSettings& before);
+    void CaptureWindowSettings();
+    void KeepOnScreen();
+    void CheckBackupFolder();
 
     Platform m_platform;
-    TSettings m_settings;
+    LiveSettings m_live;
+    const TSettings& m_settings = m_live.Value();
     RunState m_state;
     Backups m_backups;
     bool m_backupFailing = false;
     std::array<QLabel*, 5> m_statusPanels{};
     TFDlgYesNo* m_question = nullptr;
+    TCfgDialog* m_cfg = nullptr;
     std::unique_ptr<TimeDisplay> m_display;
     std::unique_ptr<LockOut> m_lockOut;
     std::unique_ptr<Countdown> m_countdown;

@@ -1,8 +1,9 @@
 #include "app/TFormMain.h"
-#include "contacts/PortProbe.h"
 #include "platform/Clock.h"
 #include "platform/PosixSerialDevices.h"
 #include "platform/QtPlatform.h"
+#include "protocol/Backups.h"
+#include "reports/SettingsStore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -30,22 +31,16 @@ int main(int argc, char* argv[]) {
     platform.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     platform.workingFolder = QDir::currentPath() + QLatin1Char('/');
 
-    // Until the settings are stored, the contact port and its logic come from the command line.
+    // --config DIR keeps the store below DIR instead of $XDG_CONFIG_HOME (tests, a second instance).
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("port"), QStringLiteral("Serial port of the contacts: n or COMn (0: none)."),
-                      QStringLiteral("n")});
-    parser.addOption(
-        {QStringLiteral("alg"), QStringLiteral("Contact logic: 0 \"Ein\", 1 \"Aus\"."), QStringLiteral("n")});
+    parser.addOption({QStringLiteral("config"),
+                      QStringLiteral("Folder of the settings store Zeitravo/Kadenzor.reg (default: $XDG_CONFIG_HOME)."),
+                      QStringLiteral("DIR")});
     parser.process(app);
-    TSettings settings;
-    if (parser.isSet(QStringLiteral("port"))) {
-        const QString port = parser.value(QStringLiteral("port"));
-        settings.Port = port.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive) ? PortNumberOfName(port.toUpper())
-                                                                                    : port.toInt();
-    }
-    if (parser.isSet(QStringLiteral("alg")))
-        settings.Alg = parser.value(QStringLiteral("alg")).toInt();
+    const SettingsStore store(SettingsStore::FileNameIn(parser.value(QStringLiteral("config"))));
+    platform.settingsFile = store.FileName();
+    const TSettings settings = store.Load(DefaultBackupFolder(platform.programFolder));
 
     TFormMain form(platform, settings);
     form.show();

@@ -20,4 +20,5 @@ struct Platform {
     SerialDevices* serial = nullptr;
     QString programFolder; // tone files, help page and Word template live here; ends in "/"
     QString workingFolder; // where "Klassen.txt" is looked for; ends in "/"
+    QString settingsFile;  // the settings store; empty: settings are not stored
 };

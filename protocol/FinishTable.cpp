@@ -17,7 +17,7 @@ const QColor kKontakt(255, 224, 224);
 const QColor kNr(224, 255, 224);
 } // namespace
 
-FinishTable::FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, TSettings& settings, ProtocolTable& protocol,
+FinishTable::FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, const TSettings& settings, ProtocolTable& protocol,
                          NumberBox* cbStopN, TFDlgYesNo& question, Prompts& prompts, QObject* parent)
     : QObject(parent), m_grid(SortGrid2), m_hooks(std::move(hooks)), m_settings(settings), m_protocol(protocol),
       m_cbStopN(cbStopN), m_question(question), m_prompts(prompts) {

@@ -25,7 +25,7 @@ struct FinishHooks {
 class FinishTable : public QObject {
     Q_OBJECT
 public:
-    FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, TSettings& settings, ProtocolTable& protocol,
+    FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, const TSettings& settings, ProtocolTable& protocol,
                 NumberBox* cbStopN, TFDlgYesNo& question, Prompts& prompts, QObject* parent = nullptr);
 
     TSortGrid* Grid() const { return m_grid; }
@@ -55,7 +55,7 @@ private:
 
     TSortGrid* m_grid;
     FinishHooks m_hooks;
-    TSettings& m_settings;
+    const TSettings& m_settings;
     ProtocolTable& m_protocol;
     NumberBox* m_cbStopN;
     TFDlgYesNo& m_question;

@@ -29,10 +29,10 @@ public:
 
 } // namespace
 
-ProtocolFiles::ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, TSettings& settings, ProtocolTable& protocol,
-                             FinishTable& finish, RunControl& run, RunDisplay& display, NumberBox* cbStartN,
-                             NumberBox* cbStopN, NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question,
-                             Prompts& prompts, QString programFolder, QObject* parent)
+ProtocolFiles::ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, const TSettings& settings,
+                             ProtocolTable& protocol, FinishTable& finish, RunControl& run, RunDisplay& display,
+                             NumberBox* cbStartN, NumberBox* cbStopN, NumberBox* cbKlass, QAbstractButton* sbSave,
+                             TFDlgYesNo& question, Prompts& prompts, QString programFolder, QObject* parent)
     : QObject(parent), m_window(window), m_hooks(std::move(hooks)), m_settings(settings), m_protocol(protocol),
       m_finish(finish), m_run(run), m_display(display), m_cbStartN(cbStartN), m_cbStopN(cbStopN), m_cbKlass(cbKlass),
       m_sbSave(sbSave), m_question(question), m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
@@ -48,7 +48,8 @@ void ProtocolFiles::sbLoadListClick() {
     int filter = m_settings.FilterOut;
     const QString file = m_prompts.openFileName(m_window, m_programFolder, OpenFilters(), filter);
     if (!file.isEmpty()) {
-        m_settings.FilterOut = filter;
+        if (m_write)
+            m_write([filter](TSettings& s) { s.FilterOut = filter; });
         WaitCursor wait;
         m_protocol.Grid()->viewport()->repaint();
         QApplication::processEvents();

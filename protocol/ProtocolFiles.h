@@ -1,5 +1,6 @@
 #pragma once
 
+#include "reports/SettingsWriter.h"
 #include "reports/TSettings.h"
 
 #include <QObject>
@@ -25,7 +26,7 @@ struct ProtocolFilesHooks {
 class ProtocolFiles : public QObject {
     Q_OBJECT
 public:
-    ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, TSettings& settings, ProtocolTable& protocol,
+    ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, const TSettings& settings, ProtocolTable& protocol,
                   FinishTable& finish, RunControl& run, RunDisplay& display, NumberBox* cbStartN, NumberBox* cbStopN,
                   NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question, Prompts& prompts,
                   QString programFolder, QObject* parent = nullptr);
@@ -46,13 +47,16 @@ public:
     void FillStartNumberList();
     // Clears protocol and finish table after the question "Protokoll löschen?".
     void sbClsClick();
+    // The open dialog's type-list choice goes to the settings through `writer`.
+    void SetSettingsWriter(SettingsWriter writer) { m_write = std::move(writer); }
 
 private:
     void AfterTextLoad();
 
     QWidget* m_window;
     ProtocolFilesHooks m_hooks;
-    TSettings& m_settings;
+    const TSettings& m_settings;
+    SettingsWriter m_write;
     ProtocolTable& m_protocol;
     FinishTable& m_finish;
     RunControl& m_run;

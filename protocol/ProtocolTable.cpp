@@ -37,7 +37,7 @@ void AppendEmptyRow(TSortGrid* g) {
 
 using RunColors::ButtonFace;
 
-ProtocolTable::ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, TSettings& settings,
+ProtocolTable::ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, const TSettings& settings,
                              RunState& state, RunDisplay& display, Printers& printers, QObject* parent)
     : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_settings(settings), m_state(state), m_display(display),
       m_printers(printers) {
@@ -351,6 +351,11 @@ void ProtocolTable::ApplyColumnLayout() {
         g->SetColWidths(col, widths[col]);
     if (m_hooks.layoutOthers)
         m_hooks.layoutOthers();
+}
+
+void ProtocolTable::ApplySettings(const TSettings& before) {
+    if (m_settings.Columns != before.Columns)
+        ApplyColumnLayout();
 }
 
 void ProtocolTable::UpdateResultCommands() {

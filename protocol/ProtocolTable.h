@@ -46,7 +46,7 @@ struct ProtocolHooks {
 class ProtocolTable : public QObject {
     Q_OBJECT
 public:
-    ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, TSettings& settings, RunState& state,
+    ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, const TSettings& settings, RunState& state,
                   RunDisplay& display, Printers& printers, QObject* parent = nullptr);
 
     TSortGrid* Grid() const { return c.SortGrid1; }
@@ -69,6 +69,8 @@ public:
     void RankProtocol();
     void ScrollAfterRanking();
     void ApplyColumnLayout();
+    // After a settings change: the column layout follows Columns.
+    void ApplySettings(const TSettings& before);
     void UpdateResultCommands();
     // The "St.Nr." texts of all data rows, for the start-number box.
     QStringList StartNumbers() const;
@@ -83,7 +85,7 @@ public:
 private:
     ProtocolControls c;
     ProtocolHooks m_hooks;
-    TSettings& m_settings;
+    const TSettings& m_settings;
     RunState& m_state;
     RunDisplay& m_display;
     Printers& m_printers;

@@ -7,6 +7,7 @@
 #include "widgets/TBitBtnWithColor.h"
 
 #include <QCheckBox>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTimer>
 #include <algorithm>
@@ -22,15 +23,13 @@ constexpr int kMaxScheduleSlipMs = 1000;
 } // namespace
 
 Countdown::Countdown(TBitBtnWithColor* bTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock,
-                     TSettings& settings, TimeDisplay& display, LockOut& lockOut, Sound& sound, QString startToneFile,
-                     std::function<bool()> startEnabled, std::function<void()> clickStart,
+                     const TSettings& settings, TimeDisplay& display, LockOut& lockOut, Sound& sound,
+                     QString startToneFile, std::function<bool()> startEnabled, std::function<void()> clickStart,
                      std::function<bool()> soundOn, bool& toneAlreadyPlayed, QObject* parent)
     : QObject(parent), m_bTimer(bTimer), m_seAutoStart(seAutoStart), m_cbAuto(cbAuto), m_clock(clock),
       m_settings(settings), m_display(display), m_lockOut(lockOut), m_sound(sound),
       m_startToneFile(std::move(startToneFile)), m_startEnabled(std::move(startEnabled)),
       m_clickStart(std::move(clickStart)), m_soundOn(std::move(soundOn)), m_toneAlreadyPlayed(toneAlreadyPlayed) {
-    m_settings.Timer = std::clamp(m_settings.Timer, 0, kMaxPeriod);
-
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("TimerCountDown"));
     m_timer->setInterval(10);
@@ -39,17 +38,37 @@ Countdown::Countdown(TBitBtnWithColor* bTimer, QSpinBox* seAutoStart, QCheckBox*
 
     // Filled before connecting: loading the period must not overwrite the stored start lock-out.
     m_seAutoStart->setRange(0, kMaxPeriod);
-    m_seAutoStart->setValue(m_settings.Timer);
+    m_seAutoStart->setValue(std::clamp(m_settings.Timer, 0, kMaxPeriod));
     connect(m_seAutoStart, &QSpinBox::valueChanged, this, &Countdown::seAutoStartChange);
 
     m_cbAuto->setChecked(m_settings.cbAuto);
-    connect(m_cbAuto, &QCheckBox::toggled, this, [this](bool on) { m_settings.cbAuto = on; });
+    connect(m_cbAuto, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_write)
+            m_write([on](TSettings& s) { s.cbAuto = on; });
+    });
 }
 
 Countdown::~Countdown() = default;
 
 int Countdown::Period() const {
-    return m_settings.Timer;
+    return std::clamp(m_settings.Timer, 0, kMaxPeriod);
+}
+
+void Countdown::SetSettingsWriter(SettingsWriter writer) {
+    m_write = std::move(writer);
+    if (m_write)
+        m_write([period = Period()](TSettings& s) { s.Timer = period; });
+}
+
+void Countdown::ApplySettings(const TSettings& before) {
+    if (m_seAutoStart->value() != Period()) {
+        const QSignalBlocker quiet(m_seAutoStart);
+        m_seAutoStart->setValue(Period());
+    }
+    if (m_cbAuto->isChecked() != m_settings.cbAuto)
+        m_cbAuto->setChecked(m_settings.cbAuto);
+    if (m_settings.Timer != before.Timer || m_settings.StartType != before.StartType)
+        ApplyVisibility();
 }
 
 bool Countdown::Running() const {
@@ -121,7 +140,8 @@ void Countdown::Stop() {
 }
 
 void Countdown::seAutoStartChange(int value) {
-    m_settings.Timer = value;
+    if (m_write)
+        m_write([value](TSettings& s) { s.Timer = value; });
     // Re-arm the start contact one second before the next automatic start.
     if (value > 0)
         m_lockOut.SetStartInterval((value - 1) * 1000);

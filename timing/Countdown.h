@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "reports/SettingsWriter.h"
 
 #include <QObject>
 #include <QString>
@@ -13,7 +14,6 @@ class LockOut;
 class Sound;
 class TBitBtnWithColor;
 class TimeDisplay;
-struct TSettings;
 
 // The TIMER countdown, which triggers START when it runs out, and the
 // automatic start, which begins the next countdown after each START so that
@@ -26,8 +26,8 @@ class Countdown : public QObject {
 public:
     // `clickStart` performs START (through its menu item); `toneAlreadyPlayed`
     // is the run's flag that keeps START silent after the countdown's own tone.
-    Countdown(TBitBtnWithColor* bTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock, TSettings& settings,
-              TimeDisplay& display, LockOut& lockOut, Sound& sound, QString startToneFile,
+    Countdown(TBitBtnWithColor* bTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock,
+              const TSettings& settings, TimeDisplay& display, LockOut& lockOut, Sound& sound, QString startToneFile,
               std::function<bool()> startEnabled, std::function<void()> clickStart, std::function<bool()> soundOn,
               bool& toneAlreadyPlayed, QObject* parent = nullptr);
     ~Countdown() override;
@@ -46,6 +46,11 @@ public:
     // bTimer shown when the period is above 0; seAutoStart and cbAuto besides
     // only in individual start.
     void ApplyVisibility();
+    // Timer and cbAuto go to the settings through `writer`; the bounded period at once.
+    void SetSettingsWriter(SettingsWriter writer);
+    // After a settings change: period, check box and visibility follow the settings.
+    // A new period here leaves the start lock-out as the settings have it.
+    void ApplySettings(const TSettings& before);
 
     QTimer* CountDownTimerObject() const { return m_timer; }
 
@@ -62,7 +67,8 @@ private:
     QSpinBox* m_seAutoStart = nullptr;
     QCheckBox* m_cbAuto = nullptr;
     Clock& m_clock;
-    TSettings& m_settings;
+    const TSettings& m_settings;
+    SettingsWriter m_write;
     TimeDisplay& m_display;
     LockOut& m_lockOut;
     Sound& m_sound;

@@ -63,8 +63,8 @@ QTimer* MakeLockTimer(QObject* parent, const char* name, int interval) {
 
 } // namespace
 
-LockOut::LockOut(TImage* ImageLSstart, TImage* ImageLSstop, TSettings& settings, std::function<bool()> clockRunning,
-                 std::function<bool()> startEnabled, QObject* parent)
+LockOut::LockOut(TImage* ImageLSstart, TImage* ImageLSstop, const TSettings& settings,
+                 std::function<bool()> clockRunning, std::function<bool()> startEnabled, QObject* parent)
     : QObject(parent), m_start(ImageLSstart), m_stop(ImageLSstop), m_settings(settings),
       m_clockRunning(std::move(clockRunning)), m_startEnabled(std::move(startEnabled)) {
     SetUpIcon(m_start, "ImageLSstart", "[F11] Start contact on/off");
@@ -79,8 +79,6 @@ LockOut::LockOut(TImage* ImageLSstart, TImage* ImageLSstop, TSettings& settings,
         MakeLockTimer(this, "TimerGesperrtStart", m_settings.WaitStart > 0 ? m_settings.WaitStart : kDefaultWaitStart);
     m_timerStop = MakeLockTimer(this, "TimerGesperrtStop",
                                 m_settings.WaitFinish > 0 ? m_settings.WaitFinish : kDefaultWaitFinish);
-    m_settings.WaitStart = m_timerStart->interval();
-    m_settings.WaitFinish = m_timerStop->interval();
     connect(m_timerStart, &QTimer::timeout, this, &LockOut::TimerGesperrtStartTimer);
     connect(m_timerStop, &QTimer::timeout, this, &LockOut::TimerGesperrtStopTimer);
 }
@@ -206,12 +204,32 @@ void LockOut::SetStartInterval(int ms) {
     m_timerStart->setInterval(std::max(ms, 0));
     if (m_timerStart->interval() == 0)
         m_timerStart->stop();
-    m_settings.WaitStart = m_timerStart->interval();
+    if (m_write)
+        m_write([ms = m_timerStart->interval()](TSettings& s) { s.WaitStart = ms; });
 }
 
 void LockOut::SetFinishInterval(int ms) {
     m_timerStop->setInterval(std::max(ms, 0));
     if (m_timerStop->interval() == 0)
         m_timerStop->stop();
-    m_settings.WaitFinish = m_timerStop->interval();
+    if (m_write)
+        m_write([ms = m_timerStop->interval()](TSettings& s) { s.WaitFinish = ms; });
+}
+
+void LockOut::SetSettingsWriter(SettingsWriter writer) {
+    m_write = std::move(writer);
+    if (m_write)
+        m_write([start = m_timerStart->interval(), stop = m_timerStop->interval()](TSettings& s) {
+            s.WaitStart = start;
+            s.WaitFinish = stop;
+        });
+}
+
+void LockOut::ApplySettings(const TSettings& before) {
+    if (m_settings.WaitStart != before.WaitStart && m_settings.WaitStart > 0 &&
+        m_settings.WaitStart != m_timerStart->interval())
+        SetStartInterval(m_settings.WaitStart);
+    if (m_settings.WaitFinish != before.WaitFinish && m_settings.WaitFinish > 0 &&
+        m_settings.WaitFinish != m_timerStop->interval())
+        SetFinishInterval(m_settings.WaitFinish);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reports/SettingsWriter.h"
+
 #include <QObject>
 #include <QPixmap>
 #include <functional>
@@ -7,7 +9,6 @@
 class QLabel;
 class QTimer;
 class TImage;
-struct TSettings;
 
 // The two contact switches (armed or locked) with their icons, and the
 // lock-out timers that keep a contact locked for a while after each impulse,
@@ -20,7 +21,7 @@ public:
     // `clockRunning` tells whether the competition runs (the finish lock-out
     // only re-arms then); `startEnabled` whether START is available (the start
     // contact is never armed while it is not).
-    LockOut(TImage* ImageLSstart, TImage* ImageLSstop, TSettings& settings, std::function<bool()> clockRunning,
+    LockOut(TImage* ImageLSstart, TImage* ImageLSstop, const TSettings& settings, std::function<bool()> clockRunning,
             std::function<bool()> startEnabled, QObject* parent = nullptr);
     ~LockOut() override;
 
@@ -54,6 +55,10 @@ public:
     int FinishInterval() const;
     void SetStartInterval(int ms);
     void SetFinishInterval(int ms);
+    // The intervals go to the settings through `writer`; the ones in force at once.
+    void SetSettingsWriter(SettingsWriter writer);
+    // After a settings change: a changed positive WaitStart or WaitFinish becomes the interval.
+    void ApplySettings(const TSettings& before);
 
     TImage* ImageLSstart() const { return m_start; }
     TImage* ImageLSstop() const { return m_stop; }
@@ -73,7 +78,8 @@ private:
 
     TImage* m_start = nullptr;
     TImage* m_stop = nullptr;
-    TSettings& m_settings;
+    const TSettings& m_settings;
+    SettingsWriter m_write;
     std::function<bool()> m_clockRunning;
     std::function<bool()> m_startEnabled;
     QTimer* m_timerStart = nullptr;

@@ -21,8 +21,8 @@
 
 using RunColors::ButtonFace;
 
-RunControl::RunControl(const RunControls& controls, RunHooks hooks, Clock& clock, TSettings& settings, RunState& state,
-                       ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, Sound& sound,
+RunControl::RunControl(const RunControls& controls, RunHooks hooks, Clock& clock, const TSettings& settings,
+                       RunState& state, ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, Sound& sound,
                        Prompts& prompts, TFDlgYesNo& question, const QString& programFolder, QObject* parent)
     : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_clock(clock), m_settings(settings), m_state(state),
       m_protocol(protocol), m_finish(finish), m_display(display), m_sound(sound), m_prompts(prompts),
@@ -266,13 +266,20 @@ bool RunControl::FormCloseQuery() {
 }
 
 void RunControl::sbSound1Click() {
-    m_settings.Sound = false;
+    if (m_write)
+        m_write([](TSettings& s) { s.Sound = false; });
     ApplySound();
 }
 
 void RunControl::sbSound0Click() {
-    m_settings.Sound = true;
+    if (m_write)
+        m_write([](TSettings& s) { s.Sound = true; });
     ApplySound();
+}
+
+void RunControl::ApplySettings(const TSettings& before) {
+    if (m_settings.Sound != before.Sound)
+        ApplySound();
 }
 
 void RunControl::ApplySound() {

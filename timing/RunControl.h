@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "reports/SettingsWriter.h"
 #include "reports/TSettings.h"
 #include "timing/RunState.h"
 
@@ -57,7 +58,7 @@ struct RunHooks {
 class RunControl : public QObject {
     Q_OBJECT
 public:
-    RunControl(const RunControls& controls, RunHooks hooks, Clock& clock, TSettings& settings, RunState& state,
+    RunControl(const RunControls& controls, RunHooks hooks, Clock& clock, const TSettings& settings, RunState& state,
                ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, Sound& sound, Prompts& prompts,
                TFDlgYesNo& question, const QString& programFolder, QObject* parent = nullptr);
 
@@ -77,6 +78,10 @@ public:
     void sbSound0Click();
     void sbSound1Click();
     void ApplySound();
+    // The sound buttons change Sound through `writer`.
+    void SetSettingsWriter(SettingsWriter writer) { m_write = std::move(writer); }
+    // After a settings change: the sound buttons follow Sound.
+    void ApplySettings(const TSettings& before);
 
     const QString& StartToneFile() const { return m_startTone; }
     const QString& FinishToneFile() const { return m_finishTone; }
@@ -99,7 +104,8 @@ private:
     RunControls c;
     RunHooks m_hooks;
     Clock& m_clock;
-    TSettings& m_settings;
+    const TSettings& m_settings;
+    SettingsWriter m_write;
     RunState& m_state;
     ProtocolTable& m_protocol;
     FinishTable& m_finish;

@@ -68,7 +68,7 @@ QString TimeFormat(const QLocale& locale) {
 } // namespace
 
 TimeDisplay::TimeDisplay(TimePanelControls controls, QLabel* PanelDate, QLabel* PanelTime, Clock& clock,
-                         TSettings& settings, QObject* parent)
+                         const TSettings& settings, QObject* parent)
     : QObject(parent), m_c(controls), m_panelDate(PanelDate), m_panelTime(PanelTime), m_clock(clock),
       m_settings(settings) {
     m_background = FromStored(m_settings.C1);
@@ -98,10 +98,27 @@ TimeDisplay::TimeDisplay(TimePanelControls controls, QLabel* PanelDate, QLabel* 
 TimeDisplay::~TimeDisplay() = default;
 
 void TimeDisplay::StoreColors() {
-    m_settings.C1 = ToStored(m_background);
-    m_settings.C2 = ToStored(m_upperLit);
-    m_settings.C3 = ToStored(m_dim);
-    m_settings.C4 = ToStored(m_lowerLit);
+    if (!m_write)
+        return;
+    const quint32 c1 = ToStored(m_background), c2 = ToStored(m_upperLit), c3 = ToStored(m_dim),
+                  c4 = ToStored(m_lowerLit);
+    m_write([=](TSettings& s) {
+        s.C1 = c1;
+        s.C2 = c2;
+        s.C3 = c3;
+        s.C4 = c4;
+    });
+}
+
+void TimeDisplay::ApplySettings(const TSettings& before) {
+    const bool colorsDiffer = FromStored(m_settings.C1) != m_background || FromStored(m_settings.C2) != m_upperLit ||
+                              FromStored(m_settings.C3) != m_dim || FromStored(m_settings.C4) != m_lowerLit;
+    if (colorsDiffer) {
+        LoadColorsFromSettings();
+        RepaintWithColorSet();
+    }
+    if (m_settings.Acc != before.Acc)
+        ApplyFractionDigits(m_settings.Acc);
 }
 
 void TimeDisplay::SetBackground(const QColor& color) {

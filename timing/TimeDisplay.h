@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reports/SettingsWriter.h"
+
 #include "platform/Clock.h"
 #include "timing/RunDisplay.h"
 #include "timing/TimePanel.h"
@@ -23,8 +25,8 @@ struct TSettings;
 class TimeDisplay : public QObject, public RunDisplay {
     Q_OBJECT
 public:
-    TimeDisplay(TimePanelControls controls, QLabel* PanelDate, QLabel* PanelTime, Clock& clock, TSettings& settings,
-                QObject* parent = nullptr);
+    TimeDisplay(TimePanelControls controls, QLabel* PanelDate, QLabel* PanelTime, Clock& clock,
+                const TSettings& settings, QObject* parent = nullptr);
     ~TimeDisplay() override;
 
     const TimePanelControls& Controls() const { return m_c; }
@@ -40,6 +42,11 @@ public:
     void SetLowerLit(const QColor& color) override;
     // Reads C1..C4 again, after the settings dialog changed them.
     void LoadColorsFromSettings();
+    // Colour values chosen here go to the settings through `writer`.
+    void SetSettingsWriter(SettingsWriter writer) { m_write = std::move(writer); }
+    // After a settings change: stored colours that differ from the values here are
+    // taken over and shown; a new fraction-digit setting is applied.
+    void ApplySettings(const TSettings& before);
     // START: dark grey dim, lime upper, yellow lower; values only.
     void SetStartColors() override;
     // Takes the colour values over into the digits and labels.
@@ -85,7 +92,8 @@ private:
     QLabel* m_panelDate = nullptr;
     QLabel* m_panelTime = nullptr;
     Clock& m_clock;
-    TSettings& m_settings;
+    const TSettings& m_settings;
+    SettingsWriter m_write;
     QColor m_background;
     QColor m_upperLit;
     QColor m_dim;

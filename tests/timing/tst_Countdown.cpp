@@ -96,6 +96,9 @@ void CountdownTest::Make() {
     m_countdown = std::make_unique<Countdown>(
         m_bTimer, m_seAutoStart, m_cbAuto, m_clock, m_settings, *m_display, *m_lock, m_sound, kTone,
         [this] { return m_startEnabled; }, [this] { Start(); }, [this] { return m_soundOn; }, m_toneAlreadyPlayed);
+    m_display->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
+    m_lock->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
+    m_countdown->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
 }
 
 void CountdownTest::cleanup() {

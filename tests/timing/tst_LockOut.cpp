@@ -43,8 +43,11 @@ private:
 };
 
 std::unique_ptr<LockOut> LockOutTest::Make() {
-    return std::make_unique<LockOut>(
+    auto lock = std::make_unique<LockOut>(
         m_start, m_stop, m_settings, [this] { return m_clockRunning; }, [this] { return m_startEnabled; });
+    // The settings as the live settings hold them: each change goes straight in.
+    lock->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
+    return lock;
 }
 
 void LockOutTest::init() {

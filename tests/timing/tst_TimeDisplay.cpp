@@ -64,6 +64,7 @@ void TimeDisplayTest::init() {
     m_time = new QLabel(m_window.get());
     m_c = BuildTimePanel(m_window.get());
     m_display = std::make_unique<TimeDisplay>(m_c, m_date, m_time, m_clock, m_settings);
+    m_display->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
 }
 
 void TimeDisplayTest::cleanup() {
@@ -287,6 +288,7 @@ void TimeDisplayTest::coloursComeFromAndGoToSettings() {
     m_settings.C2 = 0x0000FF; // red
     m_settings.Acc = 1;
     m_display = std::make_unique<TimeDisplay>(m_c, m_date, m_time, m_clock, m_settings);
+    m_display->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
     QVERIFY(m_c.Upper[7]->isHidden());
     QCOMPARE(m_display->Background(), QColor(0, 0, 128));
     QCOMPARE(m_display->UpperLit(), QColor(255, 0, 0));

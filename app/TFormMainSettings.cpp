@@ -1,0 +1,143 @@
+// The main window's side of the settings: the live values reaching every
+// controller, the settings dialog, and the store.
+#include "app/TFormMain.h"
+
+#include "contacts/ContactInput.h"
+#include "platform/Prompts.h"
+#include "protocol/FinishTable.h"
+#include "protocol/GridTextFile.h"
+#include "protocol/ProtocolFiles.h"
+#include "protocol/ProtocolTable.h"
+#include "reports/SettingsStore.h"
+#include "reports/TCfgDialog.h"
+#include "timing/Countdown.h"
+#include "timing/LockOut.h"
+#include "timing/RunControl.h"
+#include "timing/TimeDisplay.h"
+#include "widgets/TSortGrid.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QToolButton>
+
+#include <cstdio>
+
+void TFormMain::ConnectSettings() {
+    m_display->SetSettingsWriter(m_live.Writer());
+    m_lockOut->SetSettingsWriter(m_live.Writer());
+    m_countdown->SetSettingsWriter(m_live.Writer());
+    m_run->SetSettingsWriter(m_live.Writer());
+    m_files->SetSettingsWriter(m_live.Writer());
+    connect(&m_live, &LiveSettings::changed, this, &TFormMain::SettingsChanged);
+}
+
+void TFormMain::SettingsChanged(const TSettings& before) {
+    m_display->ApplySettings(before);
+    m_lockOut->ApplySettings(before);
+    m_countdown->ApplySettings(before);
+    m_run->ApplySettings(before);
+    m_protocol->ApplySettings(before);
+    if (m_settings.StartType != before.StartType || m_settings.Timer != before.Timer)
+        ApplyStartModeAndTimer();
+    if (m_settings.RezervDir != before.RezervDir) {
+        m_backups.SetFolder(m_settings.RezervDir.isEmpty() ? DefaultBackupFolder(m_platform.programFolder)
+                                                           : m_settings.RezervDir);
+        // The operator sees at once whether the new folder takes the backups.
+        WriteBackups();
+        CheckBackupFolder();
+    }
+}
+
+void TFormMain::BuildSettingsDialog() {
+    m_cfg = new TCfgDialog(*m_platform.prompts, this);
+    m_cfg->FormCreate(m_availablePorts, SortGrid1->Rows(0));
+    connect(m_cfg, &TCfgDialog::DigitsPreview, m_display.get(), &TimeDisplay::ApplyFractionDigits);
+
+    EinstellunGen1 = new QAction(this);
+    EinstellunGen1->setObjectName(QStringLiteral("EinstellunGen1"));
+    EinstellunGen1->setShortcut(QKeySequence(Qt::Key_F2));
+    EinstellunGen1->setShortcutContext(Qt::WindowShortcut);
+    addAction(EinstellunGen1);
+    connect(EinstellunGen1, &QAction::triggered, this, &TFormMain::bCFGClick);
+    connect(bCFG, &QToolButton::clicked, this, &TFormMain::bCFGClick);
+}
+
+void TFormMain::bCFGClick() {
+    // While a competition runs bCFG is disabled, and F2 follows it.
+    if (!bCFG->isEnabled())
+        return;
+    m_cfg->LoadControls(m_settings);
+    QList<int> widths;
+    for (int col = 0; col < SortGrid1->ColCount(); ++col)
+        widths << SortGrid1->ColWidths(col);
+    m_cfg->FormShow(m_settings, widths);
+
+    if (m_platform.prompts->exec(*m_cfg) == QDialog::Accepted) {
+        const int oldPort = m_settings.Port;
+        const bool portTouched = m_cfg->cbPort->currentIndex() >= 0;
+        TSettings next = m_settings;
+        m_cfg->StoreControls(next);
+        m_live.Set(next);
+        // Confirming applies these even when nothing changed.
+        m_lockOut->SetStartInterval(m_settings.WaitStart);
+        m_lockOut->SetFinishInterval(m_settings.WaitFinish);
+        m_protocol->ApplyColumnLayout();
+        ApplyStartModeAndTimer();
+        if (portTouched)
+            ApplyPortSettings(oldPort);
+        // A crash later in the day must not cost the configuration.
+        SaveSettings();
+    }
+    // After "Abbrechen" this undoes the preview.
+    m_display->ApplyFractionDigits(m_settings.Acc);
+}
+
+void TFormMain::CaptureWindowSettings() {
+    const QPoint at = pos();
+    const QSize size = this->size();
+    const int xx = PanelL->width();
+    const int yy = PanelTimerOwner->height();
+    m_live.Edit([&](TSettings& s) {
+        s.Left = at.x();
+        s.Top = at.y();
+        s.Width = size.width();
+        s.Height = size.height();
+        s.XX = xx;
+        s.YY = yy;
+    });
+}
+
+bool TFormMain::SaveSettings() {
+    if (m_platform.settingsFile.isEmpty())
+        return true;
+    CaptureWindowSettings();
+    QString error;
+    if (SettingsStore(m_platform.settingsFile).Save(m_settings, error))
+        return true;
+    const QString text = QStringLiteral("Einstellungen nicht gespeichert: ") + error;
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    SetStatus(2, text);
+    return false;
+}
+
+void TFormMain::KeepOnScreen() {
+    const QRect wanted(pos(), size());
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().intersects(wanted))
+            return;
+    // A position of a screen that is no longer attached.
+    if (QScreen* primary = QGuiApplication::primaryScreen())
+        move(primary->availableGeometry().topLeft());
+}
+
+void TFormMain::CheckBackupFolder() {
+    const QString folder = m_backups.Folder();
+    if (QFileInfo(folder).isDir())
+        return;
+    // Accepted (it may be a stick plugged in later), but the operator must know now.
+    m_backupFailing = true;
+    SetStatus(2, QStringLiteral("Sicherungsordner nicht vorhanden: ") + folder);
+}
