@@ -42,9 +42,15 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
     m_question = new TFDlgYesNo(this);
     m_backups.SetFolder(m_settings.RezervDir.isEmpty() ? DefaultBackupFolder(m_platform.programFolder)
                                                        : m_settings.RezervDir);
-    m_live.Edit([](TSettings& s) { s.Columns |= TSettings::kForcedColumns; });
+    // As the store reads them: the forced columns, and the backup folder in force.
+    m_live.Edit([this](TSettings& s) {
+        s.Columns |= TSettings::kForcedColumns;
+        if (s.RezervDir.isEmpty())
+            s.RezervDir = m_backups.Folder();
+    });
     CreateControllers();
     ConnectSettings();
+    SortGrid1->installEventFilter(this);
     CheckBackupFolder();
 
     // Tables of the last run come back from the backups.
@@ -253,6 +259,14 @@ void TFormMain::FormResize() {
 void TFormMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FormResize();
+}
+
+// The protocol grid gets its final width from the layout only after the window's
+// own resize: its columns follow the grid itself.
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == SortGrid1 && event->type() == QEvent::Resize)
+        FormResize();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
