@@ -9,6 +9,7 @@
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolFiles.h"
 #include "protocol/ProtocolTable.h"
+#include "reports/ProtocolExport.h"
 #include "reports/TFDlgYesNo.h"
 #include "timing/Countdown.h"
 #include "timing/LockOut.h"
@@ -86,6 +87,7 @@ TFormMain::~TFormMain() {
         m_contacts->ClosePort();
     m_contacts.reset();
     // Controllers go before the controls they hold pointers to.
+    m_export.reset();
     m_files.reset();
     m_run.reset();
     m_countdown.reset();
@@ -111,11 +113,6 @@ void TFormMain::CreateControllers() {
     pc.bTimer = bTimer;
     pc.mStart = mStart;
     pc.mStop = mStop;
-    pc.sbSave = sbSave;
-    pc.sbPrint = sbPrint;
-    pc.sbWord = sbWord;
-    pc.sbExcel = sbExcel;
-    pc.sbHTML = sbHTML;
     ProtocolHooks ph;
     ph.armFinishContact = [this] { m_lockOut->ArmFinishContact(); };
     ph.disarmStartContact = [this] { m_lockOut->DisarmStartContact(); };
@@ -124,7 +121,7 @@ void TFormMain::CreateControllers() {
         m_finish->ApplyColumnLayout();
         m_statusPanels[4]->setFixedWidth(Panelprom->width());
     };
-    m_protocol = std::make_unique<ProtocolTable>(pc, ph, m_settings, m_state, *m_display, *m_platform.printers);
+    m_protocol = std::make_unique<ProtocolTable>(pc, ph, m_settings, m_state, *m_display);
     SortGrid1->SetPrompts(m_platform.prompts);
 
     FinishHooks fh;
@@ -204,6 +201,17 @@ void TFormMain::CreateControllers() {
         m_contacts = std::make_unique<ContactInput>(*m_platform.serial, clock, ch);
     }
     connect(bLoad, &QToolButton::clicked, this, &TFormMain::bLoadClick);
+
+    ExportControls ec{this, SortGrid1, sbSave, sbPrint, sbWord, sbExcel, sbHTML};
+    ExportHooks eh;
+    eh.placeCorrection = [this] { bLoadClick(); };
+    eh.status = [this](const QString& text) { StatusBar1->showMessage(text, 30000); };
+    // The save dialog's entry is one of the window's directly-changed settings.
+    eh.storeFilterIndex = [this](int index) { m_live.Edit([index](TSettings& s) { s.FilterInd = index; }); };
+    eh.backupFolder = [this] { return m_backups.Folder(); };
+    m_export = std::make_unique<ProtocolExport>(ec, eh, m_settings, m_platform);
+    connect(m_protocol.get(), &ProtocolTable::ResultCommandsChanged, m_export.get(),
+            &ProtocolExport::UpdateResultCommands);
 }
 
 void TFormMain::ApplyStartModeAndTimer() {

@@ -32,6 +32,7 @@ class ProtocolTable;
 class FinishTable;
 class ContactInput;
 class ProtocolFiles;
+class ProtocolExport;
 
 // The main window: creates the controls (layout in TFormMainLayout.cpp), the
 // controllers with exactly the controls and collaborators each needs, and
@@ -54,6 +55,7 @@ public:
     ProtocolTable& Protocol() { return *m_protocol; }
     FinishTable& Finish() { return *m_finish; }
     ProtocolFiles& Files() { return *m_files; }
+    ProtocolExport& Export() { return *m_export; }
     TFDlgYesNo& Question() { return *m_question; }
     const Backups& BackupFiles() const { return m_backups; }
     QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
@@ -170,5 +172,6 @@ private:
     std::unique_ptr<RunControl> m_run;
     std::unique_ptr<ContactInput> m_contacts;
     std::unique_ptr<ProtocolFiles> m_files;
+    std::unique_ptr<ProtocolExport> m_export;
     QList<int> m_availablePorts;
 };

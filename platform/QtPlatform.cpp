@@ -1,5 +1,7 @@
 #include "platform/QtPlatform.h"
 
+#include "platform/PagedHtml.h"
+
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
@@ -9,7 +11,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSoundEffect>
-#include <QTextDocument>
 #include <QUrl>
 
 int QtPrompts::exec(QDialog& dialog) {
@@ -71,10 +72,17 @@ void QtShell::print(const QString& file) {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return;
-    QTextDocument doc;
-    doc.setHtml(QString::fromLocal8Bit(f.readAll()));
-    QPrinter printer;
+    const QString html = DecodeHtmlPage(f.readAll());
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(WidestTable(html) > 8 ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setDocName(QFileInfo(file).fileName());
+    // Without an installed printer the dialog offers the PDF file, named after the page.
+    if (QPrinterInfo::availablePrinterNames().isEmpty())
+        printer.setOutputFileName(QFileInfo(file).absolutePath() + QLatin1Char('/') +
+                                  QFileInfo(file).completeBaseName() + QStringLiteral(".pdf"));
     QPrintDialog dialog(&printer);
+    dialog.setWindowTitle(QStringLiteral("Drucken"));
     if (dialog.exec() == QDialog::Accepted)
-        doc.print(&printer);
+        PrintHtmlPages(printer, html);
 }

@@ -6,8 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <vector>
 
@@ -192,29 +190,6 @@ bool ReadTextFileBytes(const QString& fileName, QByteArray& data, QString* error
     }
     data = result;
     return true;
-}
-
-QString DecodeWindowsText(const QByteArray& data) {
-    static const QByteArray bom("\xEF\xBB\xBF", 3);
-    if (data.startsWith(bom))
-        return QString::fromUtf8(data.constData() + 3, data.size() - 3);
-    QStringDecoder decoder("windows-1252");
-    if (!decoder.isValid())
-        return QString::fromLatin1(data);
-    return decoder.decode(data);
-}
-
-QByteArray EncodeWindows1252(const QString& text) {
-    QStringEncoder encoder("windows-1252", QStringConverter::Flag::Stateless);
-    if (!encoder.isValid()) {
-        QByteArray latin = text.toLatin1(); // writes "?" for what Latin-1 lacks
-        return latin;
-    }
-    QByteArray bytes = encoder.encode(text);
-    // The converter marks an unmappable character with SUB; the files want "?".
-    if (encoder.hasError())
-        bytes.replace('\x1A', '?');
-    return bytes;
 }
 
 bool WriteGridText(const SortGridData& grid, const QString& fileName, QString* error) {

@@ -5,6 +5,8 @@
 // with CR LF; readers take Windows-1252, or UTF-8 after a byte order mark, and
 // accept CR LF or LF line ends.
 
+#include "protocol/Windows1252.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -39,12 +41,6 @@ bool LoadFinishText(SortGridData& grid, const QString& fileName, QString* error 
 
 // Whole file into `data`; false with a German message naming the file and the reason.
 bool ReadTextFileBytes(const QString& fileName, QByteArray& data, QString* error);
-
-// Windows-1252, or UTF-8 when the data starts with a UTF-8 byte order mark (which is dropped).
-QString DecodeWindowsText(const QByteArray& data);
-
-// Windows-1252; a character outside the code page becomes "?".
-QByteArray EncodeWindows1252(const QString& text);
 
 // German message "Die Datei »name« kann nicht gelesen werden: reason".
 QString ReadErrorText(const QString& fileName, const QString& reason);

@@ -38,9 +38,9 @@ void AppendEmptyRow(TSortGrid* g) {
 using RunColors::ButtonFace;
 
 ProtocolTable::ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, const TSettings& settings,
-                             RunState& state, RunDisplay& display, Printers& printers, QObject* parent)
-    : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_settings(settings), m_state(state), m_display(display),
-      m_printers(printers) {
+                             RunState& state, RunDisplay& display, QObject* parent)
+    : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_settings(settings), m_state(state),
+      m_display(display) {
     TSortGrid* g = c.SortGrid1;
     g->OnGetSortStyle = [this](TSortGrid*, int col, TSortStyle& style) {
         ProtocolSortStyle(c.SortGrid1->Data(), col, style);
@@ -359,15 +359,7 @@ void ProtocolTable::ApplySettings(const TSettings& before) {
 }
 
 void ProtocolTable::UpdateResultCommands() {
-    TSortGrid* g = c.SortGrid1;
-    const bool save = g->RowCount() >= 2 && !g->Rows(1).join(QString()).trimmed().isEmpty();
-    const bool print = save && m_printers.count() > 0;
-    c.sbSave->setEnabled(save);
-    c.sbPrint->setEnabled(print);
-    // The exports are written by the program itself and need no printer.
-    c.sbWord->setEnabled(save);
-    c.sbExcel->setEnabled(save);
-    c.sbHTML->setEnabled(save);
+    emit ResultCommandsChanged();
 }
 
 QStringList ProtocolTable::StartNumbers() const {

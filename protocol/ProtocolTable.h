@@ -15,7 +15,6 @@ class QAction;
 class NumberBox;
 class TBitBtnWithColor;
 class RunDisplay;
-class Printers;
 
 struct ProtocolControls {
     TSortGrid* SortGrid1 = nullptr;
@@ -26,11 +25,6 @@ struct ProtocolControls {
     TBitBtnWithColor* bTimer = nullptr;
     QAction* mStart = nullptr;
     QAction* mStop = nullptr;
-    QAbstractButton* sbSave = nullptr;
-    QAbstractButton* sbPrint = nullptr;
-    QAbstractButton* sbWord = nullptr;
-    QAbstractButton* sbExcel = nullptr;
-    QAbstractButton* sbHTML = nullptr;
 };
 
 struct ProtocolHooks {
@@ -42,12 +36,12 @@ struct ProtocolHooks {
 
 // The protocol grid SortGrid1: one row per start number, its columns, colours
 // and widths, the rows that START and FINISH fill, what selecting a row does,
-// the ranking and the enabling of the result commands.
+// and the ranking.
 class ProtocolTable : public QObject {
     Q_OBJECT
 public:
     ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, const TSettings& settings, RunState& state,
-                  RunDisplay& display, Printers& printers, QObject* parent = nullptr);
+                  RunDisplay& display, QObject* parent = nullptr);
 
     TSortGrid* Grid() const { return c.SortGrid1; }
     QString Cell(int col, int row) const;
@@ -71,6 +65,7 @@ public:
     void ApplyColumnLayout();
     // After a settings change: the column layout follows Columns.
     void ApplySettings(const TSettings& before);
+    // The protocol's content changed in a way the result commands follow.
     void UpdateResultCommands();
     // The "St.Nr." texts of all data rows, for the start-number box.
     QStringList StartNumbers() const;
@@ -82,12 +77,14 @@ public:
     void SortGrid1SelectCell(int col, int row, bool& canSelect);
     void SortGrid1DblClick();
 
+signals:
+    void ResultCommandsChanged();
+
 private:
     ProtocolControls c;
     ProtocolHooks m_hooks;
     const TSettings& m_settings;
     RunState& m_state;
     RunDisplay& m_display;
-    Printers& m_printers;
     bool m_selecting = false;
 };

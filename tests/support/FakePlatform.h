@@ -25,7 +25,20 @@ public:
     int exec(QDialog& dialog) override;
     void showError(QWidget*, const QString& text) override { Errors << text; }
     QString openFileName(QWidget*, const QString&, const QStringList&, int&) override { return NextFile(); }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QStringList&, int&) override {
+    // What the save dialog was offered, and the entry it answers with (0 keeps the offered one).
+    QString SaveDir;
+    QString SaveName;
+    QStringList SaveFilters;
+    int SaveFilterOffered = 0;
+    int SaveFilterAnswer = 0;
+    QString saveFileName(QWidget*, const QString& dir, const QString& name, const QStringList& filters,
+                         int& filterIndex) override {
+        SaveDir = dir;
+        SaveName = name;
+        SaveFilters = filters;
+        SaveFilterOffered = filterIndex;
+        if (SaveFilterAnswer > 0)
+            filterIndex = SaveFilterAnswer;
         return NextFile();
     }
     QString folderName(QWidget*, const QString&) override { return NextFile(); }

@@ -1,0 +1,41 @@
+// Result exports of a 10 000-row protocol: HTML list, xlsx, docx and PDF, each
+// written to a file; medians against the grid text backup of the same rows.
+
+#include "BenchUtil.h"
+#include "protocol/GridTextFile.h"
+#include "reports/ExcelWorkbook.h"
+#include "reports/HtmlList.h"
+#include "reports/PdfList.h"
+#include "reports/WordDocument.h"
+#include "widgets/SortGridData.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    constexpr int kRows = 10000;
+    SortGridData g;
+    g.SetColCount(13);
+    g.SetRowCount(kRows + 1);
+    g.SetRows(0, {"Platz", "St.Nr.", "Vorname", "Nachname", "JG", "Verein", "Klasse", "Kl.-Pl.", "Start", "Stopp",
+                  "Zeit", "Split", ""});
+    for (int r = 1; r <= kRows; ++r)
+        g.SetRows(r, {QString::number(r), QString::number(r + 100), QStringLiteral("Jürgen"),
+                      QStringLiteral("Müller-%1").arg(r), QStringLiteral("1980"), QStringLiteral("SV Grün-Weiß"),
+                      QStringLiteral("M40"), QString::number(r % 50 + 1), QStringLiteral("10:00:00,00"),
+                      QStringLiteral("10:40:00,00"), QStringLiteral("40:%1,00").arg(r % 60, 2, 10, QLatin1Char('0')),
+                      QStringLiteral("0,00"), QString::number(r * 1000)});
+    const ExportOptions o{QStringLiteral("Bench"), {40, 40, 80, 80, 40, 80, 60, 40, -1, -1, 60, 50, -1}};
+
+    const double text = MedianMs(5, [&] { WriteGridText(g, dir.filePath("b.txt")); });
+    const double html = MedianMs(5, [&] { WriteHtmlList(g, o, dir.filePath("b.html")); });
+    const double xlsx = MedianMs(3, [&] { WriteExcelWorkbook(g, o, dir.filePath("b.xlsx")); });
+    const double docx = MedianMs(3, [&] { WriteWordDocument(g, o, QString(), dir.filePath("b.docx")); });
+    const double pdf = MedianMs(1, [&] { WritePdfList(g, o, dir.filePath("b.pdf")); });
+    std::printf("export %d rows, median ms: text %.1f (baseline), HTML %.1f (goal 50, x%.1f), xlsx %.1f (goal 1000, "
+                "x%.1f), docx %.1f (goal 1000, x%.1f), PDF %.1f (goal 3000, x%.1f)\n",
+                kRows, text, html, html / text, xlsx, xlsx / text, docx, docx / text, pdf, pdf / text);
+    return 0;
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "reports/ExportOptions.h"
+#include "reports/TSettings.h"
+
+#include <QObject>
+#include <QStringList>
+#include <functional>
+
+class QAbstractButton;
+class QAction;
+class QWidget;
+class TSortGrid;
+
+struct ExportControls {
+    QWidget* window = nullptr; // the shortcuts are added to it; parent of the dialogs
+    TSortGrid* SortGrid1 = nullptr;
+    QAbstractButton* sbSave = nullptr;
+    QAbstractButton* sbPrint = nullptr;
+    QAbstractButton* sbWord = nullptr;
+    QAbstractButton* sbExcel = nullptr;
+    QAbstractButton* sbHTML = nullptr;
+};
+
+struct ExportHooks {
+    std::function<void()> placeCorrection;                 // ranks the protocol as the place correction does
+    std::function<void(const QString& text)> status;       // where the last file went
+    std::function<void(int filterIndex)> storeFilterIndex; // the save dialog's chosen entry, 1-based
+    std::function<QString()> backupFolder;                 // ends in "/"
+};
+
+// The result commands: the buttons sbSave, sbPrint, sbWord, sbExcel, sbHTML, their
+// shortcuts (eS1 Ctrl+S, Druk1 Ctrl+D, eW1 Ctrl+W, eE1 Ctrl+E, eH1 Ctrl+H) and
+// their enabling, and the exports they start.
+class ProtocolExport : public QObject {
+    Q_OBJECT
+public:
+    enum Entry { AllFiles = 1, Excel, Text, Word, WebPage, Pdf };
+
+    ProtocolExport(const ExportControls& controls, ExportHooks hooks, const TSettings& settings,
+                   const Platform& platform, QObject* parent = nullptr);
+
+    QAction* eS1() const { return m_eS1; }
+    QAction* eH1() const { return m_eH1; }
+    QAction* Druk1() const { return m_Druk1; }
+    QAction* eW1() const { return m_eW1; }
+    QAction* eE1() const { return m_eE1; }
+
+    // The save dialog's type list, in the order of the stored entry numbers.
+    static QStringList SaveFilters();
+
+    // Enables the commands when the protocol has a first data row with any text.
+    void UpdateResultCommands();
+
+    // Place correction, save dialog, export in the chosen format.
+    void sbSaveClick();
+    // Writes "Kadenzor.html"; tag 0 opens it, tag 1 prints it.
+    void sbHTMLClick(int tag);
+    void sbWordClick();
+    void sbExcelClick();
+    // Mode 0 opens the document after writing it, mode 1 only writes it.
+    bool ExportToWord(int mode, const QString& fileName);
+    bool ExportToExcel(const QString& fileName, bool open);
+
+    // Where files named without a folder go: the current folder of the process, or the
+    // backup folder when that cannot be written. Ends in "/".
+    QString OutputFolder() const;
+    // The Word template beside the program.
+    QString TemplateFile() const;
+
+private:
+    ExportOptions Options() const;
+    bool Export(Entry entry, const QString& fileName);
+    void Written(const QString& fileName);
+    void Failed(const QString& error);
+    QAction* AddShortcut(const char* name, const QKeySequence& key);
+
+    ExportControls c;
+    ExportHooks m_hooks;
+    const TSettings& m_settings;
+    Platform m_platform;
+    QAction* m_eS1 = nullptr;
+    QAction* m_eH1 = nullptr;
+    QAction* m_Druk1 = nullptr;
+    QAction* m_eW1 = nullptr;
+    QAction* m_eE1 = nullptr;
+};
