@@ -10,13 +10,13 @@
 
 // What the contacts need from the lock-out and the run control.
 struct ContactHooks {
-    std::function<bool()> startLockRunning;  // TimerGesperrtStart is active
-    std::function<bool()> startArmed;        // ImageLSstart's switch is on
-    std::function<bool()> finishLockRunning; // TimerGesperrtStop is active
-    std::function<bool()> finishArmed;       // ImageLSstop's switch is on
-    std::function<void(Tick)> clickStart;    // mStart with the impulse tick (nothing when mStart is disabled)
-    std::function<void(Tick)> clickStop;     // mStop with the impulse tick
-    std::function<void(bool)> showIcons;     // ImageLSstart and ImageLSstop
+    std::function<bool()> startLockRunning;        // TimerGesperrtStart is active
+    std::function<bool()> startArmed;              // ImageLSstart's switch is on
+    std::function<bool()> finishLockRunning;       // TimerGesperrtStop is active
+    std::function<bool()> finishArmed;             // ImageLSstop's switch is on
+    std::function<void(const Moment&)> clickStart; // mStart at the captured moment (nothing when mStart is disabled)
+    std::function<void(const Moment&)> clickStop;  // mStop at the captured moment
+    std::function<void(bool)> showIcons;           // ImageLSstart and ImageLSstop
     std::function<void(const QString&)> statusMessage;
 };
 

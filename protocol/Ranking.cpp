@@ -2,6 +2,7 @@
 
 #include "protocol/ProtocolColumns.h"
 #include "timing/TimeText.h"
+#include "widgets/SortCompare.h"
 
 namespace {
 
@@ -21,7 +22,8 @@ void ClassPass(SortGridData& grid, const RankingOptions& o) {
         const QString zeit = grid.Cell(Col::Zeit, r);
         if (!HasTimeText(zeit))
             continue;
-        const QString klasse = grid.Cell(Col::Klasse, r).trimmed();
+        // Classes are told apart as the sort grouped them: letter case does not count.
+        const QString klasse = LowerAZ(grid.Cell(Col::Klasse, r).trimmed());
         if (klasse != currentClass || count == 0) {
             // A new class begins (the first timed row opens the first class, even an empty one).
             previous.clear();

@@ -49,8 +49,8 @@ void RaceTest::individualStartWithoutNumberUsesPlaceholderRow() {
     QCOMPARE(w.Cell(Col::Split, 1), QStringLiteral("0,00"));
     QCOMPARE(w.Cell(Col::Start, 1), QStringLiteral("10:00:00,00"));
     QCOMPARE(w.Cell(Col::Raw, 1), QStringLiteral("100000"));
-    QCOMPARE(w.P()->RowCount(), 3); // a new empty row waits for the next start
-    QCOMPARE(w.form->cbStopN->Items(), QStringList{QStringLiteral("1")});
+    QCOMPARE(w.P()->RowCount(), 3);                                        // a new empty row waits for the next start
+    QCOMPARE(w.form->cbStopN->Items(), QStringList{QStringLiteral("-1")}); // the placeholder, never athlete 1
     QVERIFY(w.form->bSTOP->isEnabled());
     QVERIFY(w.form->bEnd->isEnabled());
     QVERIFY(!w.form->sbLoadList->isEnabled());
