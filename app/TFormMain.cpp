@@ -51,8 +51,8 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
     // The run goes on where it was: queued finishes count on, a mass start keeps its clock.
     m_state.finishCounter = m_finish->HighestNumber();
     m_backups.ReadRunState(m_state);
-    // Selecting the restored rows must not close F8: at program start FINISH works, so
-    // athletes still on the course when the program was restarted can be finished.
+    // At program start FINISH works (RunState::finishOpenAtProgramStart), so athletes
+    // still on the course when the program was restarted can be finished.
     mStop->setEnabled(true);
 
     m_display->ApplyFractionDigits(m_settings.Acc);

@@ -10,13 +10,14 @@
 
 // What the contacts need from the lock-out and the run control.
 struct ContactHooks {
-    std::function<bool()> startLockRunning;        // TimerGesperrtStart is active
-    std::function<bool()> startArmed;              // ImageLSstart's switch is on
-    std::function<bool()> finishLockRunning;       // TimerGesperrtStop is active
-    std::function<bool()> finishArmed;             // ImageLSstop's switch is on
-    std::function<void(const Moment&)> clickStart; // mStart at the captured moment (nothing when mStart is disabled)
-    std::function<void(const Moment&)> clickStop;  // mStop at the captured moment
-    std::function<void(bool)> showIcons;           // ImageLSstart and ImageLSstop
+    std::function<bool()> startLockRunning;  // TimerGesperrtStart is active
+    std::function<bool()> startArmed;        // ImageLSstart's switch is on
+    std::function<bool()> finishLockRunning; // TimerGesperrtStop is active
+    std::function<bool()> finishArmed;       // ImageLSstop's switch is on
+    // mStart and mStop at the captured moment (nothing when the action is disabled).
+    std::function<void(const Moment&)> clickStart;
+    std::function<void(const Moment&)> clickStop;
+    std::function<void(bool)> showIcons; // ImageLSstart and ImageLSstop
     std::function<void(const QString&)> statusMessage;
 };
 

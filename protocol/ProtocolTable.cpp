@@ -263,7 +263,7 @@ void ProtocolTable::SelectProtocolRow(int row) {
         }
     }
     c.bSTOP->SetColor(c.bSTOP->isEnabled() ? RunColors::Yellow : ButtonFace());
-    c.mStop->setEnabled(m_display.ClockRunning());
+    c.mStop->setEnabled(m_display.ClockRunning() || m_state.finishOpenAtProgramStart);
 }
 
 void ProtocolTable::SortGrid1DblClick() {

@@ -288,6 +288,7 @@ void RunControl::EndCompetition() {
     m_state.finishCounter = 0;
     m_state.massStartClock.clear();
     m_state.firstFinishClock.clear();
+    m_state.finishOpenAtProgramStart = false;
     m_protocol.ApplyColumnLayout();
     m_display.ShowLower(0);
     m_display.ShowUpper(0);

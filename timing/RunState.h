@@ -13,6 +13,9 @@ struct RunState {
     std::optional<Tick> firstFinish; // mass start: first finish since the last ENDE
     int finishCounter = 0;           // running number of queued finishes
     bool toneAlreadyPlayed = false;  // the countdown played the start tone itself
+    // F8 works from program start until the first ENDE, so that athletes still on the
+    // course after a restart can finish; selecting a row does not close it.
+    bool finishOpenAtProgramStart = true;
 
     // Mass start: the clock texts of the start and of the first finish. Unlike the
     // ticks they survive a restart of the program (kept in the run-state backup), so
