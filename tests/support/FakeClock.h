@@ -12,6 +12,17 @@ class FakeClock final : public Clock {
 public:
     explicit FakeClock(Tick start = 1000, QDateTime now = QDateTime(QDate(2026, 3, 20), QTime(9, 0)))
         : m_tick(start), m_now(std::move(now)) {}
+    // A test may start over with a fresh clock: the values are taken, the lock stays.
+    FakeClock& operator=(const FakeClock& other) {
+        if (this != &other) {
+            const Moment m = other.moment();
+            std::lock_guard lock(m_mutex);
+            m_tick = m.tick;
+            m_now = other.now();
+            AdvancePerRead = other.AdvancePerRead;
+        }
+        return *this;
+    }
 
     // With AdvancePerRead set, every reading of the tick (or of a moment) moves the
     // clock on by that much afterwards, so a test sees which reading a handler recorded.
