@@ -59,8 +59,11 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
     m_protocol->SetupGrid();
     m_files->LoadClassesFile(m_platform.workingFolder + QStringLiteral("Klassen.txt"));
     m_files->RestoreBackups(ProtocolBackupName(m_backups.Folder()), FinishBackupName(m_backups.Folder()));
-    // Selecting the restored rows must not close F8: at program start FINISH works, so
-    // athletes still on the course when the program was restarted can be finished.
+    // The run goes on where it was: queued finishes count on, a mass start keeps its clock.
+    m_state.finishCounter = m_finish->HighestNumber();
+    m_backups.ReadRunState(m_state);
+    // At program start FINISH works (RunState::finishOpenAtProgramStart), so athletes
+    // still on the course when the program was restarted can be finished.
     mStop->setEnabled(true);
 
     m_display->ApplyFractionDigits(m_settings.Acc);
@@ -128,6 +131,7 @@ void TFormMain::CreateControllers() {
     fh.status = ph.status;
     fh.writeBackups = [this] { WriteBackups(); };
     fh.layout = [this] { FormResize(); };
+    fh.massStartClock = [this] { return m_state.massStartClock; };
     m_finish = std::make_unique<FinishTable>(SortGrid2, fh, m_settings, *m_protocol, cbStopN, *m_question,
                                              *m_platform.prompts);
     SortGrid2->SetPrompts(m_platform.prompts);
@@ -194,8 +198,8 @@ void TFormMain::CreateControllers() {
         ch.startArmed = [this] { return m_lockOut->StartArmed(); };
         ch.finishLockRunning = [this] { return m_lockOut->FinishLockRunning(); };
         ch.finishArmed = [this] { return m_lockOut->FinishArmed(); };
-        ch.clickStart = [this](Tick tick) { m_run->StartByImpulse(tick); };
-        ch.clickStop = [this](Tick tick) { m_run->StopByImpulse(tick); };
+        ch.clickStart = [this](const Moment& at) { m_run->StartByImpulse(at); };
+        ch.clickStop = [this](const Moment& at) { m_run->StopByImpulse(at); };
         ch.showIcons = [this](bool shown) { m_lockOut->SetIconsVisible(shown); };
         ch.statusMessage = [this](const QString& text) { SetStatus(2, text); };
         m_contacts = std::make_unique<ContactInput>(*m_platform.serial, clock, ch);
@@ -244,7 +248,12 @@ void TFormMain::SetStatus(int panel, const QString& text) {
 
 void TFormMain::WriteBackups() {
     QString error;
-    if (m_backups.WriteBackups(SortGrid1->Data(), SortGrid2->Data(), error)) {
+    const bool tables = m_backups.WriteBackups(SortGrid1->Data(), SortGrid2->Data(), error);
+    QString runError;
+    const bool run = m_backups.WriteRunState(m_state, runError);
+    if (tables && !run)
+        error = runError;
+    if (tables && run) {
         if (m_backupFailing)
             SetStatus(2, QString());
         m_backupFailing = false;

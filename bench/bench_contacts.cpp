@@ -109,8 +109,8 @@ int main(int argc, char** argv) {
     hooks.startArmed = [] { return true; };
     hooks.finishLockRunning = [] { return false; };
     hooks.finishArmed = [] { return true; };
-    hooks.clickStart = [&r](Tick t) {
-        r.recorded.push_back(t);
+    hooks.clickStart = [&r](const Moment& at) {
+        r.recorded.push_back(at.tick);
         r.handledAt.push_back(r.clock.tick());
     };
     hooks.clickStop = hooks.clickStart;

@@ -14,12 +14,15 @@ constexpr quint32 kStatusDcd = 0x80;
 constexpr quint32 kStatusLines = kStatusCts | kStatusDsr | kStatusRi | kStatusDcd;
 
 // What the watcher captured the moment it woke: the tick, the lines that are
-// on, and the lines that went on and off since the previous capture (seen only
-// through the interrupt counters).
+// on, the lines that went on and off since the previous capture (seen only
+// through the interrupt counters), and the clock of day read with the tick.
 struct ComEvent {
     Tick tick = 0;
     quint32 status = 0;
     quint32 pulsedLines = 0;
+    QTime clock = QTime(); // invalid when a caller built the event without it
+
+    Moment At() const { return Moment{tick, clock}; }
 };
 Q_DECLARE_METATYPE(ComEvent)
 

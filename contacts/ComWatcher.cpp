@@ -104,8 +104,8 @@ int ComWatcher::Loop() {
             if (m_stop.load())
                 break;
         }
-        // The tick first: it is the time of the impulse.
-        const Tick tick = m_clock.tick();
+        // The moment first: its tick and clock of day are the time of the impulse.
+        const Moment at = m_clock.moment();
         int bits = 0;
         if (const int r = ReadStatus(bits))
             return m_stop.load() ? 0 : r;
@@ -125,7 +125,7 @@ int ComWatcher::Loop() {
             lastCounters = counters;
         if (!changed && pulsed == 0)
             continue;
-        m_onEvent(ComEvent{tick, StatusFromModemBits(bits), pulsed});
+        m_onEvent(ComEvent{at.tick, StatusFromModemBits(bits), pulsed, at.clock});
     }
     return 0;
 }

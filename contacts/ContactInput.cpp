@@ -77,8 +77,8 @@ void ContactInput::ComPortClose() {
 }
 
 void ContactInput::ComPortHard(const ComEvent& event) {
-    // Decided on what the watcher captured, and timed with its tick: a busy GUI
-    // thread neither loses a short pulse nor delays the recorded time.
+    // Decided on what the watcher captured, and timed with its tick and clock of
+    // day: a busy GUI thread neither loses a short pulse nor delays a recorded time.
     const QList<ContactLine> lines =
         ContactTriggers(m_comPort.Tag(), event.status, event.pulsedLines, m_lastModemStatus);
     for (ContactLine line : lines) {
@@ -86,10 +86,10 @@ void ContactInput::ComPortHard(const ComEvent& event) {
         // same kind in this word finds it locked.
         if (IsStartLine(line)) {
             if (!m_hooks.startLockRunning() && m_hooks.startArmed())
-                m_hooks.clickStart(event.tick);
+                m_hooks.clickStart(event.At());
         } else {
             if (!m_hooks.finishLockRunning() && m_hooks.finishArmed())
-                m_hooks.clickStop(event.tick);
+                m_hooks.clickStop(event.At());
         }
     }
 }

@@ -14,9 +14,10 @@ struct ContactHooks {
     std::function<bool()> startArmed;        // ImageLSstart's switch is on
     std::function<bool()> finishLockRunning; // TimerGesperrtStop is active
     std::function<bool()> finishArmed;       // ImageLSstop's switch is on
-    std::function<void(Tick)> clickStart;    // mStart with the impulse tick (nothing when mStart is disabled)
-    std::function<void(Tick)> clickStop;     // mStop with the impulse tick
-    std::function<void(bool)> showIcons;     // ImageLSstart and ImageLSstop
+    // mStart and mStop at the captured moment (nothing when the action is disabled).
+    std::function<void(const Moment&)> clickStart;
+    std::function<void(const Moment&)> clickStop;
+    std::function<void(bool)> showIcons; // ImageLSstart and ImageLSstop
     std::function<void(const QString&)> statusMessage;
 };
 

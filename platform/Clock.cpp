@@ -2,6 +2,13 @@
 
 #include <time.h>
 
+Moment Clock::moment() const {
+    Moment m;
+    m.tick = tick();
+    m.clock = now().time();
+    return m;
+}
+
 Tick SystemClock::tick() const {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);

@@ -13,11 +13,21 @@ inline qint32 TickDiff(Tick later, Tick earlier) {
     return static_cast<qint32>(later - earlier);
 }
 
+// One impulse, taken once: the tick for its durations and the local clock of
+// day for its texts, read back to back. Every text recorded for the impulse
+// comes from `clock`, never from a later reading.
+struct Moment {
+    Tick tick = 0;
+    QTime clock;
+};
+
 class Clock {
 public:
     virtual ~Clock() = default;
     virtual Tick tick() const = 0;
     virtual QDateTime now() const = 0; // local date and time with milliseconds
+    // The tick and then the clock of day, with nothing in between.
+    virtual Moment moment() const;
 };
 
 // CLOCK_MONOTONIC in milliseconds, wrapped to 32 bits; QDateTime::currentDateTime.

@@ -1,9 +1,13 @@
 #include "protocol/Backups.h"
 
 #include "protocol/GridTextFile.h"
+#include "timing/RunState.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 bool Backups::WriteBackups(const SortGridData& protocol, const SortGridData& finish, QString& error) const {
@@ -13,6 +17,49 @@ bool Backups::WriteBackups(const SortGridData& protocol, const SortGridData& fin
     const bool finishOk = WriteGridText(finish, FinishBackupName(m_folder), &finishError);
     error = !protocolOk ? protocolError : finishError;
     return protocolOk && finishOk;
+}
+
+namespace {
+const QLatin1String kMassStart("Massenstart=");
+const QLatin1String kFirstFinish("ErsterZieleinlauf=");
+} // namespace
+
+QString RunStateBackupName(const QString& folder) {
+    return folder + QStringLiteral("Kadenzor") + QStringLiteral("-Sicherungsdatei-L.txt");
+}
+
+bool Backups::WriteRunState(const RunState& state, QString& error) const {
+    QByteArray text;
+    if (!state.massStartClock.isEmpty())
+        text += (kMassStart + state.massStartClock).toLatin1() + "\r\n";
+    if (!state.firstFinishClock.isEmpty())
+        text += (kFirstFinish + state.firstFinishClock).toLatin1() + "\r\n";
+    const QString name = RunStateBackupName(m_folder);
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        error = QStringLiteral("%1 lässt sich nicht schreiben (%2).").arg(name, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+void Backups::ReadRunState(RunState& state) const {
+    QFile file(RunStateBackupName(m_folder));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    // Clock texts only (" 9:05:03,07"): anything else in the file is ignored.
+    static const QRegularExpression clockText(QStringLiteral("^[ 0-9][0-9]:[0-5][0-9]:[0-5][0-9],[0-9][0-9]$"));
+    const QList<QByteArray> lines = file.read(4096).split('\n');
+    for (QByteArray line : lines) {
+        const QString text = QString::fromLatin1(line.replace('\r', QByteArray()));
+        for (const auto& [key, target] :
+             {std::pair{kMassStart, &state.massStartClock}, std::pair{kFirstFinish, &state.firstFinishClock}}) {
+            const QString value = text.mid(key.size());
+            if (text.startsWith(key) && clockText.match(value).hasMatch())
+                *target = value;
+        }
+    }
 }
 
 QString DefaultBackupFolder(const QString& programFolder) {

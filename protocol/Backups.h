@@ -3,6 +3,7 @@
 #include <QString>
 
 class SortGridData;
+struct RunState;
 
 // The two backup files of the protocol and the finish table, rewritten after
 // every start, finish and assignment, so that a crash costs nothing.
@@ -16,10 +17,18 @@ public:
     // Writes the protocol backup, then the finish backup; both are attempted. On
     // failure returns false with the German reason in `error`.
     bool WriteBackups(const SortGridData& protocol, const SortGridData& finish, QString& error) const;
+    // The run-state backup: what a restart needs besides the tables (the clock texts of a
+    // mass start and of its first finish). Empty when nothing is known.
+    bool WriteRunState(const RunState& state, QString& error) const;
+    // Restores those texts; a missing or unreadable file leaves `state` as it was.
+    void ReadRunState(RunState& state) const;
 
 private:
     QString m_folder;
 };
+
+// The run-state backup beside the two table backups.
+QString RunStateBackupName(const QString& folder);
 
 // The backup folder when none is set: the program folder when it can be written,
 // otherwise the application's data folder; always ending in "/".

@@ -89,6 +89,20 @@ void FinishTable::QueueFinish(const QString& timeText, int counter) {
     m_grid->SetCell(FinishCol::Number, row, QString::number(counter) + QLatin1Char('.'));
 }
 
+int FinishTable::HighestNumber() const {
+    int highest = 0;
+    for (int r = 1; r < m_grid->RowCount(); ++r) {
+        QString text = m_grid->Cell(FinishCol::Number, r).trimmed();
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+        bool ok = false;
+        const int n = text.toInt(&ok);
+        if (ok && n > highest)
+            highest = n;
+    }
+    return highest;
+}
+
 void FinishTable::Assign() {
     const int k = m_grid->Row();
     const QString number = m_grid->Cell(FinishCol::Nr, k);
@@ -113,7 +127,19 @@ void FinishTable::Assign() {
         }
     }
     TSortGrid* protocol = m_protocol.Grid();
-    if (m_settings.massStart()) {
+    QString finishClock;
+    if (m_settings.massStart() && IsMassStartClockEntry(kontakt, &finishClock)) {
+        // Queued before a start was known: timed from the start's clock when there is one now.
+        const QString start = m_hooks.massStartClock ? m_hooks.massStartClock() : QString();
+        qint32 running = 0;
+        if (!ClockTextDifference(finishClock, start, m_settings.Acc, running)) {
+            m_grid->SetCell(FinishCol::Nr, k, QStringLiteral("!"));
+            return;
+        }
+        protocol->SetCell(Col::Stopp, row, finishClock);
+        protocol->SetCell(Col::Zeit, row, TimeToText(running, m_settings.Acc));
+        protocol->SetCell(Col::Raw, row, QString::number(running));
+    } else if (m_settings.massStart()) {
         protocol->SetCell(Col::Zeit, row, kontakt);
     } else {
         qint32 running = 0;

@@ -17,6 +17,8 @@ struct FinishHooks {
     std::function<void(int panel, const QString& text)> status;
     std::function<void()> writeBackups;
     std::function<void()> layout; // the window's resize handling
+    // Mass start: the clock text of the run's start, empty when none is known.
+    std::function<QString()> massStartClock;
 };
 
 // The finish table SortGrid2: finishes whose start number is not known yet,
@@ -34,6 +36,8 @@ public:
 
     // Queues a finish with the given running number and time text.
     void QueueFinish(const QString& timeText, int counter);
+    // The highest running number of the queued finishes ("3." gives 3), 0 when none.
+    int HighestNumber() const;
     // Enter in column "Nr": moves the queued finish of the current row into the protocol.
     void Assign();
 

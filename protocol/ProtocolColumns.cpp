@@ -94,11 +94,41 @@ void ProtocolSortStyle(SortGridData& grid, int col, TSortStyle& style) {
 
 bool ClockTextDifference(const QString& finishClock, const QString& startClock, int fractionDigits,
                          qint32& runningTime) {
+    // Midnight is a real clock of day (" 0:00:00,00"): only an empty text means no start.
+    if (!HasTimeText(startClock) || !HasTimeText(finishClock))
+        return false;
+    constexpr TimeValue kDay = 24 * 3600000;
+    constexpr TimeValue kNextDayLimit = 12 * 3600000;
     const TimeValue fin = TextToTime(finishClock, fractionDigits);
     const TimeValue st = TextToTime(startClock, fractionDigits);
-    if (fin <= st || st <= 0)
+    TimeValue t = fin - st;
+    if (t < 0) {
+        // A finish clock below the start clock is on the next day. Far from midnight that
+        // reading would give a number typed by mistake almost a day: it is refused instead.
+        t += kDay;
+        if (t >= kNextDayLimit)
+            return false;
+    }
+    if (t <= 0)
         return false;
-    runningTime = fin - st;
+    runningTime = t;
+    return true;
+}
+
+namespace {
+const QLatin1String kClockSuffix(" Uhr");
+} // namespace
+
+QString MassStartClockEntry(const QString& finishClock) {
+    return finishClock + kClockSuffix;
+}
+
+bool IsMassStartClockEntry(const QString& kontakt, QString* finishClock) {
+    const QString text = kontakt.trimmed();
+    if (!text.endsWith(kClockSuffix))
+        return false;
+    if (finishClock)
+        *finishClock = text.chopped(kClockSuffix.size());
     return true;
 }
 

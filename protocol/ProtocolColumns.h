@@ -48,10 +48,17 @@ int CompareTimeTexts(const QString& a, const QString& b);
 // Sort style of a protocol column; installs CompareTimeTexts for the time columns.
 void ProtocolSortStyle(SortGridData& grid, int col, TSortStyle& style);
 
-// Running time from a start and a finish clock-of-day text read with `fractionDigits`;
-// false when the finish is not after the start or no start was recorded.
+// Running time from a start and a finish clock-of-day text read with `fractionDigits`.
+// A finish clock below the start clock is on the next day when that gives less than
+// 12 hours. False when the finish is not after the start or no start was recorded.
 bool ClockTextDifference(const QString& finishClock, const QString& startClock, int fractionDigits,
                          qint32& runningTime);
+
+// Mass start: a queued finish for which no start is known keeps its clock of day,
+// marked as such (" 9:05:03,07 Uhr") so that it is never taken for a running time.
+QString MassStartClockEntry(const QString& finishClock);
+// The clock text of such an entry; false for a running time.
+bool IsMassStartClockEntry(const QString& kontakt, QString* finishClock = nullptr);
 
 // A text that converts to an integer as the number boxes and cells read them (trimmed, optional sign).
 bool ToInt(const QString& text, int& value);

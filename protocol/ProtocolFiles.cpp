@@ -95,12 +95,40 @@ void ProtocolFiles::AfterTextLoad() {
 }
 
 void ProtocolFiles::RestoreBackups(const QString& protocolFile, const QString& finishFile) {
-    if (QFileInfo::exists(protocolFile) &&
-        LoadProtocolText(m_protocol.Grid()->Data(), protocolFile, ProtocolCaptions()))
+    const bool restored = QFileInfo::exists(protocolFile) &&
+                          LoadProtocolText(m_protocol.Grid()->Data(), protocolFile, ProtocolCaptions());
+    if (restored)
         AfterTextLoad();
     if (QFileInfo::exists(finishFile))
         LoadFinishText(m_finish.Grid()->Data(), finishFile);
-    m_protocol.SelectWholeRow(1);
+    if (restored)
+        SelectNextToStart();
+    else
+        m_protocol.SelectWholeRow(1);
+    // No number is left over for a FINISH before the operator names one.
+    m_cbStopN->setEditText(QString());
+}
+
+// Back where the operator was: the first row without a start, or the empty row at the
+// end when every row has one. The next START never restarts an athlete on the course.
+void ProtocolFiles::SelectNextToStart() {
+    TSortGrid* g = m_protocol.Grid();
+    int row = -1;
+    for (int r = 1; r < g->RowCount() && row < 0; ++r)
+        if (g->Cell(Col::Start, r).trimmed().isEmpty())
+            row = r;
+    if (row < 0) {
+        g->SetRowCount(g->RowCount() + 1);
+        row = g->RowCount() - 1;
+        for (int col = 0; col < g->ColCount(); ++col)
+            g->SetCell(col, row, QString());
+    }
+    m_protocol.SelectProtocolRow(row);
+    m_protocol.SelectWholeRow(row);
+    const QString number = g->Cell(Col::StNr, row).trimmed();
+    const int item = number.isEmpty() ? -1 : m_cbStartN->FindItem(number);
+    m_cbStartN->setCurrentIndex(item);
+    m_cbStartN->setEditText(number);
 }
 
 void ProtocolFiles::LoadClassesFile(const QString& fileName) {

@@ -52,6 +52,7 @@ public:
 
 private:
     void AfterTextLoad();
+    void SelectNextToStart();
 
     QWidget* m_window;
     ProtocolFilesHooks m_hooks;

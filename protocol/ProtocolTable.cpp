@@ -120,7 +120,8 @@ int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const 
             g->SetTopRow(qMax(1, g->RowCount() - g->VisibleRowCount()));
     }
 
-    c.cbStopN->addItem(numbered ? QString::number(n) : QString::number(row));
+    // The placeholder keeps its minus: "4" always means athlete 4, "-4" this start.
+    c.cbStopN->addItem(stNr);
     c.cbStopN->SetDropDown(true);
     c.cbStopN->setEditText(QString());
 
@@ -262,7 +263,7 @@ void ProtocolTable::SelectProtocolRow(int row) {
         }
     }
     c.bSTOP->SetColor(c.bSTOP->isEnabled() ? RunColors::Yellow : ButtonFace());
-    c.mStop->setEnabled(m_display.ClockRunning());
+    c.mStop->setEnabled(m_display.ClockRunning() || m_state.finishOpenAtProgramStart);
 }
 
 void ProtocolTable::SortGrid1DblClick() {

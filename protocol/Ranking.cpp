@@ -2,6 +2,9 @@
 
 #include "protocol/ProtocolColumns.h"
 #include "timing/TimeText.h"
+#include "widgets/SortCompare.h"
+
+#include <QHash>
 
 namespace {
 
@@ -9,41 +12,44 @@ QString GapText(TimeValue t, TimeValue leader, int digits) {
     return t == leader ? TimeToText(0, digits) : QLatin1Char('+') + TimeToText(t - leader, digits);
 }
 
+// Places and gaps within each class. Classes are told apart as the sort compares them
+// (letters A to Z without case) and with blanks trimmed, so " m" and "M" are one class
+// even where the sort did not put them side by side: the walk goes in time order and
+// keeps each class's count, previous time and leader.
 void ClassPass(SortGridData& grid, const RankingOptions& o) {
     grid.SortOptions.SecondaryIndex = QString::number(Col::Zeit);
     grid.SortByColumn(Col::Klasse);
-    QString currentClass;
-    QString previous;
-    int place = 1;
-    int count = 0;
-    TimeValue leader = 0;
+    grid.SortOptions.SecondaryIndex.clear();
+    grid.SortByColumn(Col::Zeit);
+
+    struct ClassRun {
+        QString previous;
+        int place = 1;
+        int count = 0;
+        TimeValue leader = 0;
+    };
+    QHash<QString, ClassRun> classes;
     for (int r = 1; r < grid.RowCount(); ++r) {
         const QString zeit = grid.Cell(Col::Zeit, r);
         if (!HasTimeText(zeit))
             continue;
-        const QString klasse = grid.Cell(Col::Klasse, r).trimmed();
-        if (klasse != currentClass || count == 0) {
-            // A new class begins (the first timed row opens the first class, even an empty one).
-            previous.clear();
-            place = 1;
-            count = 0;
-            currentClass = klasse;
-            leader = TextToTime(zeit, o.fractionDigits);
+        ClassRun& c = classes[LowerAZ(grid.Cell(Col::Klasse, r).trimmed())];
+        if (c.count == 0) {
+            // The class leader (an empty class text is a class too).
+            c.leader = TextToTime(zeit, o.fractionDigits);
             grid.SetCell(Col::Split, r, TimeToText(0, o.fractionDigits));
         }
-        ++count;
-        if (zeit != previous) {
-            grid.SetCell(Col::KlPl, r, QString::number(count));
-            previous = zeit;
-            place = count;
+        ++c.count;
+        if (zeit != c.previous) {
+            grid.SetCell(Col::KlPl, r, QString::number(c.count));
+            c.previous = zeit;
+            c.place = c.count;
         } else {
-            grid.SetCell(Col::KlPl, r, QString::number(place));
+            grid.SetCell(Col::KlPl, r, QString::number(c.place));
         }
         if (!grid.Cell(Col::StNr, r).contains(QLatin1Char('-')))
-            grid.SetCell(Col::Split, r, GapText(TextToTime(zeit, o.fractionDigits), leader, o.fractionDigits));
+            grid.SetCell(Col::Split, r, GapText(TextToTime(zeit, o.fractionDigits), c.leader, o.fractionDigits));
     }
-    grid.SortOptions.SecondaryIndex.clear();
-    grid.SortByColumn(Col::Zeit);
 }
 
 } // namespace

@@ -58,16 +58,25 @@ RunControl::RunControl(const RunControls& controls, RunHooks hooks, Clock& clock
     connect(c.sbSound0, &QAbstractButton::clicked, this, &RunControl::sbSound0Click);
 }
 
-void RunControl::StartByImpulse(Tick tick) {
-    m_impulseTick = tick;
+void RunControl::StartByImpulse(const Moment& at) {
+    m_impulse = at;
     c.mStart->trigger(); // a disabled action ignores the impulse
-    m_impulseTick.reset();
+    m_impulse.reset();
 }
 
-void RunControl::StopByImpulse(Tick tick) {
-    m_impulseTick = tick;
+void RunControl::StopByImpulse(const Moment& at) {
+    m_impulse = at;
     c.mStop->trigger();
-    m_impulseTick.reset();
+    m_impulse.reset();
+}
+
+Moment RunControl::EventMoment() const {
+    if (!m_impulse)
+        return m_clock.moment();
+    Moment at = *m_impulse;
+    if (!at.clock.isValid())
+        at.clock = m_clock.now().time(); // a capture without clock of day still gets a text
+    return at;
 }
 
 void RunControl::SetEnabled(TBitBtnWithColor* button, QAction* action, bool enabled, const QColor& color) {
@@ -78,9 +87,10 @@ void RunControl::SetEnabled(TBitBtnWithColor* button, QAction* action, bool enab
 }
 
 void RunControl::mStartClick() {
-    // The tick comes first: nothing done below changes the recorded time.
-    const Tick tick = m_impulseTick.value_or(m_clock.tick());
-    const QTime clock = m_clock.now().time();
+    // The moment comes first: nothing done below changes the recorded time or its texts.
+    const Moment at = EventMoment();
+    const Tick tick = at.tick;
+    const QTime& clock = at.clock;
 
     if (m_settings.Sound && !m_startTone.isEmpty() && !m_state.toneAlreadyPlayed)
         m_sound.play(m_startTone);
@@ -92,16 +102,21 @@ void RunControl::mStartClick() {
 
     if (!m_state.Started()) {
         m_state.runStart = tick;
+        m_state.firstFinish.reset();
+        m_state.firstFinishClock.clear();
         c.sbLoadList->setEnabled(false);
         SetEnabled(c.bEnd, c.mEnd, true, RunColors::Red);
     }
     m_state.lastStartTick = tick;
     const TimeValue offset = TickDiff(tick, *m_state.runStart);
 
-    if (!m_settings.massStart())
+    if (!m_settings.massStart()) {
         m_protocol.RecordStartInRow(c.cbStartN->currentText(), tick, clock, offset);
-    else
+    } else {
+        // Kept with the backups: after a restart the finishes are timed from it.
+        m_state.massStartClock = ClockText(clock);
         m_protocol.FillStopListForMassStart();
+    }
 
     m_display.ShowLower(0);
     m_display.StartClock(*m_state.runStart);
@@ -123,7 +138,8 @@ void RunControl::mStartClick() {
 }
 
 void RunControl::mStopClick() {
-    const Tick tick = m_impulseTick.value_or(m_clock.tick());
+    const Moment at = EventMoment();
+    const Tick tick = at.tick;
     const bool individual = !m_settings.massStart();
     const int digits = m_settings.Acc;
 
@@ -143,22 +159,34 @@ void RunControl::mStopClick() {
         k = 0;
     }
 
-    const QTime clock = m_clock.now().time();
-    const QString finishClock = ClockText(clock);
-    TimeValue t = TickDiff(tick, m_state.lastStartTick);
-    if (individual && k != 0) {
-        bool hasTick = false;
-        const qint32 startTick = m_protocol.Cell(Col::Raw, row).trimmed().toInt(&hasTick);
-        if (hasTick) {
-            t = TickDiff(tick, static_cast<Tick>(startTick));
-        } else {
+    const QString finishClock = ClockText(at.clock);
+    // The running time, when a start of this athlete or of this mass start is known.
+    std::optional<TimeValue> running;
+    if (individual) {
+        if (k != 0) {
+            bool hasTick = false;
+            const qint32 startTick = m_protocol.Cell(Col::Raw, row).trimmed().toInt(&hasTick);
+            TimeValue t = 0;
+            if (hasTick)
+                running = TickDiff(tick, static_cast<Tick>(startTick));
             // No start tick (the program was restarted since): the running time comes from
-            // the clock texts, as an assignment from the finish table computes it; without a
-            // usable start the finish is queued, never lost.
-            if (!ClockTextDifference(finishClock, m_protocol.Cell(Col::Start, row), digits, t))
-                k = 0;
+            // the clock texts, as an assignment from the finish table computes it.
+            else if (ClockTextDifference(finishClock, m_protocol.Cell(Col::Start, row), digits, t))
+                running = t;
+        } else {
+            running = TickDiff(tick, m_state.lastStartTick);
         }
+    } else if (m_state.Started()) {
+        running = TickDiff(tick, m_state.lastStartTick);
+    } else if (!m_state.massStartClock.isEmpty()) {
+        // The mass start of the run before a restart: its tick is gone, its clock is not.
+        TimeValue t = 0;
+        if (ClockTextDifference(finishClock, m_state.massStartClock, digits, t))
+            running = t;
     }
+    // Without a usable start the finish is queued with its clock, never given a made-up time.
+    if (!running)
+        k = 0;
 
     if (m_settings.Sound && !m_finishTone.isEmpty())
         m_sound.play(m_finishTone);
@@ -166,19 +194,30 @@ void RunControl::mStopClick() {
         m_hooks.lockFinishContact();
 
     TimeValue gap = 0;
-    if (!individual) {
-        m_display.ShowLower(t);
-        if (!m_state.firstFinish)
+    if (!individual && running) {
+        m_display.ShowLower(*running);
+        // Only a timed finish of this run becomes the reference of the gaps.
+        if (m_state.firstFinish) {
+            gap = TickDiff(tick, *m_state.firstFinish);
+        } else if (!m_state.firstFinishClock.isEmpty()) {
+            // The first finisher came before a restart: the gap from the clock texts.
+            if (!ClockTextDifference(finishClock, m_state.firstFinishClock, digits, gap))
+                gap = 0;
+        } else {
             m_state.firstFinish = tick;
-        gap = TickDiff(tick, *m_state.firstFinish);
+            m_state.firstFinishClock = finishClock;
+        }
     }
 
     if (k != 0) {
-        m_protocol.RecordFinishInRow(row, t, finishClock,
+        m_protocol.RecordFinishInRow(row, *running, finishClock,
                                      individual ? QString() : QLatin1Char('+') + TimeToText(gap, digits));
     } else {
         ++m_state.finishCounter;
-        m_finish.QueueFinish(individual ? finishClock : TimeToText(t, digits), m_state.finishCounter);
+        QString kontakt = finishClock;
+        if (!individual)
+            kontakt = running ? TimeToText(*running, digits) : MassStartClockEntry(finishClock);
+        m_finish.QueueFinish(kontakt, m_state.finishCounter);
     }
 
     if (k != 0) {
@@ -247,6 +286,9 @@ void RunControl::EndCompetition() {
     m_state.runStart.reset();
     m_state.firstFinish.reset();
     m_state.finishCounter = 0;
+    m_state.massStartClock.clear();
+    m_state.firstFinishClock.clear();
+    m_state.finishOpenAtProgramStart = false;
     m_protocol.ApplyColumnLayout();
     m_display.ShowLower(0);
     m_display.ShowUpper(0);
@@ -259,6 +301,9 @@ void RunControl::EndCompetition() {
     c.cbStopN->setEditText(QString());
     c.sbLoadList->setEnabled(true);
     m_protocol.UpdateResultCommands();
+    // The ended run must not come back with a restart.
+    if (m_hooks.writeBackups)
+        m_hooks.writeBackups();
 }
 
 bool RunControl::FormCloseQuery() {

@@ -62,10 +62,10 @@ public:
                ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, Sound& sound, Prompts& prompts,
                TFDlgYesNo& question, const QString& programFolder, QObject* parent = nullptr);
 
-    // A contact impulse: START/FINISH through their actions, recording the tick the
-    // watcher captured instead of the tick at which the handler runs.
-    void StartByImpulse(Tick tick);
-    void StopByImpulse(Tick tick);
+    // A contact impulse: START/FINISH through their actions, recording the moment the
+    // watcher captured instead of the moment at which the handler runs.
+    void StartByImpulse(const Moment& at);
+    void StopByImpulse(const Moment& at);
 
     void mStartClick();
     void mStopClick();
@@ -99,6 +99,8 @@ private:
     void cbStopNChange();
     void cbStopNEnter();
     void TakeNextPredicted();
+    // The moment of the event being handled: the captured one of an impulse, else read now.
+    Moment EventMoment() const;
     void SetEnabled(TBitBtnWithColor* button, QAction* action, bool enabled, const QColor& color);
 
     RunControls c;
@@ -115,5 +117,5 @@ private:
     TFDlgYesNo& m_question;
     QString m_startTone;
     QString m_finishTone;
-    std::optional<Tick> m_impulseTick;
+    std::optional<Moment> m_impulse;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 
+#include <QString>
 #include <optional>
 
 // The run of a competition, reset by ENDE. A tick may be 0 (the counter wraps),
@@ -12,6 +13,17 @@ struct RunState {
     std::optional<Tick> firstFinish; // mass start: first finish since the last ENDE
     int finishCounter = 0;           // running number of queued finishes
     bool toneAlreadyPlayed = false;  // the countdown played the start tone itself
+    // F8 works from program start until the first ENDE, so that athletes still on the
+    // course after a restart can finish; selecting a row does not close it.
+    bool finishOpenAtProgramStart = true;
+
+    // Mass start: the clock texts of the start and of the first finish. Unlike the
+    // ticks they survive a restart of the program (kept in the run-state backup), so
+    // finishes after a restart are timed from the start's clock of day.
+    QString massStartClock;
+    QString firstFinishClock;
 
     bool Started() const { return runStart.has_value(); }
+    // A start of this run is known: taken in this session or restored from the backup.
+    bool MassStartKnown() const { return Started() || !massStartClock.isEmpty(); }
 };

@@ -49,8 +49,8 @@ void RaceTest::individualStartWithoutNumberUsesPlaceholderRow() {
     QCOMPARE(w.Cell(Col::Split, 1), QStringLiteral("0,00"));
     QCOMPARE(w.Cell(Col::Start, 1), QStringLiteral("10:00:00,00"));
     QCOMPARE(w.Cell(Col::Raw, 1), QStringLiteral("100000"));
-    QCOMPARE(w.P()->RowCount(), 3); // a new empty row waits for the next start
-    QCOMPARE(w.form->cbStopN->Items(), QStringList{QStringLiteral("1")});
+    QCOMPARE(w.P()->RowCount(), 3);                                        // a new empty row waits for the next start
+    QCOMPARE(w.form->cbStopN->Items(), QStringList{QStringLiteral("-1")}); // the placeholder, never athlete 1
     QVERIFY(w.form->bSTOP->isEnabled());
     QVERIFY(w.form->bEnd->isEnabled());
     QVERIFY(!w.form->sbLoadList->isEnabled());
@@ -159,11 +159,14 @@ void RaceTest::tickIsReadFirst() {
     w.fake->clock.AdvancePerRead = 700; // every reading moves the clock: only the first one may count
     w.StartNumber(QStringLiteral("1"));
     QCOMPARE(w.Of(QStringLiteral("1"), Col::Raw), QString::number(100000));
+    // The clock text is the one read with the tick, not a later reading.
+    QCOMPARE(w.Of(QStringLiteral("1"), Col::Start), QStringLiteral("10:00:00,00"));
     w.fake->clock.AdvancePerRead = 0;
-    w.fake->clock.SetTick(160000);
+    w.fake->clock.Set(160000, QDateTime(QDate(2026, 3, 20), QTime(10, 1)));
     w.fake->clock.AdvancePerRead = 700;
     w.FinishNumber(QStringLiteral("1"));
     QCOMPARE(w.Of(QStringLiteral("1"), Col::Raw), QString::number(60000));
+    QCOMPARE(w.Of(QStringLiteral("1"), Col::Stopp), QStringLiteral("10:01:00,00"));
 }
 
 void RaceTest::startNeverOverwritesLastAthlete() {

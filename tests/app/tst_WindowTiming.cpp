@@ -12,6 +12,8 @@
 #include <QCheckBox>
 #include <QTimer>
 
+#include <sys/ioctl.h>
+
 // The display, the countdown, the lock-out and the contacts as the main window
 // wires them: keys and impulses in, table cells and display out.
 class WindowTimingTest : public QObject {
@@ -24,6 +26,7 @@ private slots:
     void massStartCountdownOnlySounds();
     void selectingAFinishedRowShowsItsTime();
     void contactImpulseRecordsTheCapturedTick();
+    void busyWindowRecordsTheCapturedClock();
 };
 
 void WindowTimingTest::countdownStartsTheNextAthlete() {
@@ -120,6 +123,64 @@ void WindowTimingTest::contactImpulseRecordsTheCapturedTick() {
     QCOMPARE(form.SortGrid1->Cell(Col::Zeit, 1), QStringLiteral("30,00"));
     contacts->ComPortClose();
     QVERIFY(!form.Lock().IconsVisible());
+}
+
+// The real watcher captures tick and clock of day; the window handles the impulse a
+// second later (the test does not let events run meanwhile). Start, Stopp, Kontakt and
+// the running time after assignment are those of the capture.
+void WindowTimingTest::busyWindowRecordsTheCapturedClock() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    FakeSerialDevices serial;
+    FakePlatform fake(folder, folder);
+    fake.platform.serial = &serial;
+    fake.clock.Set(100000, QDateTime(QDate(2026, 3, 20), QTime(10, 0)));
+    TFormMain form(fake.platform);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.Contacts()->OpenPort(17, 0);
+    QVERIFY(form.Lock().IconsVisible());
+    QTest::keyClick(&form, Qt::Key_F11);
+    QTest::keyClick(&form, Qt::Key_F12);
+    QVERIFY(serial.WaitForWaiter());
+    auto impulse = [&](int lines) {
+        serial.SetLines(lines, 0);
+        QVERIFY(serial.WaitForWaiter()); // captured and posted
+        fake.clock.Advance(1000);        // the window is busy for a second
+    };
+
+    form.cbStartN->setEditText(QStringLiteral("1"));
+    impulse(TIOCM_DSR);
+    QTRY_COMPARE(form.SortGrid1->Cell(Col::Start, 1), QStringLiteral("10:00:00,00"));
+    QCOMPARE(form.SortGrid1->Cell(Col::Raw, 1), QStringLiteral("100000"));
+    impulse(0);
+    QCoreApplication::processEvents();
+
+    fake.clock.Advance(28000); // 10:00:30
+    form.cbStopN->setEditText(QStringLiteral("1"));
+    impulse(TIOCM_CTS);
+    QTRY_COMPARE(form.SortGrid1->Cell(Col::Stopp, 1), QStringLiteral("10:00:30,00"));
+    QCOMPARE(form.SortGrid1->Cell(Col::Zeit, 1), QStringLiteral("30,00"));
+    form.Lock().TimerGesperrtStopTimer();
+    impulse(0);
+    QCoreApplication::processEvents();
+
+    // Athlete 2 starts by key at 10:00:32; the contact queues his finish at 10:00:52.
+    form.cbStartN->setEditText(QStringLiteral("2"));
+    QTest::keyClick(&form, Qt::Key_F5);
+    const int row2 = form.SortGrid1->FindRow(Col::StNr, QStringLiteral("2"));
+    QCOMPARE(form.SortGrid1->Cell(Col::Start, row2), QStringLiteral("10:00:32,00"));
+    fake.clock.Advance(20000);
+    form.cbStopN->setEditText(QString());
+    impulse(TIOCM_CTS);
+    QTRY_COMPARE(form.SortGrid2->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:00:52,00"));
+    form.SortGrid2->setFocus();
+    form.SortGrid2->GoToCell(FinishCol::Nr, 1, false);
+    QTest::keyClick(QApplication::focusWidget(), '2');
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(form.SortGrid1->Cell(Col::Zeit, form.SortGrid1->FindRow(Col::StNr, QStringLiteral("2"))),
+             QStringLiteral("20,00"));
+    form.Contacts()->ClosePort();
 }
 
 QTEST_MAIN(WindowTimingTest)

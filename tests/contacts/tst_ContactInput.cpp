@@ -30,13 +30,13 @@ struct RunModel {
         h.startArmed = [this] { return startArmed; };
         h.finishLockRunning = [this] { return finishLock; };
         h.finishArmed = [this] { return finishArmed; };
-        h.clickStart = [this](Tick t) {
-            clicks << QStringLiteral("S%1").arg(t);
+        h.clickStart = [this](const Moment& m) {
+            clicks << QStringLiteral("S%1").arg(m.tick);
             startArmed = false;
             startLock = true;
         };
-        h.clickStop = [this](Tick t) {
-            clicks << QStringLiteral("F%1").arg(t);
+        h.clickStop = [this](const Moment& m) {
+            clicks << QStringLiteral("F%1").arg(m.tick);
             finishArmed = false;
             finishLock = true;
         };

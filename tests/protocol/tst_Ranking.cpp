@@ -174,6 +174,18 @@ void RankingTest::clockTextDifference_data() {
                                << " 9:00:00,00" << false << 0;
     QTest::newRow("no start") << "10:00:00,00"
                               << "" << false << 0;
+    QTest::newRow("blank start") << "10:00:00,00"
+                                 << " " << false << 0;
+    QTest::newRow("across midnight") << " 0:00:35,00"
+                                     << "23:59:30,00" << true << 65000;
+    QTest::newRow("start at midnight") << " 0:01:00,00"
+                                       << " 0:00:00,00" << true << 60000;
+    QTest::newRow("finish at midnight") << " 0:00:00,00"
+                                        << "23:00:00,00" << true << 3600000;
+    QTest::newRow("finish a second before start") << "10:00:05,00"
+                                                  << "10:00:06,00" << false << 0;
+    QTest::newRow("night race of 11 hours") << " 9:00:00,00"
+                                            << "22:00:00,00" << true << 11 * 3600000;
 }
 
 void RankingTest::clockTextDifference() {
