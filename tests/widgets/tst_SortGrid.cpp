@@ -34,6 +34,8 @@ private slots:
     void incrementalSearchWrapsAround();
     void wheelMovesView_data();
     void wheelMovesView();
+    void wheelAddsUpPartialSteps_data();
+    void wheelAddsUpPartialSteps();
     void paintsOnlyVisibleRows();
     void shortenHeader_data();
     void shortenHeader();
@@ -447,6 +449,32 @@ void SortGridTest::wheelMovesView() {
     QCOMPARE(m_grid->TopRow(), expected);
     QCOMPARE(m_grid->Row(), row);
     QCOMPARE(m_grid->verticalScrollBar()->value(), expected - 1);
+}
+
+void SortGridTest::wheelAddsUpPartialSteps_data() {
+    QTest::addColumn<QList<int>>("deltas");
+    QTest::addColumn<QList<int>>("tops"); // top row after each delta
+    QTest::newRow("three fine steps down make one") << QList<int>{-40, -40, -40} << QList<int>{5, 5, 6};
+    QTest::newRow("six fine steps down make two")
+        << QList<int>{-40, -40, -40, -40, -40, -40} << QList<int>{5, 5, 6, 6, 6, 7};
+    QTest::newRow("three fine steps up make one") << QList<int>{40, 40, 40} << QList<int>{5, 5, 2};
+    QTest::newRow("a turn back starts afresh") << QList<int>{-40, -40, 40, 40, 40} << QList<int>{5, 5, 5, 5, 2};
+    QTest::newRow("one and a half notches") << QList<int>{-180, -60} << QList<int>{6, 7};
+}
+
+// A touchpad or fine-stepping wheel sends 40 at a time: three of them scroll as one notch.
+void SortGridTest::wheelAddsUpPartialSteps() {
+    QFETCH(QList<int>, deltas);
+    QFETCH(QList<int>, tops);
+    MakeGrid(3, 100);
+    m_grid->SetTopRow(5);
+    for (int i = 0; i < deltas.size(); ++i) {
+        const QPoint pos = m_grid->CellRect(1, m_grid->TopRow()).center();
+        QWheelEvent wheel(QPointF(pos), QPointF(m_grid->viewport()->mapToGlobal(pos)), QPoint(), QPoint(0, deltas[i]),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(m_grid->viewport(), &wheel);
+        QCOMPARE(m_grid->TopRow(), tops[i]);
+    }
 }
 
 void SortGridTest::paintsOnlyVisibleRows() {
