@@ -66,9 +66,14 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
             m_contacts->OpenPortAtStart(m_settings.Port, m_settings.Alg);
     }
     m_protocol->UpdateResultCommands();
+    // The columns follow the protocol grid's own width: the window's layout gives the
+    // grid its first size only when the window is shown, after the window's resize.
+    SortGrid1->installEventFilter(this);
+    FormResize();
 }
 
 TFormMain::~TFormMain() {
+    SortGrid1->removeEventFilter(this);
     WriteBackups();
     if (m_contacts)
         m_contacts->ClosePort();
@@ -246,6 +251,12 @@ void TFormMain::FormResize() {
 void TFormMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FormResize();
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == SortGrid1 && event->type() == QEvent::Resize)
+        FormResize();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
