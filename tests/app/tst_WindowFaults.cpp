@@ -1,5 +1,6 @@
 #include "RaceWindow.h"
 
+#include "XlsxMaker.h"
 #include "protocol/ProtocolFiles.h"
 #include "timing/TImage.h"
 
@@ -59,6 +60,8 @@ private slots:
     void contactSwitchClickToggles_data();
     void contactSwitchClickToggles();
     void startBoxKeepsItsColours();
+    void lineBreaksInStartListSurviveRestart();
+    void finishTableRetypingStartsAfresh();
 };
 
 void WindowFaultsTest::columnsLaidOutAtFirstShow() {
@@ -146,6 +149,58 @@ void WindowFaultsTest::startBoxKeepsItsColours() {
     RaceWindow w(TSettings(), true, folder);
     QVERIFY(!w.form->cbStartN->currentText().isEmpty());
     check(w, "after a restart");
+}
+
+// A workbook cell with a line break or TAB must not split the athlete's row in the
+// backup: after a restart the row and its start time are whole.
+void WindowFaultsTest::lineBreaksInStartListSurviveRestart() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    const QString list = folder + "Startliste.xlsx";
+    QVERIFY(WriteXlsxSheets(list, {XlsxSheet{"Liste",
+                                             {{"St.Nr.", "Vorname", "Nachname", "JG", "Verein", "Klasse"},
+                                              {"n:17", "Anna", "Berg\nSchmidt", "n:1990", "SC\tTal", "W"},
+                                              {"n:18", "Bernd\r\nK.", "Moos", "n:1985", "SV", "M"}}}}));
+    {
+        RaceWindow w(TSettings(), true, folder);
+        w.form->Files().LoadStartList(list);
+        QCOMPARE(w.Of("17", Col::Nachname), QStringLiteral("Berg Schmidt"));
+        QCOMPARE(w.Of("17", Col::Verein), QStringLiteral("SC Tal"));
+        QCOMPARE(w.Of("18", Col::Vorname), QStringLiteral("Bernd  K."));
+        w.Key(Qt::Key_F5); // 17 at 10:00:00
+    }
+    RaceWindow w(TSettings(), true, folder);
+    QCOMPARE(w.P()->RowCount(), 3);
+    QCOMPARE(w.Of("17", Col::Nachname), QStringLiteral("Berg Schmidt"));
+    QCOMPARE(w.Of("17", Col::Klasse), QStringLiteral("W"));
+    QCOMPARE(w.Of("17", Col::Start), QStringLiteral("10:00:00,00"));
+    QCOMPARE(w.Of("18", Col::Nachname), QStringLiteral("Moos"));
+}
+
+// After Enter in a queued finish's "Nr" cell the cell shows the outcome, and the next
+// digits replace it instead of being appended to the digits typed before.
+void WindowFaultsTest::finishTableRetypingStartsAfresh() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    WriteFile(folder + "Startlist.txt", kList);
+    RaceWindow w(TSettings(), true, folder);
+    w.form->Files().LoadStartList(folder + "Startlist.txt");
+    w.Key(Qt::Key_F5); // 17
+    w.Advance(60000);
+    w.FinishNumber(QString()); // queued
+    QCOMPARE(w.F()->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:01:00,00"));
+    w.AssignInFinishTable(1, "1"); // no athlete 1
+    QCOMPARE(w.F()->Cell(FinishCol::Nr, 1), QStringLiteral("-"));
+    QVERIFY(!w.F()->EditorMode() || w.F()->InplaceEditor()->text() == QStringLiteral("-"));
+    for (QChar ch : QStringLiteral("7"))
+        QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(w.F()->Cell(FinishCol::Nr, 1), QStringLiteral("-"));
+    QCOMPARE(w.Of("17", Col::Stopp).trimmed(), QString());
+    QCOMPARE(w.F()->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:01:00,00"));
+    // Typed whole, the number is assigned.
+    w.AssignInFinishTable(1, "17");
+    QCOMPARE(w.Of("17", Col::Zeit), QStringLiteral("1:00,00"));
 }
 
 QTEST_MAIN(WindowFaultsTest)

@@ -2,6 +2,7 @@
 #include "widgets/GridPictures.h"
 #include "widgets/TSortGrid.h"
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -36,6 +37,7 @@ private slots:
     void wheelMovesView();
     void wheelAddsUpPartialSteps_data();
     void wheelAddsUpPartialSteps();
+    void pastedBreaksBecomeBlanks();
     void paintsOnlyVisibleRows();
     void shortenHeader_data();
     void shortenHeader();
@@ -475,6 +477,24 @@ void SortGridTest::wheelAddsUpPartialSteps() {
         QApplication::sendEvent(m_grid->viewport(), &wheel);
         QCOMPARE(m_grid->TopRow(), tops[i]);
     }
+}
+
+// A cell keeps one line: pasted line breaks and TABs become blanks.
+void SortGridTest::pastedBreaksBecomeBlanks() {
+    MakeGrid(3, 5);
+    m_grid->SetOption(goEditing, true);
+    ClickCell(1, 2);
+    QTest::keyClick(m_grid, Qt::Key_F2);
+    QVERIFY(m_grid->EditorMode());
+    m_grid->InplaceEditor()->selectAll();
+    QApplication::clipboard()->setText(QStringLiteral("Anna\tBerg\r\nSchmidt"));
+    QTest::keyClick(m_grid->InplaceEditor(), Qt::Key_V, Qt::ControlModifier);
+    const QString cell = m_grid->Cell(1, 2);
+    QVERIFY2(!cell.contains(QLatin1Char('\t')) && !cell.contains(QLatin1Char('\r')) &&
+                 !cell.contains(QLatin1Char('\n')),
+             qPrintable(cell));
+    QVERIFY2(cell.startsWith(QStringLiteral("Anna Berg")), qPrintable(cell));
+    QCOMPARE(m_grid->InplaceEditor()->text(), cell);
 }
 
 void SortGridTest::paintsOnlyVisibleRows() {
