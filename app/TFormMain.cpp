@@ -81,9 +81,12 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
     }
     m_protocol->UpdateResultCommands();
     BuildSettingsDialog();
+    // Once more after the backups are restored and the dialog is built.
+    FormResize();
 }
 
 TFormMain::~TFormMain() {
+    SortGrid1->removeEventFilter(this);
     WriteBackups();
     SaveSettings();
     if (m_contacts)
@@ -174,8 +177,7 @@ void TFormMain::CreateControllers() {
     connect(AutoCountDown1, &QAction::triggered, m_countdown.get(), &Countdown::AutoCountDown1Click);
     connect(LockLSstart1, &QAction::triggered, m_lockOut.get(), &LockOut::LockLSstart1Click);
     connect(LockLSstop1, &QAction::triggered, m_lockOut.get(), &LockOut::LockLSstop1Click);
-    connect(ImageLSstart, &TImage::Clicked, this, [this] { m_lockOut->ImageLSClick(ImageLSstart); });
-    connect(ImageLSstop, &TImage::Clicked, this, [this] { m_lockOut->ImageLSClick(ImageLSstop); });
+    // LockOut owns the two contact switches and connects their clicks itself.
     connect(Place1, &QAction::triggered, this, &TFormMain::bLoadClick);
 
     ProtocolFilesHooks files;

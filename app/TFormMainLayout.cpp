@@ -199,10 +199,8 @@ void TFormMain::BuildDisplayStrip(QWidget* parent) {
     LabelNr->setFont(Arial(15, true));
     LabelNr->move(143, 115);
     cbStartN = Named(new NumberBox(upper), "cbStartN");
-    cbStartN->setFont(Arial(19, true));
+    cbStartN->SetLooks(Arial(19, true), QColor(255, 255, 0), QColor(0, 128, 0));
     cbStartN->setGeometry(168, 111, 65, 30);
-    cbStartN->setStyleSheet(QStringLiteral("QComboBox { background: rgb(0,128,0); }"));
-    cbStartN->SetTextColor(QColor(255, 255, 0));
     cbKlass = Named(new NumberBox(upper), "cbKlass");
     cbKlass->lineEdit()->setValidator(nullptr);
     cbKlass->lineEdit()->setMaxLength(32767);
@@ -221,10 +219,8 @@ void TFormMain::BuildDisplayStrip(QWidget* parent) {
     stopLabel->setFont(Arial(15, true));
     stopLabel->move(143, 24);
     cbStopN = Named(new NumberBox(PanelB), "cbStopN");
-    cbStopN->setFont(Arial(19, true));
+    cbStopN->SetLooks(Arial(19, true), QColor(0, 128, 0), QColor(255, 255, 0));
     cbStopN->setGeometry(168, 20, 65, 30);
-    cbStopN->setStyleSheet(QStringLiteral("QComboBox { background: rgb(255,255,0); }"));
-    cbStopN->SetTextColor(QColor(0, 128, 0));
     EditPred = Named(new QLineEdit(PanelB), "EditPred");
     EditPred->setFont(Arial(19, true));
     EditPred->setGeometry(238, 20, 195, 30);

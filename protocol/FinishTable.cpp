@@ -171,6 +171,10 @@ void FinishTable::Assign() {
 
 void FinishTable::SortGrid2KeyDown(QKeyEvent* event, bool& handled) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && m_grid->Col() == FinishCol::Nr) {
+        // The typed number is in the cell already. The editor closes before every attempt,
+        // so that what the cell holds afterwards ("-", "!", empty) is what the operator
+        // sees and types over: "1" Enter "7" Enter must never become 17.
+        m_grid->SetEditorMode(false);
         Assign();
         handled = true;
     }

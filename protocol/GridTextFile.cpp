@@ -1,5 +1,7 @@
 #include "protocol/GridTextFile.h"
 
+#include "widgets/CellText.h"
+
 #include "widgets/SortGridData.h"
 
 #include <QDir>
@@ -101,7 +103,7 @@ void FillRow(QStringList& row, QStringView text) {
     while (col < writable) {
         const qsizetype end = text.indexOf(CellBreak, start);
         const QStringView piece = end < 0 ? text.mid(start) : text.mid(start, end - start);
-        row[col] = piece.isEmpty() ? Blank : piece.toString();
+        row[col] = piece.isEmpty() ? Blank : SingleLineCellText(piece); // a lone CR stays no break
         ++col;
         if (end < 0)
             break;

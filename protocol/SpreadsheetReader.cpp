@@ -1,6 +1,7 @@
 #include "protocol/SpreadsheetReader.h"
 
 #include "protocol/GridTextFile.h"
+#include "widgets/CellText.h"
 #include "widgets/SortGridData.h"
 
 #include <QDataStream>
@@ -841,7 +842,7 @@ void ApplyStartListSheet(SortGridData& grid, const SheetTexts& sheet, const QStr
         for (int q = 1; q <= m; ++q) {
             const int col = q - 1 + offset;
             if (col <= lastWritable && col < cells.size())
-                cells[col] = sheet.Text(v - 1, q - 1);
+                cells[col] = SingleLineCellText(sheet.Text(v - 1, q - 1));
         }
         if (v == 1) {
             for (int c = 0; c <= lastWritable && c < defaultCaptions.size() && c < cells.size(); ++c)

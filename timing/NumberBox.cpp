@@ -19,13 +19,52 @@ NumberBox::NumberBox(QWidget* parent) : QComboBox(parent) {
 
 void NumberBox::SetDropDown(bool dropDown) {
     m_dropDown = dropDown;
-    setStyleSheet(dropDown ? QString() : QStringLiteral("QComboBox::drop-down { width: 0px; border: none; }"));
+    ApplyLooks();
+}
+
+void NumberBox::SetLooks(const QFont& font, const QColor& text, const QColor& background) {
+    setFont(font);
+    lineEdit()->setFont(font);
+    m_text = text;
+    m_background = background;
+    ApplyLooks();
 }
 
 void NumberBox::SetTextColor(const QColor& color) {
-    QPalette p = lineEdit()->palette();
-    p.setColor(QPalette::Text, color);
-    lineEdit()->setPalette(p);
+    if (color == m_text)
+        return;
+    m_text = color;
+    ApplyLooks();
+}
+
+// One style sheet holds every look of the box: a second sheet set for the drop-down
+// style would replace the colours, and a sheet without font resets the font.
+void NumberBox::ApplyLooks() {
+    QString rules;
+    QString colours;
+    if (m_background.isValid())
+        colours += QStringLiteral("background: %1; ").arg(m_background.name());
+    if (m_text.isValid())
+        colours += QStringLiteral("color: %1; ").arg(m_text.name());
+    const QFont f = font();
+    QString fontRule;
+    if (f.pixelSize() > 0)
+        fontRule = QStringLiteral("font: %1 %2px \"%3\"; ")
+                       .arg(f.bold() ? QStringLiteral("bold") : QStringLiteral("normal"))
+                       .arg(f.pixelSize())
+                       .arg(f.family());
+    if (!colours.isEmpty() || !fontRule.isEmpty())
+        rules += QStringLiteral("QComboBox, QComboBox QLineEdit { %1%2}\n").arg(colours, fontRule);
+    if (!m_dropDown)
+        rules += QStringLiteral("QComboBox::drop-down { width: 0px; border: none; }\n");
+    setStyleSheet(rules);
+    // The edit part's own palette, for code that reads the colour back.
+    if (m_text.isValid()) {
+        QPalette p = lineEdit()->palette();
+        p.setColor(QPalette::Text, m_text);
+        lineEdit()->setPalette(p);
+    }
+    setFont(f);
 }
 
 int NumberBox::FindItem(const QString& text, Qt::CaseSensitivity cs) const {

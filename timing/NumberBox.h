@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QComboBox>
 
 // A start- or finish-number box: an editable combo box of at most five
@@ -12,8 +13,13 @@ public:
 
     bool DropDown() const { return m_dropDown; }
     void SetDropDown(bool dropDown);
+    // Font, text and background colour of the box, kept in every state (simple or
+    // drop-down style, text set or typed). An invalid background keeps the style's.
+    void SetLooks(const QFont& font, const QColor& text, const QColor& background);
     // Text colour of the edit part.
     void SetTextColor(const QColor& color);
+    QColor TextColor() const { return m_text; }
+    QColor BackgroundColor() const { return m_background; }
     int FindItem(const QString& text, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
     QStringList Items() const;
     void SetItems(const QStringList& items);
@@ -30,5 +36,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void ApplyLooks();
+
     bool m_dropDown = false;
+    QColor m_text;
+    QColor m_background;
 };

@@ -403,4 +403,5 @@ private:
     int m_comboRow = -1;
     bool m_committingCombo = false;
     bool m_tabHeld = false; // a Tab move is being made
+    int m_wheelAngle = 0;   // wheel angle not yet used up by a full notch
 };

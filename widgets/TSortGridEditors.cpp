@@ -2,6 +2,8 @@
 // check boxes and the drop-down list.
 #include "widgets/TSortGrid.h"
 
+#include "widgets/CellText.h"
+
 #include <QLineEdit>
 #include <QListWidget>
 #include <QStyle>
@@ -89,7 +91,14 @@ void TSortGrid::PlaceEditor() {
         m_editor->setGeometry(rect);
 }
 
-void TSortGrid::EditorTextEdited(const QString& text) {
+void TSortGrid::EditorTextEdited(const QString& typed) {
+    // Pasted text may bring line breaks and TABs: the cell keeps one line.
+    const QString text = SingleLineCellText(typed);
+    if (text != typed) {
+        const int cursor = m_editor->cursorPosition();
+        m_editor->setText(text);
+        m_editor->setCursorPosition(cursor);
+    }
     if (m_editCol < 0 || m_editRow < 0 || text == Cell(m_editCol, m_editRow))
         return;
     SetModified(true);

@@ -452,7 +452,16 @@ void TSortGrid::wheelEvent(QWheelEvent* event) {
     event->accept();
     if (Updating())
         return;
-    const int steps = event->angleDelta().y() / 120;
+    // Touchpads and fine-stepping wheels send parts of a notch: they add up, and
+    // every full notch (120) is one step. A turn the other way starts afresh.
+    const int delta = event->angleDelta().y();
+    if (delta == 0)
+        return;
+    if ((delta > 0) != (m_wheelAngle > 0))
+        m_wheelAngle = 0;
+    m_wheelAngle += delta;
+    const int steps = m_wheelAngle / 120;
+    m_wheelAngle -= steps * 120;
     m_data->SetVisibleRowCount(RowsFit());
     for (int i = 0; i < std::abs(steps); ++i) {
         if (steps < 0)

@@ -2,6 +2,7 @@
 #include "widgets/GridPictures.h"
 #include "widgets/TSortGrid.h"
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -34,6 +35,9 @@ private slots:
     void incrementalSearchWrapsAround();
     void wheelMovesView_data();
     void wheelMovesView();
+    void wheelAddsUpPartialSteps_data();
+    void wheelAddsUpPartialSteps();
+    void pastedBreaksBecomeBlanks();
     void paintsOnlyVisibleRows();
     void shortenHeader_data();
     void shortenHeader();
@@ -447,6 +451,50 @@ void SortGridTest::wheelMovesView() {
     QCOMPARE(m_grid->TopRow(), expected);
     QCOMPARE(m_grid->Row(), row);
     QCOMPARE(m_grid->verticalScrollBar()->value(), expected - 1);
+}
+
+void SortGridTest::wheelAddsUpPartialSteps_data() {
+    QTest::addColumn<QList<int>>("deltas");
+    QTest::addColumn<QList<int>>("tops"); // top row after each delta
+    QTest::newRow("three fine steps down make one") << QList<int>{-40, -40, -40} << QList<int>{5, 5, 6};
+    QTest::newRow("six fine steps down make two")
+        << QList<int>{-40, -40, -40, -40, -40, -40} << QList<int>{5, 5, 6, 6, 6, 7};
+    QTest::newRow("three fine steps up make one") << QList<int>{40, 40, 40} << QList<int>{5, 5, 2};
+    QTest::newRow("a turn back starts afresh") << QList<int>{-40, -40, 40, 40, 40} << QList<int>{5, 5, 5, 5, 2};
+    QTest::newRow("one and a half notches") << QList<int>{-180, -60} << QList<int>{6, 7};
+}
+
+// A touchpad or fine-stepping wheel sends 40 at a time: three of them scroll as one notch.
+void SortGridTest::wheelAddsUpPartialSteps() {
+    QFETCH(QList<int>, deltas);
+    QFETCH(QList<int>, tops);
+    MakeGrid(3, 100);
+    m_grid->SetTopRow(5);
+    for (int i = 0; i < deltas.size(); ++i) {
+        const QPoint pos = m_grid->CellRect(1, m_grid->TopRow()).center();
+        QWheelEvent wheel(QPointF(pos), QPointF(m_grid->viewport()->mapToGlobal(pos)), QPoint(), QPoint(0, deltas[i]),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(m_grid->viewport(), &wheel);
+        QCOMPARE(m_grid->TopRow(), tops[i]);
+    }
+}
+
+// A cell keeps one line: pasted line breaks and TABs become blanks.
+void SortGridTest::pastedBreaksBecomeBlanks() {
+    MakeGrid(3, 5);
+    m_grid->SetOption(goEditing, true);
+    ClickCell(1, 2);
+    QTest::keyClick(m_grid, Qt::Key_F2);
+    QVERIFY(m_grid->EditorMode());
+    m_grid->InplaceEditor()->selectAll();
+    QApplication::clipboard()->setText(QStringLiteral("Anna\tBerg\r\nSchmidt"));
+    QTest::keyClick(m_grid->InplaceEditor(), Qt::Key_V, Qt::ControlModifier);
+    const QString cell = m_grid->Cell(1, 2);
+    QVERIFY2(!cell.contains(QLatin1Char('\t')) && !cell.contains(QLatin1Char('\r')) &&
+                 !cell.contains(QLatin1Char('\n')),
+             qPrintable(cell));
+    QVERIFY2(cell.startsWith(QStringLiteral("Anna Berg")), qPrintable(cell));
+    QCOMPARE(m_grid->InplaceEditor()->text(), cell);
 }
 
 void SortGridTest::paintsOnlyVisibleRows() {
