@@ -30,6 +30,7 @@ class ProtocolTable;
 class FinishTable;
 class ContactInput;
 class ProtocolFiles;
+class ProtocolEditing;
 
 // The main window: creates the controls (layout in TFormMainLayout.cpp), the
 // controllers with exactly the controls and collaborators each needs, and
@@ -50,6 +51,7 @@ public:
     ProtocolTable& Protocol() { return *m_protocol; }
     FinishTable& Finish() { return *m_finish; }
     ProtocolFiles& Files() { return *m_files; }
+    ProtocolEditing& Editing() { return *m_editing; }
     TFDlgYesNo& Question() { return *m_question; }
     const Backups& BackupFiles() const { return m_backups; }
     QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
@@ -150,5 +152,6 @@ private:
     std::unique_ptr<RunControl> m_run;
     std::unique_ptr<ContactInput> m_contacts;
     std::unique_ptr<ProtocolFiles> m_files;
+    std::unique_ptr<ProtocolEditing> m_editing;
     QList<int> m_availablePorts;
 };
