@@ -93,12 +93,18 @@ void tst_ProtocolEdits::clocks_data() {
     QTest::addColumn<QString>("start");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<int>("running");
-    QTest::newRow("same day") << "10:10:05,23" << "10:00:00,00" << true << 605230;
-    QTest::newRow("across midnight") << " 0:00:35,00" << "23:59:30,00" << true << 65000;
-    QTest::newRow("start at midnight") << " 0:01:00,00" << " 0:00:00,00" << true << 60000;
-    QTest::newRow("equal") << "10:00:00,00" << "10:00:00,00" << false << 0;
-    QTest::newRow("no start") << "10:00:00,00" << "" << false << 0;
-    QTest::newRow("no stopp") << "-" << "10:00:00,00" << false << 0;
+    QTest::newRow("same day") << "10:10:05,23"
+                              << "10:00:00,00" << true << 605230;
+    QTest::newRow("across midnight") << " 0:00:35,00"
+                                     << "23:59:30,00" << true << 65000;
+    QTest::newRow("start at midnight") << " 0:01:00,00"
+                                       << " 0:00:00,00" << true << 60000;
+    QTest::newRow("equal") << "10:00:00,00"
+                           << "10:00:00,00" << false << 0;
+    QTest::newRow("no start") << "10:00:00,00"
+                              << "" << false << 0;
+    QTest::newRow("no stopp") << "-"
+                              << "10:00:00,00" << false << 0;
 }
 
 void tst_ProtocolEdits::clocks() {
