@@ -7,6 +7,7 @@
 #include "protocol/FinishTable.h"
 #include "protocol/GridTextFile.h"
 #include "protocol/ProtocolColumns.h"
+#include "protocol/ProtocolEditing.h"
 #include "protocol/ProtocolFiles.h"
 #include "protocol/ProtocolTable.h"
 #include "reports/ProtocolExport.h"
@@ -94,6 +95,7 @@ TFormMain::~TFormMain() {
     m_contacts.reset();
     // Controllers go before the controls they hold pointers to.
     m_export.reset();
+    m_editing.reset();
     m_files.reset();
     m_run.reset();
     m_countdown.reset();
@@ -138,6 +140,12 @@ void TFormMain::CreateControllers() {
     m_finish = std::make_unique<FinishTable>(SortGrid2, fh, m_settings, *m_protocol, cbStopN, *m_question,
                                              *m_platform.prompts);
     SortGrid2->SetPrompts(m_platform.prompts);
+
+    ProtocolEditingHooks edh;
+    edh.writeBackups = [this] { WriteBackups(); };
+    edh.status = ph.status;
+    m_editing = std::make_unique<ProtocolEditing>(SortGrid1, this, *m_protocol, edh, m_settings, *m_question,
+                                                  *m_platform.prompts);
 
     RunControls rc;
     rc.bSTART = bSTART;

@@ -33,6 +33,7 @@ class FinishTable;
 class ContactInput;
 class ProtocolFiles;
 class ProtocolExport;
+class ProtocolEditing;
 
 // The main window: creates the controls (layout in TFormMainLayout.cpp), the
 // controllers with exactly the controls and collaborators each needs, and
@@ -56,6 +57,7 @@ public:
     FinishTable& Finish() { return *m_finish; }
     ProtocolFiles& Files() { return *m_files; }
     ProtocolExport& Export() { return *m_export; }
+    ProtocolEditing& Editing() { return *m_editing; }
     TFDlgYesNo& Question() { return *m_question; }
     const Backups& BackupFiles() const { return m_backups; }
     QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
@@ -173,5 +175,6 @@ private:
     std::unique_ptr<ContactInput> m_contacts;
     std::unique_ptr<ProtocolFiles> m_files;
     std::unique_ptr<ProtocolExport> m_export;
+    std::unique_ptr<ProtocolEditing> m_editing;
     QList<int> m_availablePorts;
 };

@@ -1,0 +1,327 @@
+#include "protocol/ProtocolEditing.h"
+
+#include "platform/Prompts.h"
+#include "protocol/ProtocolColumns.h"
+#include "protocol/ProtocolEdits.h"
+#include "protocol/ProtocolTable.h"
+#include "reports/TFDlgYesNo.h"
+#include "widgets/TSortGrid.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <utility>
+
+ProtocolEditing::ProtocolEditing(TSortGrid* SortGrid1, QWidget* window, ProtocolTable& protocol,
+                                 ProtocolEditingHooks hooks, const TSettings& settings, TFDlgYesNo& question,
+                                 Prompts& prompts, QObject* parent)
+    : QObject(parent), m_grid(SortGrid1), m_window(window), m_protocol(protocol), m_hooks(std::move(hooks)),
+      m_settings(settings), m_question(question), m_prompts(prompts) {
+    PopupMenuProtokol = new QMenu(m_grid);
+    PopupMenuProtokol->setObjectName(QStringLiteral("PopupMenuProtokol"));
+    auto item = [this](const char* name, const QString& caption, void (ProtocolEditing::*handler)()) {
+        QAction* a = PopupMenuProtokol->addAction(caption, this, handler);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+    Editzeit1 = item("Editzeit1", QStringLiteral("Edit zeit"), &ProtocolEditing::Editzeit1Click);
+    Allezeitloschwn1 =
+        item("Allezeitloschwn1", QStringLiteral("Alle Zeiten löschen"), &ProtocolEditing::Allezeitloschwn1Click);
+    Zeitloschen1 =
+        item("Zeitloschen1", QStringLiteral("Zeit löschen       (Strg+0)"), &ProtocolEditing::Zeitloschen1Click);
+    Erase1 = item("Erase1", QStringLiteral("Zeile löschen     (Strg+\"-\")"), &ProtocolEditing::Erase1Click);
+    Neuezeile1 =
+        item("Neuezeile1", QStringLiteral("Neue Zeile         (Strg+\"+\")"), &ProtocolEditing::Neuezeile1Click);
+    connect(PopupMenuProtokol, &QMenu::aboutToShow, this, &ProtocolEditing::PopupMenuProtokolPopup);
+    m_grid->SetPopupMenu(PopupMenuProtokol);
+
+    auto hidden = [this](const char* name, const QKeySequence& key, void (ProtocolEditing::*handler)()) {
+        auto* a = new QAction(m_window);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        m_window->addAction(a);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    DelStrt1 = hidden("DelStrt1", QKeySequence(Qt::CTRL | Qt::Key_0), &ProtocolEditing::Zeitloschen1Click);
+    Erase2 = hidden("Erase2", QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Minus),
+                    &ProtocolEditing::Erase1Click);
+    mNeuezeile1 = hidden("mNeuezeile1", QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Plus),
+                         &ProtocolEditing::Neuezeile1Click);
+    mCopyAll = hidden("mCopyAll", QKeySequence(Qt::CTRL | Qt::Key_A), &ProtocolEditing::mCopyAllClick);
+
+    m_grid->OnKeyDown = [this](TSortGrid*, QKeyEvent* e, bool& handled) { SortGrid1KeyDown(e, handled); };
+    m_grid->OnCellValidate = [this](TSortGrid*, int col, int row, const QString& oldValue, QString& newValue,
+                                    bool& valid) { SortGrid1CellValidate(col, row, oldValue, newValue, valid); };
+    m_grid->OnMouseDown = [this](TSortGrid*, Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
+        SortGrid1MouseDown(button, x, y);
+    };
+    m_grid->installEventFilter(this);
+}
+
+// --- the context menu
+
+void ProtocolEditing::PopupMenuProtokolPopup() {
+    m_protocol.UpdateResultCommands();
+}
+
+void ProtocolEditing::OpenPopupMenu(const QPoint& globalPos) {
+    if (PopupMenuProtokol->isVisible())
+        return;
+    PopupMenuProtokol->popup(globalPos);
+}
+
+bool ProtocolEditing::eventFilter(QObject* watched, QEvent* event) {
+    // The mouse's context menu comes from the grid's right-button handling; the
+    // keyboard's (the menu key) opens it at the current cell.
+    if (watched == m_grid && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        const QRect cell = m_grid->CellRect(m_grid->Col(), m_grid->Row());
+        const QPoint at = cell.isEmpty() ? m_grid->viewport()->rect().center() : cell.bottomLeft();
+        OpenPopupMenu(m_grid->viewport()->mapToGlobal(at));
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ProtocolEditing::SortGrid1MouseDown(Qt::MouseButton button, int x, int y) {
+    // The commands act on the row the operator right-clicked, not on a row selected earlier.
+    if (button != Qt::RightButton || m_grid->EditorMode())
+        return;
+    const TGridCoord cell = m_grid->MouseCoord(x, y);
+    if (cell.X >= 0 && cell.Y >= 1 && cell.Y != m_grid->Row())
+        m_grid->GoToCell(cell.X, cell.Y, false);
+}
+
+// --- editing state
+
+bool ProtocolEditing::PassToEditor(QKeyEvent* event) {
+    QLineEdit* editor = m_grid->InplaceEditor();
+    if (!editor || !m_grid->EditorMode())
+        return false;
+    m_passing = true;
+    QKeyEvent copy(QEvent::KeyPress, event->key(), event->modifiers(), event->text());
+    QCoreApplication::sendEvent(editor, &copy);
+    m_passing = false;
+    return true;
+}
+
+void ProtocolEditing::CommitPendingEdit() {
+    // A typed text is checked and taken before a command changes rows under it.
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    PassToEditor(&enter);
+}
+
+void ProtocolEditing::EndEditing(int row) {
+    m_grid->SetOption(goEditing, false);
+    m_grid->SetOption(goRowSelect, true);
+    m_protocol.SelectWholeRow(row);
+}
+
+void ProtocolEditing::MakeRowCurrent(int row) {
+    m_protocol.SelectRow(row);
+    EndEditing(row);
+}
+
+void ProtocolEditing::ShowStatus(const QString& text) {
+    if (m_hooks.status)
+        m_hooks.status(2, text);
+}
+
+void ProtocolEditing::Changed() {
+    if (m_hooks.writeBackups)
+        m_hooks.writeBackups();
+}
+
+void ProtocolEditing::SortGrid1CellValidate(int col, int row, const QString& oldValue, const QString& newValue,
+                                            bool& valid) {
+    if (col == Col::Zeit) {
+        TimeValue t = 0;
+        if (!ProtocolEdits::ReadTypedTime(newValue, m_settings.Acc, t)) {
+            // The grid puts the old text back.
+            valid = false;
+            m_rejected = true;
+            ShowStatus(ProtocolEdits::TypedTimeError(newValue, m_settings.Acc));
+            return;
+        }
+    }
+    m_committedCol = col;
+    m_committedRow = row;
+    m_committedOld = oldValue;
+    // Enter in "Zeit" and "St.Nr." writes the backups when its command is done.
+    if (!m_passing)
+        Changed();
+}
+
+// --- commands
+
+void ProtocolEditing::Editzeit1Click() {
+    m_grid->SetOption(goRowSelect, false);
+    m_grid->SetOption(goEditing, true);
+}
+
+void ProtocolEditing::Allezeitloschwn1Click() {
+    CommitPendingEdit();
+    if (!m_question.Ask(m_prompts, QStringLiteral("Alle Zeiten löschen?")))
+        return;
+    ProtocolEdits::ClearAllResults(m_grid->Data());
+    m_grid->viewport()->update();
+    Changed();
+}
+
+void ProtocolEditing::Zeitloschen1Click() {
+    CommitPendingEdit();
+    const int k = m_grid->Row();
+    if (k < 1 || k >= m_grid->RowCount())
+        return;
+    ProtocolEdits::ClearResults(m_grid->Data(), k);
+    if (m_settings.AutoSort)
+        m_protocol.RankProtocol();
+    m_grid->viewport()->update();
+    Changed();
+}
+
+void ProtocolEditing::Erase1Click() {
+    CommitPendingEdit();
+    if (!m_question.Ask(m_prompts, QStringLiteral("Zeile löschen?")))
+        return;
+    const int k = m_grid->Row();
+    m_grid->DeleteRow(k);
+    m_protocol.RankProtocol();
+    MakeRowCurrent(qMin(k, m_grid->RowCount() - 1));
+    m_protocol.UpdateResultCommands();
+    Changed();
+}
+
+void ProtocolEditing::Neuezeile1Click() {
+    CommitPendingEdit();
+    const int k = m_grid->Row();
+    if (k + 1 >= m_grid->RowCount()) {
+        // Below the last row the grid can only append; the new row does not become current.
+        const int row = m_grid->RowCount();
+        m_grid->SetRowCount(row + 1);
+        for (int col = 0; col < m_grid->ColCount(); ++col)
+            m_grid->SetCell(col, row, QString());
+        Changed();
+        return;
+    }
+    m_grid->InsertRow(k + 1);
+    m_grid->SetOption(goRowSelect, true);
+    m_protocol.SelectWholeRow(m_grid->Row());
+    m_protocol.UpdateResultCommands();
+    Changed();
+}
+
+void ProtocolEditing::mCopyAllClick() {
+    QGuiApplication::clipboard()->setText(ProtocolEdits::ClipboardText(m_grid->Data()));
+}
+
+// --- keys
+
+void ProtocolEditing::SortGrid1KeyDown(QKeyEvent* event, bool& handled) {
+    if (m_passing)
+        return;
+    const int k = m_grid->Row();
+    const int c = m_grid->Col();
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        // The editor first puts the text back as it was.
+        PassToEditor(event);
+        EndEditing(k);
+        handled = true;
+        return;
+    case Qt::Key_Menu: {
+        const QRect cell = m_grid->CellRect(c, k);
+        const QPoint at = cell.isEmpty() ? m_grid->viewport()->rect().center() : cell.bottomLeft();
+        OpenPopupMenu(m_grid->viewport()->mapToGlobal(at));
+        handled = true;
+        return;
+    }
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (c == Col::Zeit) {
+            ZeitEnter(k);
+            handled = true;
+        } else if (c == Col::StNr) {
+            StNrEnter(k);
+            handled = true;
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+void ProtocolEditing::ZeitEnter(int row) {
+    m_rejected = false;
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    PassToEditor(&enter);
+    EndEditing(row);
+    if (m_rejected)
+        return; // the check has told the operator and kept the old text
+    if (m_grid->Cell(Col::Zeit, row).trimmed().isEmpty())
+        return; // nothing was typed into an empty cell
+    QString error;
+    if (!ProtocolEdits::CorrectRunningTime(m_grid->Data(), row, m_settings.Acc, error)) {
+        ShowStatus(error);
+        return;
+    }
+    m_protocol.SelectWholeRow(row);
+    if (m_settings.AutoSort)
+        m_protocol.RankProtocol();
+    m_grid->SetOption(goEditing, false);
+    m_grid->SetOption(goRowSelect, true);
+    m_grid->viewport()->update();
+    Changed();
+}
+
+void ProtocolEditing::StNrEnter(int row) {
+    m_committedCol = m_committedRow = -1;
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    PassToEditor(&enter);
+    EndEditing(row);
+    if (m_committedCol != Col::StNr || m_committedRow != row)
+        return; // the number was not changed
+    const QString old = m_committedOld;
+    const QString number = m_grid->Cell(Col::StNr, row);
+    SortGridData& data = m_grid->Data();
+    const int target = number.trimmed().isEmpty() ? -1 : ProtocolEdits::FindOtherRow(data, number, row);
+    if (target < 1) {
+        Changed(); // the row simply carries its new number
+        return;
+    }
+
+    ProtocolEdits::ResultMove move;
+    move.from = row;
+    move.to = target;
+    move.massStart = m_settings.massStart();
+    QString error;
+    if (!ProtocolEdits::PrepareResultMove(data, move, m_settings.Acc, error)) {
+        m_grid->SetCell(Col::StNr, row, old);
+        m_prompts.showError(m_window, error + QStringLiteral(" Die Startnummer %1 bleibt.").arg(old));
+        return;
+    }
+    if (ProtocolEdits::HasResult(data, target)) {
+        m_question.MakeYesDefault();
+        if (!m_question.Ask(m_prompts, QStringLiteral("Dieser Startnummer ist bereits eine Zielzeit zugeordnet. "
+                                                      "Soll diese Zielzeit überschrieben werden?"))) {
+            m_grid->SetCell(Col::StNr, row, old);
+            return;
+        }
+    }
+    ProtocolEdits::ApplyResultMove(data, move, m_settings.Acc);
+    m_grid->DeleteRow(row);
+    MakeRowCurrent(target > row ? target - 1 : target);
+    if (m_settings.AutoSort)
+        m_protocol.RankProtocol();
+    m_grid->SetOption(goEditing, false);
+    m_grid->SetOption(goRowSelect, true);
+    m_grid->viewport()->update();
+    Changed();
+}
