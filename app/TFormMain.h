@@ -108,6 +108,9 @@ public:
     QToolButton* sbCls = nullptr;
     TSortGrid* SortGrid1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
+    // The light barriers' own field, kept at the right beside the five fields,
+    // so no other status text can overwrite what the contacts report.
+    QLabel* StatusContacts = nullptr;
 
     QAction* mStart = nullptr;
     QAction* mStop = nullptr;
@@ -133,6 +136,9 @@ private:
     void CreateControllers();
     void ApplyStartModeAndTimer();
     void SetStatus(int panel, const QString& text);
+    void SetContactStatus(const QString& text, bool alarm);
+    // Holds the sleep block from the first START to ENDE.
+    void SyncSleepInhibitor();
     void bLoadClick();
 
     Platform m_platform;
@@ -140,6 +146,8 @@ private:
     RunState m_state;
     Backups m_backups;
     bool m_backupFailing = false;
+    bool m_sleepHeld = false;
+    bool m_sleepWarned = false;
     std::array<QLabel*, 5> m_statusPanels{};
     TFDlgYesNo* m_question = nullptr;
     std::unique_ptr<TimeDisplay> m_display;

@@ -1,6 +1,7 @@
 #include "app/TFormMain.h"
 #include "contacts/PortProbe.h"
 #include "platform/Clock.h"
+#include "platform/LogindSleepInhibitor.h"
 #include "platform/PosixSerialDevices.h"
 #include "platform/QtPlatform.h"
 
@@ -20,6 +21,7 @@ int main(int argc, char* argv[]) {
     QtPrinters printers;
     QtShell shell;
     PosixSerialDevices serial;
+    LogindSleepInhibitor sleep;
     Platform platform;
     platform.clock = &clock;
     platform.prompts = &prompts;
@@ -27,6 +29,7 @@ int main(int argc, char* argv[]) {
     platform.printers = &printers;
     platform.shell = &shell;
     platform.serial = &serial;
+    platform.sleep = &sleep;
     platform.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     platform.workingFolder = QDir::currentPath() + QLatin1Char('/');
 

@@ -20,7 +20,8 @@ public:
     virtual QDateTime now() const = 0; // local date and time with milliseconds
 };
 
-// CLOCK_MONOTONIC in milliseconds, wrapped to 32 bits; QDateTime::currentDateTime.
+// CLOCK_BOOTTIME (it goes on while the computer sleeps) in milliseconds, wrapped to 32 bits;
+// QDateTime::currentDateTime.
 class SystemClock final : public Clock {
 public:
     Tick tick() const override;
