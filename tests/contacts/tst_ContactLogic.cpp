@@ -56,6 +56,7 @@ private slots:
     void devicePaths();
     void everyPortMapsBack();
     void probeSkipsPhantomsAndMissingDevices();
+    void portListNamesAdapters();
 };
 
 void ContactLogicTest::triggers_data() {
@@ -193,6 +194,30 @@ void ContactLogicTest::probeSkipsPhantomsAndMissingDevices() {
     QCOMPARE(PortNames(ports), (QStringList{"COM1", "COM16", "COM20", "COM48"}));
     devices.Unplug("/dev/ttyUSB3");
     QCOMPARE(ProbePorts(devices), (QList<int>{1, 16, 48}));
+}
+
+void ContactLogicTest::portListNamesAdapters() {
+    FakeSerialDevices devices("/dev/ttyS0");
+    devices.AddDevice("/dev/ttyS0", "4");
+    devices.AddDevice("/dev/ttyUSB1");
+    devices.AddDevice("/dev/ttyUSB20"); // beyond the COM numbers
+    const QString by = "/dev/serial/by-id/";
+    devices.AddLink(by + "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0", "/dev/ttyUSB1");
+    devices.AddLink(by + "usb-Silicon_Labs_CP2102_0001-if00-port0", "/dev/ttyUSB20");
+    devices.AddLink(by + "usb-gone-if00-port0", "/dev/ttyUSB9");
+    const QList<SerialPortEntry> list = ListSerialPorts(devices);
+    QStringList labels;
+    for (const SerialPortEntry& e : list)
+        labels << e.label;
+    QCOMPARE(labels,
+             (QStringList{"COM1", "COM18 – FTDI FT232R USB UART A1B2C3", "Silicon Labs CP2102 0001 (ttyUSB20)"}));
+    QCOMPARE(list.at(1).port, 18);
+    QCOMPARE(list.at(1).stable, by + "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    QCOMPARE(list.at(2).port, 0);
+    QCOMPARE(list.at(2).device, by + "usb-Silicon_Labs_CP2102_0001-if00-port0");
+    QCOMPARE(StableNameOf(devices, "/dev/ttyS0"), QString());
+    QCOMPARE(AdapterName("usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0"),
+             "Prolific Technology Inc. USB-Serial Controller");
 }
 
 QTEST_GUILESS_MAIN(ContactLogicTest)
