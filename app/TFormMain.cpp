@@ -4,6 +4,7 @@
 #include "contacts/PortProbe.h"
 #include "platform/Clock.h"
 #include "platform/Prompts.h"
+#include "platform/SleepInhibitor.h"
 #include "protocol/FinishTable.h"
 #include "protocol/GridTextFile.h"
 #include "protocol/ProtocolColumns.h"
@@ -30,6 +31,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 
 TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidget* parent)
@@ -77,6 +79,7 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
     // The ports present are listed before the configured one is opened, so it is listed too.
     if (m_contacts) {
         m_availablePorts = ProbePorts(*m_platform.serial);
+        m_contacts->SetDebounce(m_settings.Debounce);
         if (m_settings.Port != 0)
             m_contacts->OpenPortAtStart(m_settings.Port, m_settings.Alg);
     }
@@ -90,6 +93,8 @@ TFormMain::~TFormMain() {
     SortGrid1->removeEventFilter(this);
     WriteBackups();
     SaveSettings();
+    if (m_platform.sleep && m_sleepHeld)
+        m_platform.sleep->release();
     if (m_contacts)
         m_contacts->ClosePort();
     m_contacts.reset();
@@ -211,7 +216,12 @@ void TFormMain::CreateControllers() {
         ch.clickStart = [this](const Moment& at) { m_run->StartByImpulse(at); };
         ch.clickStop = [this](const Moment& at) { m_run->StopByImpulse(at); };
         ch.showIcons = [this](bool shown) { m_lockOut->SetIconsVisible(shown); };
-        ch.statusMessage = [this](const QString& text) { SetStatus(2, text); };
+        ch.contactStatus = [this](const QString& text, bool alarm) { SetContactStatus(text, alarm); };
+        ch.alarmTone = [this] { m_platform.sound->play(m_platform.programFolder + QStringLiteral("Ton-alarm.wav")); };
+        // After the window is up: a box at start-up must not come before the window it belongs to.
+        ch.showMessage = [this](const QString& text) {
+            QTimer::singleShot(0, this, [this, text] { m_platform.prompts->showError(this, text); });
+        };
         m_contacts = std::make_unique<ContactInput>(*m_platform.serial, clock, ch);
     }
     connect(bLoad, &QToolButton::clicked, this, &TFormMain::bLoadClick);
@@ -226,6 +236,33 @@ void TFormMain::CreateControllers() {
     m_export = std::make_unique<ProtocolExport>(ec, eh, m_settings, m_platform);
     connect(m_protocol.get(), &ProtocolTable::ResultCommandsChanged, m_export.get(),
             &ProtocolExport::UpdateResultCommands);
+
+    // After run control's own handlers: the run state is then up to date.
+    connect(mStart, &QAction::triggered, this, &TFormMain::SyncSleepInhibitor);
+    connect(mEnd, &QAction::triggered, this, &TFormMain::SyncSleepInhibitor);
+}
+
+void TFormMain::SyncSleepInhibitor() {
+    if (!m_platform.sleep || m_sleepHeld == m_state.Started())
+        return;
+    m_sleepHeld = m_state.Started();
+    if (!m_sleepHeld) {
+        m_platform.sleep->release();
+        return;
+    }
+    m_platform.sleep->hold([this](const QString& reason) {
+        m_sleepHeld = false;
+        if (m_sleepWarned)
+            return; // said once; the race goes on regardless
+        m_sleepWarned = true;
+        SetStatus(2, QStringLiteral("Ruhezustand nicht gesperrt (%1) – Rechner nicht zuklappen").arg(reason));
+    });
+}
+
+void TFormMain::SetContactStatus(const QString& text, bool alarm) {
+    StatusContacts->setText(text);
+    StatusContacts->setStyleSheet(alarm ? QStringLiteral("QLabel { color: white; background: #c00000; }") : QString());
+    StatusContacts->setVisible(!text.isEmpty());
 }
 
 void TFormMain::ApplyStartModeAndTimer() {
@@ -240,6 +277,7 @@ void TFormMain::ApplyStartModeAndTimer() {
 bool TFormMain::ApplyPortSettings(int oldPort) {
     if (!m_contacts)
         return true;
+    m_contacts->SetDebounce(m_settings.Debounce);
     const QString error = m_contacts->ApplySettings(oldPort, m_settings.Port, m_settings.Alg);
     if (error.isEmpty())
         return true;
@@ -297,8 +335,13 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-    if (m_run->FormCloseQuery())
-        event->accept();
-    else
+    if (!m_run->FormCloseQuery()) {
         event->ignore();
+        return;
+    }
+    // The watcher is told to stop now; one stuck in a slow driver call is left
+    // to a joiner, so the window closes at once.
+    if (m_contacts)
+        m_contacts->ClosePort();
+    event->accept();
 }

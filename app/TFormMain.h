@@ -122,6 +122,9 @@ public:
     QToolButton* sbCls = nullptr;
     TSortGrid* SortGrid1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
+    // The light barriers' own field, kept at the right beside the five fields,
+    // so no other status text can overwrite what the contacts report.
+    QLabel* StatusContacts = nullptr;
 
     QAction* mStart = nullptr;
     QAction* mStop = nullptr;
@@ -149,6 +152,9 @@ private:
     void CreateControllers();
     void ApplyStartModeAndTimer();
     void SetStatus(int panel, const QString& text);
+    void SetContactStatus(const QString& text, bool alarm);
+    // Holds the sleep block from the first START to ENDE.
+    void SyncSleepInhibitor();
     void bLoadClick();
     void ConnectSettings();
     void BuildSettingsDialog();
@@ -163,6 +169,8 @@ private:
     RunState m_state;
     Backups m_backups;
     bool m_backupFailing = false;
+    bool m_sleepHeld = false;
+    bool m_sleepWarned = false;
     std::array<QLabel*, 5> m_statusPanels{};
     TFDlgYesNo* m_question = nullptr;
     TCfgDialog* m_cfg = nullptr;

@@ -309,6 +309,11 @@ void TFormMain::BuildStatusBar() {
         StatusBar1->addWidget(panel, i == 2 ? 1 : 0);
         m_statusPanels[i] = panel;
     }
+    StatusContacts = Named(new QLabel(StatusBar1), "StatusContacts");
+    StatusContacts->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusContacts->setAlignment(Qt::AlignCenter);
+    StatusContacts->hide(); // shown while there is something to say about the contacts
+    StatusBar1->addPermanentWidget(StatusContacts);
 }
 
 void TFormMain::BuildActions() {

@@ -1,5 +1,6 @@
 #include "app/TFormMain.h"
 #include "platform/Clock.h"
+#include "platform/LogindSleepInhibitor.h"
 #include "platform/PosixSerialDevices.h"
 #include "platform/QtPlatform.h"
 #include "protocol/Backups.h"
@@ -21,6 +22,7 @@ int main(int argc, char* argv[]) {
     QtPrinters printers;
     QtShell shell;
     PosixSerialDevices serial;
+    LogindSleepInhibitor sleep;
     Platform platform;
     platform.clock = &clock;
     platform.prompts = &prompts;
@@ -28,6 +30,7 @@ int main(int argc, char* argv[]) {
     platform.printers = &printers;
     platform.shell = &shell;
     platform.serial = &serial;
+    platform.sleep = &sleep;
     platform.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     platform.workingFolder = QDir::currentPath() + QLatin1Char('/');
 

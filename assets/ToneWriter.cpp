@@ -1,6 +1,7 @@
 // Writes the start and finish tones as 16-bit mono PCM wave files:
 //   ToneWriter <output folder>
-// Start: one 880 Hz beep of 400 ms. Finish: two short 1320 Hz beeps.
+// Start: one 880 Hz beep of 400 ms. Finish: two short 1320 Hz beeps. Alarm: three
+// falling two-tone calls.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -75,7 +76,15 @@ int main(int argc, char** argv) {
     Beep(finish, 1320.0, 120);
     Silence(finish, 60);
     Beep(finish, 1320.0, 120);
-    if (!WriteWave(dir + "/Ton-start.wav", start) || !WriteWave(dir + "/Ton-finish.wav", finish)) {
+    // Alarm (the contacts stopped working): three falling two-tone calls.
+    std::vector<int16_t> alarm;
+    for (int i = 0; i < 3; ++i) {
+        Beep(alarm, 988.0, 180);
+        Beep(alarm, 659.0, 180);
+        Silence(alarm, 80);
+    }
+    if (!WriteWave(dir + "/Ton-start.wav", start) || !WriteWave(dir + "/Ton-finish.wav", finish) ||
+        !WriteWave(dir + "/Ton-alarm.wav", alarm)) {
         std::perror("ToneWriter");
         return 1;
     }

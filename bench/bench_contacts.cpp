@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -170,6 +171,50 @@ int main(int argc, char** argv) {
     const size_t gotUnseen = r.recorded.size();
     input.ClosePort();
 
+    // Bouncing contacts: 3 to 8 edges within 2 ms on press and on release, quiet time 2 ms.
+    constexpr int kBounced = 10000;
+    r.recorded.clear();
+    r.handledAt.clear();
+    input.SetDebounce(2);
+    input.OpenPort(17, 0);
+    done.store(false);
+    std::thread bouncer([&] {
+        unsigned seed = 12345;
+        const auto edges = [&seed] {
+            seed = seed * 1103515245u + 12345u;
+            return 3 + int((seed >> 16) % 6u);
+        };
+        for (int i = 0; i < kBounced; ++i) {
+            for (bool press : {true, false}) {
+                const int n = edges() | 1; // an odd number of edges ends in the new state
+                const long gap = 2000000 / n;
+                bool on = !press;
+                for (int e = 0; e < n; ++e) {
+                    on = !on;
+                    devices.SetLines(on ? TIOCM_CTS : 0, 0);
+                    SleepNs(gap);
+                }
+                SleepNs(3000000); // held or open for 3 ms after the bounce
+            }
+        }
+        done.store(true);
+    });
+    RunGui(app, done, r, kBounced);
+    bouncer.join();
+    const size_t gotBounced = r.recorded.size();
+    input.ClosePort();
+
+    // Closing while the watcher sits in a 1 s driver call.
+    input.OpenPort(17, 0);
+    devices.WaitForWaiter();
+    devices.StallStatusReads(true);
+    devices.SetLines(TIOCM_CD, 0);
+    devices.WaitForStalledRead();
+    const qint64 closeStart = NowNs();
+    input.ClosePort();
+    const double closeMs = double(NowNs() - closeStart) / 1e6;
+    devices.StallStatusReads(false);
+
     std::vector<double> bare;
     for (int i = 0; i < 100000; ++i) {
         const qint64 a = NowNs();
@@ -194,5 +239,11 @@ int main(int argc, char** argv) {
     std::printf("ratio capture latency / clock_gettime:   %.0f\n", bareMedian > 0 ? latMedian / bareMedian : 0.0);
     std::printf("pulses shorter than a wake-up:           injected %d  recorded %zu  lost %lld\n", kUnseen, gotUnseen,
                 (long long)kUnseen - (long long)gotUnseen);
+    std::printf("bounced impulses (3-8 edges in 2 ms, debounce 2 ms): injected %d  recorded %zu  lost %lld  extra "
+                "%lld\n",
+                kBounced, gotBounced, (long long)std::max<qint64>(0, qint64(kBounced) - qint64(gotBounced)),
+                (long long)std::max<qint64>(0, qint64(gotBounced) - qint64(kBounced)));
+    std::printf("close during a stuck driver call [ms]:   %.1f  (limit %d; the watcher is joined later)\n", closeMs,
+                TComPort::kCloseWaitMs);
     return 0;
 }

@@ -17,7 +17,7 @@ QString ComErrorMessage(int error) {
     const char* text = strerror_r(error, buffer, sizeof buffer);
     QString message = text && *text ? QString::fromLocal8Bit(text) : QString::number(error);
     if (error == EACCES)
-        message += QStringLiteral(". Der Benutzer muss Mitglied der Gruppe dialout sein "
-                                  "(sudo usermod -aG dialout BENUTZER, danach neu anmelden).");
+        message += QStringLiteral(". Der Benutzer muss Mitglied der Gruppe dialout sein: "
+                                  "sudo usermod -aG dialout $USER eingeben, danach ab- und wieder anmelden.");
     return message;
 }

@@ -37,16 +37,17 @@ int ModemBitsFromStatus(quint32 status) {
     return bits;
 }
 
-quint32 PulsedLines(int before, int after, const ModemCounters& countersBefore, const ModemCounters& countersAfter) {
+quint32 PulsedLines(int before, int after, const ModemCounters& countersBefore, const ModemCounters& countersAfter,
+                    bool ringTrailingEdge) {
     quint32 pulsed = 0;
     for (const LineBits& line : kLines) {
+        if ((before | after) & line.modem)
+            continue; // on at one end: the status says all there is to say
         // The driver's counters wrap like any int; the unsigned difference survives that.
         const quint32 edges =
             static_cast<quint32>(countersAfter.*line.counter) - static_cast<quint32>(countersBefore.*line.counter);
-        const quint32 needed = ((before ^ after) & line.modem) ? 1u : 0u;
-        // An odd surplus also counts: a status read a moment before its counter
-        // snapshot, or a ring input that counts only one edge per pulse.
-        if (edges < 0x80000000u && edges > needed)
+        const quint32 needed = ringTrailingEdge && line.modem == TIOCM_RNG ? 1u : 2u;
+        if (edges < 0x80000000u && edges >= needed)
             pulsed |= line.status;
     }
     return pulsed;

@@ -31,6 +31,10 @@ quint32 StatusFromModemBits(int bits);
 // The status bits of TIOCM_* lines in `bits`; the inverse of StatusFromModemBits.
 int ModemBitsFromStatus(quint32 status);
 
-// Lines whose counters show more edges than the change from `before` to `after`
-// needs: each went on and off (or off and on again) unseen by the status reads.
-quint32 PulsedLines(int before, int after, const ModemCounters& countersBefore, const ModemCounters& countersAfter);
+// Lines that were off at both ends of a wait and whose counters moved by at
+// least two edges: each went on and off unseen by the status reads. A line that
+// is on at either end is decided by its status alone, so a release never fires
+// however much it bounces. Where `ringTrailingEdge` is set the driver counts
+// only the trailing edge of RI (16550), and one counted edge is a pulse.
+quint32 PulsedLines(int before, int after, const ModemCounters& countersBefore, const ModemCounters& countersAfter,
+                    bool ringTrailingEdge = false);

@@ -1,47 +1,72 @@
 #pragma once
 
 #include "contacts/ComEvent.h"
+#include "platform/SerialDevices.h"
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 class Clock;
-class SerialDevices;
 
-// One thread per open port. It waits for a modem-line change (or polls where the
-// driver cannot wait), captures tick, status and counters at once and hands them
-// to `onEvent` on its own thread; it never waits for the receiver. When the
-// device fails (unplugged) it calls `onEnd` with the error and ends.
+// What the watcher looks at and how it treats the driver.
+struct WatchOptions {
+    int mask = 0;                  // TIOCM_* lines to watch
+    int debounceMs = 0;            // quiet time after an edge; a pulse shorter than this is noise
+    bool ringTrailingEdge = false; // the driver counts RI only when it goes off (8250/16550)
+};
+
+// One thread per open port. It waits for a modem-line change (or polls every
+// millisecond where the driver cannot wait or its counters do not count),
+// captures tick, status and counters at once, lets bouncing lines settle, and
+// hands the result to `onEvent` on its own thread; it never waits for the
+// receiver. When the device fails (unplugged) it calls `onEnd` with the error
+// and ends. `onPolling` is called once when it falls back to polling.
 class ComWatcher {
 public:
     using EventFn = std::function<void(const ComEvent&)>;
     using EndFn = std::function<void(int error)>;
+    using PollingFn = std::function<void()>;
 
-    // `mask` holds the TIOCM_* lines to watch. The thread starts at once.
-    ComWatcher(SerialDevices& devices, const Clock& clock, int fd, int mask, EventFn onEvent, EndFn onEnd);
+    // The thread starts at once.
+    ComWatcher(SerialDevices& devices, const Clock& clock, int fd, WatchOptions options, EventFn onEvent, EndFn onEnd,
+               PollingFn onPolling = {});
     ~ComWatcher();
     ComWatcher(const ComWatcher&) = delete;
     ComWatcher& operator=(const ComWatcher&) = delete;
 
-    // Wakes the thread until it has ended, then joins it. Safe to call twice.
-    void Stop();
+    // Stops the callbacks at once, wakes the thread and waits up to `maxWaitMs`
+    // (negative: without limit) for it to end; joins it when it has. Returns
+    // whether it has ended; a thread stuck in a slow driver call may not have.
+    // Safe to call again.
+    bool Stop(int maxWaitMs = -1);
     bool Finished() const { return m_finished.load(); }
 
-    static constexpr long kPollNs = 1000000; // status poll period where the driver cannot wait
+    static constexpr long kPollNs = 1000000;      // status poll period where waiting does not work
+    static constexpr long kSettlePollNs = 200000; // reads while a bouncing line settles
+    static constexpr int kSettleLimitMs = 200;    // a line chattering longer than this is taken as it stands
 
 private:
     void Run();
     int Loop();
     int ReadStatus(int& bits);
+    int LevelMask() const;
     bool ChangedSinceCapture(int lastBits, const ModemCounters* lastCounters);
+    int Settle(int& bits, ModemCounters& counters, Tick& lastActivity, int& seenOn);
+    void Post(const std::function<void()>& call);
+    void ReportPolling();
 
     SerialDevices& m_devices;
     const Clock& m_clock;
     int m_fd = -1;
-    int m_mask = 0;
+    WatchOptions m_options;
     EventFn m_onEvent;
     EndFn m_onEnd;
+    PollingFn m_onPolling;
+    bool m_haveCounters = true; // watcher thread only
+    bool m_pollingReported = false;
+    std::mutex m_postMutex; // Stop sets m_stop under it: no callback starts afterwards
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_finished{false};
     std::thread m_thread; // last: starts after everything above is set

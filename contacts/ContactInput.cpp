@@ -3,11 +3,12 @@
 #include "contacts/ComErrors.h"
 #include "contacts/ContactLogic.h"
 #include "contacts/PortProbe.h"
+#include "platform/SerialDevices.h"
 
 #include <cerrno>
 
 ContactInput::ContactInput(SerialDevices& devices, const Clock& clock, ContactHooks hooks, QObject* parent)
-    : QObject(parent), m_hooks(std::move(hooks)), m_comPort(devices, clock) {
+    : QObject(parent), m_hooks(std::move(hooks)), m_devices(devices), m_comPort(devices, clock) {
     m_comPort.SetPort(0);
     m_comPort.SetBaudRate(TComPort::br9600);
     m_comPort.SetBaudRateUser(28800);
@@ -20,50 +21,117 @@ ContactInput::ContactInput(SerialDevices& devices, const Clock& clock, ContactHo
     connect(&m_comPort, &TComPort::OnClose, this, &ContactInput::ComPortClose);
     connect(&m_comPort, &TComPort::OnModemChange, this, &ContactInput::ComPortHard);
     connect(&m_comPort, &TComPort::OnLost, this, &ContactInput::ComPortLost);
+    connect(&m_comPort, &TComPort::OnPolling, this, &ContactInput::ComPortPolling);
+    m_reconnect.setInterval(kReconnectMs);
+    connect(&m_reconnect, &QTimer::timeout, this, &ContactInput::TryReconnect);
 }
 
 ContactInput::~ContactInput() {
+    m_reconnect.stop();
     disconnect(&m_comPort, nullptr, this, nullptr);
     m_comPort.Close();
 }
 
+namespace {
+
+bool Missing(int error) {
+    return error == ENOENT || error == ENODEV || error == ENXIO;
+}
+
+} // namespace
+
 void ContactInput::OpenPort(int n, int alg) {
+    StopAwaiting();
     m_comPort.Close();
     m_comPort.SetPort(n);
+    m_comPort.SetDeviceName(QString());
     m_comPort.SetTag(alg);
-    if (n != 0)
-        m_comPort.Open();
+    if (n == 0) {
+        ShowStatus(QString(), false);
+        return;
+    }
+    m_comPort.Open();
+    ShowStatus(OpenText(), false);
 }
 
 bool ContactInput::OpenPortAtStart(int n, int alg) {
     try {
         OpenPort(n, alg);
-    } catch (const EComError&) {
+    } catch (const EComError& e) {
+        // The operator must not believe the light barriers work.
+        ShowStatus(QStringLiteral("Lichtschranke %1 nicht geöffnet").arg(PortName(n)), true);
+        if (m_hooks.showMessage)
+            m_hooks.showMessage(e.Text());
+        if (Missing(e.Error()))
+            AwaitDevice(m_comPort.DevicePath());
         return false;
     }
     return m_comPort.Connected();
 }
 
 QString ContactInput::ApplySettings(int oldPort, int newPort, int alg) {
-    if (newPort != oldPort)
+    if (newPort != oldPort) {
+        StopAwaiting();
         m_comPort.Close();
-    if (newPort == 0)
+    }
+    if (newPort == 0) {
+        ShowStatus(QString(), false);
         return QString();
+    }
     m_comPort.SetPort(newPort);
     m_comPort.SetTag(alg);
     // The same choice reopens a port that failed at start or was unplugged since.
     if (newPort == oldPort && m_comPort.Connected())
         return QString();
+    StopAwaiting();
+    m_comPort.SetDeviceName(QString());
     try {
         m_comPort.Open();
     } catch (const EComError& e) {
+        ShowStatus(QStringLiteral("Lichtschranke %1 nicht geöffnet").arg(PortName(newPort)), true);
         return e.Text();
     }
+    ShowStatus(OpenText(), false);
     return QString();
 }
 
 void ContactInput::ClosePort() {
+    StopAwaiting();
     m_comPort.Close();
+}
+
+QString ContactInput::OpenText() const {
+    return QStringLiteral("Lichtschranke %1").arg(PortName(m_comPort.Port()));
+}
+
+void ContactInput::ShowStatus(const QString& text, bool alarm) {
+    if (m_hooks.contactStatus)
+        m_hooks.contactStatus(text, alarm);
+}
+
+void ContactInput::AwaitDevice(const QString& path) {
+    m_awaited = path;
+    m_reconnect.start();
+}
+
+void ContactInput::StopAwaiting() {
+    m_reconnect.stop();
+    m_awaited.clear();
+}
+
+void ContactInput::TryReconnect() {
+    // Only the device node is looked at each second: no extra dependency, no
+    // opening attempts while nothing is there.
+    if (m_awaited.isEmpty() || !m_devices.isCharDevice(m_awaited))
+        return;
+    m_comPort.SetDeviceName(m_awaited);
+    try {
+        m_comPort.Open(); // the contact logic and the quiet time stay as they were
+    } catch (const EComError&) {
+        return; // udev may not have set the permissions yet: try again next second
+    }
+    StopAwaiting();
+    ShowStatus(QStringLiteral("Lichtschranke wieder verbunden"), false);
 }
 
 void ContactInput::ComPortOpen() {
@@ -80,7 +148,7 @@ void ContactInput::ComPortHard(const ComEvent& event) {
     // Decided on what the watcher captured, and timed with its tick and clock of
     // day: a busy GUI thread neither loses a short pulse nor delays a recorded time.
     const QList<ContactLine> lines =
-        ContactTriggers(m_comPort.Tag(), event.status, event.pulsedLines, m_lastModemStatus);
+        ContactTriggers(m_comPort.Tag(), event.status, event.pulsedLines, m_lastModemStatus, m_comPort.WatchedLines());
     for (ContactLine line : lines) {
         // START and FINISH lock their contact at once, so a second line of the
         // same kind in this word finds it locked.
@@ -94,15 +162,17 @@ void ContactInput::ComPortHard(const ComEvent& event) {
     }
 }
 
-QString ContactInput::LostMessage(int n, int error) {
-    if (error == EIO || error == ENODEV || error == ENXIO)
-        return QStringLiteral("Schnittstelle %1 getrennt – Zeitnahme über Tastatur geht weiter").arg(PortName(n));
-    return QStringLiteral("Schnittstelle %1 gestört (%2) – Zeitnahme über Tastatur geht weiter")
-        .arg(PortName(n), ComErrorMessage(error));
+void ContactInput::ComPortLost(int) {
+    // The port is closed already and the icons are hidden; the run goes on by
+    // keyboard, and the adapter is reopened as soon as it is back, under
+    // whatever ttyUSBn it gets: its stable name is what is watched.
+    const QString stable = m_comPort.StableName();
+    AwaitDevice(stable.isEmpty() ? m_comPort.DevicePath() : stable);
+    ShowStatus(QStringLiteral("Lichtschranke getrennt"), true);
+    if (m_hooks.alarmTone)
+        m_hooks.alarmTone();
 }
 
-void ContactInput::ComPortLost(int error) {
-    // The port is closed already and the icons are hidden; the run goes on by keyboard.
-    if (m_hooks.statusMessage)
-        m_hooks.statusMessage(LostMessage(m_comPort.Port(), error));
+void ContactInput::ComPortPolling() {
+    ShowStatus(OpenText() + QStringLiteral(": Abfrage alle 1 ms"), false);
 }

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -18,7 +19,10 @@ struct ContactHooks {
     std::function<void(const Moment&)> clickStart;
     std::function<void(const Moment&)> clickStop;
     std::function<void(bool)> showIcons; // ImageLSstart and ImageLSstop
-    std::function<void(const QString&)> statusMessage;
+    // The contacts' own status field: its text, red when `alarm`. Nothing else writes it.
+    std::function<void(const QString& text, bool alarm)> contactStatus;
+    std::function<void()> alarmTone;                 // the contacts stopped working
+    std::function<void(const QString&)> showMessage; // a message box for the operator
 };
 
 // The main window's side of the serial contacts: owns the port, shows the
@@ -34,10 +38,14 @@ public:
     TComPort& ComPort() { return m_comPort; }
     quint32 LastModemStatus() const { return m_lastModemStatus; }
 
+    // Quiet time of the lines in ms (setting Debounce); applies from the next opening.
+    void SetDebounce(int ms) { m_comPort.SetDebounce(ms); }
+
     // Opens port n with contact logic `alg` (n = 0: closes only). Throws
     // EComHandle or EComState; the port is closed then.
     void OpenPort(int n, int alg);
-    // At program start: like OpenPort, but a failure only leaves the icons hidden.
+    // At program start: like OpenPort; a failure shows in the status field and
+    // once as a message, and a missing adapter is watched for until it comes.
     bool OpenPortAtStart(int n, int alg);
     // After the settings dialog: closes when the choice changed, takes over the
     // contact logic, and opens when the choice changed to a port or the chosen
@@ -49,14 +57,25 @@ public:
     void ComPortClose();
     void ComPortHard(const ComEvent& event);
 
-    // The status-bar text when port n fails while open.
-    static QString LostMessage(int n, int error);
+    // The path watched for an adapter that went away; empty while none is awaited.
+    QString AwaitedDevice() const { return m_awaited; }
+    // How often a missing adapter is looked for.
+    static constexpr int kReconnectMs = 1000;
 
 private:
     void ComPortLost(int error);
+    void ComPortPolling();
+    void AwaitDevice(const QString& path);
+    void StopAwaiting();
+    void TryReconnect();
+    void ShowStatus(const QString& text, bool alarm);
+    QString OpenText() const;
 
     ContactHooks m_hooks;
+    SerialDevices& m_devices;
     TComPort m_comPort;
+    QTimer m_reconnect;
+    QString m_awaited;
     // No status word equals this, so the first report always counts as a change.
     quint32 m_lastModemStatus = 0x55555555;
 };

@@ -18,9 +18,10 @@ constexpr LineBit kOrder[] = {
 
 } // namespace
 
-QList<ContactLine> ContactTriggers(int alg, quint32 status, quint32 pulsed, quint32& lastStatus) {
-    status &= kStatusLines;
-    pulsed &= kStatusLines;
+QList<ContactLine> ContactTriggers(int alg, quint32 status, quint32 pulsed, quint32& lastStatus, quint32 lines) {
+    lines &= kStatusLines;
+    status &= lines;
+    pulsed &= lines;
     if (status == lastStatus && pulsed == 0)
         return {};
     lastStatus = status;
@@ -33,17 +34,17 @@ QList<ContactLine> ContactTriggers(int alg, quint32 status, quint32 pulsed, quin
     case 1:
         // Decided on the lines that stay on: a line dipping off and on again
         // while the others are held leaves the resting state unchanged.
-        if (status == kStatusLines)
+        if (status == lines)
             return {};
         break;
     default:
         return {};
     }
-    QList<ContactLine> lines;
+    QList<ContactLine> triggered;
     for (const LineBit& entry : kOrder)
         if (on & entry.bit)
-            lines << entry.line;
-    return lines;
+            triggered << entry.line;
+    return triggered;
 }
 
 bool IsStartLine(ContactLine line) {

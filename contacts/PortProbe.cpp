@@ -2,6 +2,8 @@
 
 #include "platform/SerialDevices.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 constexpr int kBlock = 16;
@@ -63,4 +65,57 @@ QStringList PortNames(const QList<int>& ports) {
     for (int n : ports)
         names << PortName(n);
     return names;
+}
+
+QString StableNameOf(SerialDevices& devices, const QString& device) {
+    const QString folder = QLatin1String(kSerialByIdFolder);
+    if (device.startsWith(folder + QLatin1Char('/')))
+        return device;
+    const QString target = devices.canonicalPath(device);
+    if (target.isEmpty())
+        return QString();
+    for (const QString& name : devices.entries(folder)) {
+        const QString link = folder + QLatin1Char('/') + name;
+        if (devices.canonicalPath(link) == target)
+            return link;
+    }
+    return QString();
+}
+
+QString AdapterName(const QString& byIdName) {
+    QString name = byIdName;
+    if (name.startsWith(QLatin1String("usb-")))
+        name = name.mid(4);
+    // "-if00-port0", "-if00": the interface of a composite device.
+    static const QRegularExpression kInterface(QStringLiteral("-if[0-9]+(-port[0-9]+)?$"));
+    name.remove(kInterface);
+    return name.replace(QLatin1Char('_'), QLatin1Char(' '));
+}
+
+QList<SerialPortEntry> ListSerialPorts(SerialDevices& devices) {
+    const QString folder = QLatin1String(kSerialByIdFolder);
+    QList<SerialPortEntry> list;
+    for (int n : ProbePorts(devices)) {
+        SerialPortEntry e;
+        e.port = n;
+        e.device = PortDevicePath(n);
+        e.stable = StableNameOf(devices, e.device);
+        e.label = PortName(n);
+        if (!e.stable.isEmpty())
+            e.label += QStringLiteral(" – ") + AdapterName(e.stable.mid(folder.size() + 1));
+        list << e;
+    }
+    for (const QString& name : devices.entries(folder)) {
+        const QString link = folder + QLatin1Char('/') + name;
+        const QString target = devices.canonicalPath(link);
+        if (target.isEmpty() || PortNumberOfDevice(target) != 0)
+            continue; // gone, or listed above with its number
+        SerialPortEntry e;
+        e.device = link;
+        e.stable = link;
+        e.label = AdapterName(name) + QStringLiteral(" (") + target.mid(target.lastIndexOf(QLatin1Char('/')) + 1) +
+                  QLatin1Char(')');
+        list << e;
+    }
+    return list;
 }

@@ -25,3 +25,23 @@ int PortNumberOfName(const QString& name);
 QList<int> ProbePorts(SerialDevices& devices);
 // "COMn" for each probed number, in order.
 QStringList PortNames(const QList<int>& ports);
+
+// Where udev keeps a stable name for every USB serial adapter; it survives
+// replugging, while the ttyUSBn behind it may change.
+inline constexpr char kSerialByIdFolder[] = "/dev/serial/by-id";
+
+// One entry of the settings dialog's port list.
+struct SerialPortEntry {
+    int port = 0;   // n of "COMn"; 0 for an adapter without a COM number
+    QString device; // what to open: the device, or the stable name where there is no number
+    QString stable; // the stable name under /dev/serial/by-id; empty for built-in ports
+    QString label;  // "COM17 – FTDI FT232R USB UART A1B2C3"
+};
+
+// The stable by-id path that leads to `device`; empty when there is none.
+QString StableNameOf(SerialDevices& devices, const QString& device);
+// The adapter's name made readable from its by-id name
+// ("usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0" -> "FTDI FT232R USB UART A1B2C3").
+QString AdapterName(const QString& byIdName);
+// The probed ports with the adapters' names, then adapters beyond the COM numbers.
+QList<SerialPortEntry> ListSerialPorts(SerialDevices& devices);

@@ -76,6 +76,9 @@ TComPort::TComPort(SerialDevices& devices, const Clock& clock, QObject* parent)
 
 TComPort::~TComPort() {
     Close();
+    // No thread outlives the program: what still waits for a driver call is joined here.
+    for (Joiner& joiner : m_joiners)
+        joiner.thread.join();
 }
 
 QString TComPort::DevicePath() const {
@@ -97,6 +100,7 @@ int TComPort::WatchMask() const {
 
 void TComPort::Open() {
     Close();
+    JoinFinished();
     const QString path = DevicePath();
     if (path.isEmpty())
         throw EComHandle(ENOENT);
@@ -109,9 +113,20 @@ void TComPort::Open() {
         throw EComHandle(r == EWOULDBLOCK ? EBUSY : r);
     Configure(fd);
 
+    // The driver behind the name decides which lines can be trusted.
+    const QString device = m_devices.canonicalPath(path);
+    WatchOptions options;
+    options.mask = WatchMask();
+    if (device.startsWith(QLatin1String("/dev/ttyACM")))
+        options.mask &= ~TIOCM_CTS; // cdc_acm reports CTS always on
+    options.ringTrailingEdge = device.startsWith(QLatin1String("/dev/ttyS"));
+    options.debounceMs = qBound(0, m_debounce, 50);
+    m_watchedLines = StatusFromModemBits(options.mask);
+    m_stableName = StableNameOf(m_devices, device.isEmpty() ? path : device);
+
     const quint64 generation = ++m_generation;
     m_watcher = std::make_unique<ComWatcher>(
-        m_devices, m_clock, fd, WatchMask(),
+        m_devices, m_clock, fd, options,
         [this, generation](const ComEvent& event) {
             QMetaObject::invokeMethod(
                 this, [this, generation, event] { Deliver(generation, event); }, Qt::QueuedConnection);
@@ -119,6 +134,10 @@ void TComPort::Open() {
         [this, generation](int error) {
             QMetaObject::invokeMethod(
                 this, [this, generation, error] { Lose(generation, error); }, Qt::QueuedConnection);
+        },
+        [this, generation] {
+            QMetaObject::invokeMethod(
+                this, [this, generation] { Polling(generation); }, Qt::QueuedConnection);
         });
     m_fd = guard.Release();
     emit OnOpen();
@@ -202,15 +221,38 @@ void TComPort::Configure(int fd) {
 void TComPort::Close() {
     if (m_fd < 0)
         return;
-    if (m_watcher)
-        m_watcher->Stop();
-    m_watcher.reset();
-    // Input is never read; drop what came in so the next opening starts clean.
-    m_devices.flushInput(m_fd);
-    m_devices.close(m_fd);
+    // A watcher inside a slow driver call (an FTDI status query may take 5 s)
+    // must not hold up the window: a joiner waits for it and only then closes
+    // the descriptor, which the call still uses.
+    if (m_watcher && !m_watcher->Stop(kCloseWaitMs)) {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread joiner([watcher = std::move(m_watcher), fd = m_fd, &devices = m_devices, done]() mutable {
+            watcher.reset(); // joins
+            devices.flushInput(fd);
+            devices.close(fd);
+            done->store(true);
+        });
+        m_joiners.push_back(Joiner{std::move(joiner), std::move(done)});
+    } else {
+        m_watcher.reset();
+        // Input is never read; drop what came in so the next opening starts clean.
+        m_devices.flushInput(m_fd);
+        m_devices.close(m_fd);
+    }
     m_fd = -1;
     ++m_generation;
     emit OnClose();
+}
+
+void TComPort::JoinFinished() {
+    for (auto it = m_joiners.begin(); it != m_joiners.end();) {
+        if (it->done->load()) {
+            it->thread.join();
+            it = m_joiners.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 quint32 TComPort::ModemStatus() {
@@ -224,6 +266,12 @@ void TComPort::Deliver(quint64 generation, const ComEvent& event) {
     if (generation != m_generation || m_fd < 0)
         return;
     emit OnModemChange(event);
+}
+
+void TComPort::Polling(quint64 generation) {
+    if (generation != m_generation || m_fd < 0)
+        return;
+    emit OnPolling();
 }
 
 void TComPort::Lose(quint64 generation, int error) {

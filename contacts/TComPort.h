@@ -5,7 +5,10 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <memory>
+#include <thread>
+#include <vector>
 
 class Clock;
 class ComWatcher;
@@ -82,6 +85,10 @@ public:
     void SetWriteBufSize(int size) { m_writeBufSize = size; }
     int Tag() const { return m_tag; }
     void SetTag(int tag) { m_tag = tag; }
+    // Quiet time in ms after a line change before its settled state counts; a
+    // pulse shorter than this is noise. 0 takes every edge as it comes.
+    int Debounce() const { return m_debounce; }
+    void SetDebounce(int ms) { m_debounce = ms; }
 
     // Closes first when open; throws EComHandle or EComState and stays closed on failure.
     void Open();
@@ -92,6 +99,14 @@ public:
     quint32 ModemStatus();
     // The device path opened for the current settings.
     QString DevicePath() const;
+    // The lines the open port reports (status bits): CTS is left out on ttyACM
+    // ports, whose driver reports it always on.
+    quint32 WatchedLines() const { return m_watchedLines; }
+    // The adapter's stable name under /dev/serial/by-id of the open port; empty when it has none.
+    QString StableName() const { return m_stableName; }
+
+    // How long closing waits for the watcher before a joiner takes over.
+    static constexpr int kCloseWaitMs = 100;
 
 signals:
     void OnOpen();
@@ -100,12 +115,16 @@ signals:
     void OnModemChange(const ComEvent& event);
     // The device failed while open (unplugged); the port is already closed.
     void OnLost(int error);
+    // The driver's line counters do not work: the lines are polled every millisecond.
+    void OnPolling();
 
 private:
     void Configure(int fd);
     int WatchMask() const;
     void Deliver(quint64 generation, const ComEvent& event);
     void Lose(quint64 generation, int error);
+    void Polling(quint64 generation);
+    void JoinFinished();
 
     SerialDevices& m_devices;
     const Clock& m_clock;
@@ -122,8 +141,18 @@ private:
     int m_readBufSize = 2048;
     int m_writeBufSize = 2048;
     int m_tag = 0;
+    int m_debounce = 0;
+    quint32 m_watchedLines = kStatusLines;
+    QString m_stableName;
     int m_fd = -1;
     // Counts openings, so that reports of an earlier opening that are still queued are dropped.
     quint64 m_generation = 0;
     std::unique_ptr<ComWatcher> m_watcher;
+    // Each waits for a watcher that was inside a slow driver call when its port
+    // closed, then closes that descriptor; all are joined before the component goes.
+    struct Joiner {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<Joiner> m_joiners;
 };

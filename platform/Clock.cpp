@@ -11,7 +11,7 @@ Moment Clock::moment() const {
 
 Tick SystemClock::tick() const {
     timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
+    clock_gettime(CLOCK_BOOTTIME, &ts);
     const quint64 ms = static_cast<quint64>(ts.tv_sec) * 1000u + static_cast<quint64>(ts.tv_nsec) / 1000000u;
     return static_cast<Tick>(ms);
 }

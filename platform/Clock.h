@@ -30,7 +30,8 @@ public:
     virtual Moment moment() const;
 };
 
-// CLOCK_MONOTONIC in milliseconds, wrapped to 32 bits; QDateTime::currentDateTime.
+// CLOCK_BOOTTIME (it goes on while the computer sleeps) in milliseconds, wrapped to 32 bits;
+// QDateTime::currentDateTime.
 class SystemClock final : public Clock {
 public:
     Tick tick() const override;

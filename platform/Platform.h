@@ -8,6 +8,7 @@ class Sound;
 class Printers;
 class Shell;
 class SerialDevices;
+class SleepInhibitor;
 
 // The seams between the program and what lies outside it. main.cpp hands in
 // the real implementations, tests the fakes of tests/support.
@@ -18,7 +19,8 @@ struct Platform {
     Printers* printers = nullptr;
     Shell* shell = nullptr;
     SerialDevices* serial = nullptr;
-    QString programFolder; // tone files, help page and Word template live here; ends in "/"
-    QString workingFolder; // where "Klassen.txt" is looked for; ends in "/"
-    QString settingsFile;  // the settings store; empty: settings are not stored
+    SleepInhibitor* sleep = nullptr; // none: sleep is not blocked during a competition
+    QString programFolder;           // tone files, help page and Word template live here; ends in "/"
+    QString workingFolder;           // where "Klassen.txt" is looked for; ends in "/"
+    QString settingsFile;            // the settings store; empty: settings are not stored
 };

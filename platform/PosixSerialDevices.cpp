@@ -1,6 +1,8 @@
 #include "platform/PosixSerialDevices.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <csignal>
@@ -116,6 +118,14 @@ QString PosixSerialDevices::readAttribute(const QString& path) {
     if (!f.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromLatin1(f.read(256)).trimmed();
+}
+
+QString PosixSerialDevices::canonicalPath(const QString& path) {
+    return QFileInfo(path).canonicalFilePath();
+}
+
+QStringList PosixSerialDevices::entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // A thread created while the wake signal is blocked inherits the mask.

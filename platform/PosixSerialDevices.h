@@ -24,6 +24,8 @@ public:
     int setLowLatency(int fd) override;
     bool isCharDevice(const QString& path) override;
     QString readAttribute(const QString& path) override;
+    QString canonicalPath(const QString& path) override;
+    QStringList entries(const QString& folder) override;
     void prepareWaiter() override;
     void interrupt(pthread_t thread) override;
 

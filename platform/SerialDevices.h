@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <pthread.h>
 #include <termios.h>
@@ -42,6 +43,10 @@ public:
     virtual bool isCharDevice(const QString& path) = 0;
     // Contents of a sysfs attribute, trimmed; empty when unreadable.
     virtual QString readAttribute(const QString& path) = 0;
+    // The device a path leads to after all symbolic links; empty when it does not exist.
+    virtual QString canonicalPath(const QString& path) = 0;
+    // Names of the entries of a folder (/dev/serial/by-id), sorted; empty when it does not exist.
+    virtual QStringList entries(const QString& folder) = 0;
 
     // Called first on a thread that will wait in waitModemChange.
     virtual void prepareWaiter() = 0;

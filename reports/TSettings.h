@@ -35,7 +35,7 @@ struct TSettings {
     QString RezervDir;       // backup folder; empty = the program folder
     qint32 FormatZeit = 0;   // upper display row: 0 clock of day, 1 time since the first start
     bool AutoSort = false;   // rank the protocol after each change
-    int Debounce = 2;        // contact debounce, ms (0 to 50)
+    qint32 Debounce = 2;     // quiet time of the contact lines, ms (0 to 50): a shorter pulse is noise
 
     static constexpr qint32 kForcedColumns = 0x403; // "Platz", "St.Nr." and "Zeit" are always shown
 

@@ -21,8 +21,13 @@ struct RunModel {
     bool startLock = false;
     bool finishLock = false;
     bool icons = false;
-    QStringList clicks; // "S<tick>" and "F<tick>" in order
-    QStringList messages;
+    bool lockOnClick = true; // false: every impulse reaches the run control
+    QStringList clicks;      // "S<tick>" and "F<tick>" in order
+    QStringList messages;    // message boxes
+    QString status;          // the contacts' status field
+    bool statusAlarm = false;
+    QStringList statusTexts;
+    int alarms = 0;
 
     ContactHooks Hooks() {
         ContactHooks h;
@@ -32,16 +37,22 @@ struct RunModel {
         h.finishArmed = [this] { return finishArmed; };
         h.clickStart = [this](const Moment& m) {
             clicks << QStringLiteral("S%1").arg(m.tick);
-            startArmed = false;
-            startLock = true;
+            startArmed = !lockOnClick;
+            startLock = lockOnClick;
         };
         h.clickStop = [this](const Moment& m) {
             clicks << QStringLiteral("F%1").arg(m.tick);
-            finishArmed = false;
-            finishLock = true;
+            finishArmed = !lockOnClick;
+            finishLock = lockOnClick;
         };
         h.showIcons = [this](bool on) { icons = on; };
-        h.statusMessage = [this](const QString& m) { messages << m; };
+        h.contactStatus = [this](const QString& m, bool alarm) {
+            status = m;
+            statusAlarm = alarm;
+            statusTexts << m;
+        };
+        h.alarmTone = [this] { ++alarms; };
+        h.showMessage = [this](const QString& m) { messages << m; };
         return h;
     }
     void ExpireLockOuts() {
@@ -76,10 +87,23 @@ private slots:
     void failedOpenLeavesPortClosed_data();
     void failedOpenLeavesPortClosed();
     void settingsDialogReopensOnlyOnChange();
+    void releaseWithBounceNeverFires_data();
+    void releaseWithBounceNeverFires();
+    void pressWithBounceFiresOnceAtFirstEdge();
+    void pulseWidthAgainstDebounce_data();
+    void pulseWidthAgainstDebounce();
+    void cdcAcmIgnoresCts();
+    void uartRingFiresOnTrailingEdge();
+    void countersThatNeverMoveFallBackToPolling();
+    void freshCountersProveThemselves();
+    void missingPortAtStartIsReportedAndAwaited();
+    void permissionDeniedAtStartNamesTheCommand();
+    void unplugMidRaceAlarmsAndReconnects();
+    void closeDuringSlowDriverCallReturns();
 
 private:
     // Scripts a line change after the watcher waits again, and lets the GUI thread run the events.
-    void Lines(int bits, Tick tick);
+    void Lines(int bits, Tick tick, const QString& path = FakeSerialDevices::kDefaultPath);
     void Settle(int clicks);
 
     std::unique_ptr<FakeSerialDevices> m_devices;
@@ -100,9 +124,9 @@ void ContactInputTest::cleanup() {
     m_devices.reset();
 }
 
-void ContactInputTest::Lines(int bits, Tick tick) {
+void ContactInputTest::Lines(int bits, Tick tick, const QString& path) {
     QVERIFY(m_devices->WaitForWaiter());
-    m_devices->SetLines(bits, tick);
+    m_devices->SetLines(bits, tick, path);
 }
 
 void ContactInputTest::Settle(int clicks) {
@@ -209,10 +233,9 @@ void ContactInputTest::noPortKeepsIconsHidden() {
     QVERIFY(!m_input->OpenPortAtStart(0, 0));
     QVERIFY(!m_run->icons);
     QCOMPARE(m_devices->Opens(), 0);
-    // A configured port that is missing at start is swallowed the same way.
-    QVERIFY(!m_input->OpenPortAtStart(5, 0));
-    QVERIFY(!m_run->icons);
     QVERIFY(m_run->messages.isEmpty());
+    QCOMPARE(m_run->status, QString());
+    QVERIFY(m_input->AwaitedDevice().isEmpty());
 }
 
 void ContactInputTest::recordedTickIsCapturedTick() {
@@ -234,9 +257,9 @@ void ContactInputTest::shortPulseSeenThroughCounters() {
     Settle(2);
     m_run->ExpireLockOuts();
     QVERIFY(m_devices->WaitForWaiter());
-    m_devices->Pulse(TIOCM_CD, 600); // the held start contact opened and closed again unseen
-    Settle(3);
-    QCOMPARE(m_run->clicks, (QStringList{"F400", "S500", "S600"}));
+    m_devices->Pulse(TIOCM_CD, 600); // a held contact dipping off and on again is bounce, no impulse
+    Settle(2);
+    QCOMPARE(m_run->clicks, (QStringList{"F400", "S500"}));
 }
 
 void ContactInputTest::withoutCountersStatusAlone() {
@@ -270,7 +293,10 @@ void ContactInputTest::unplugClosesAndTellsOperator() {
     m_devices->Unplug();
     QTRY_VERIFY(!m_input->ComPort().Connected());
     QVERIFY(!m_run->icons);
-    QCOMPARE(m_run->messages, QStringList{"Schnittstelle COM17 getrennt – Zeitnahme über Tastatur geht weiter"});
+    QCOMPARE(m_run->status, QString("Lichtschranke getrennt"));
+    QVERIFY(m_run->statusAlarm);
+    QCOMPARE(m_run->alarms, 1);
+    QVERIFY(m_run->messages.isEmpty()); // no box in the middle of a race
     QCOMPARE(m_devices->OpenDescriptors(), 0);
     QVERIFY_THROWS_EXCEPTION(EComHandle, m_input->OpenPort(kCom17, 0));
     // Plugged in again: confirming the settings with the same port reopens it.
@@ -300,7 +326,7 @@ void ContactInputTest::failedOpenLeavesPortClosed_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("open") << "open" << EACCES << true
                           << "Unable to open com port: Permission denied. Der Benutzer muss Mitglied der Gruppe "
-                             "dialout sein (sudo usermod -aG dialout BENUTZER, danach neu anmelden).";
+                             "dialout sein: sudo usermod -aG dialout $USER eingeben, danach ab- und wieder anmelden.";
     QTest::newRow("lock held elsewhere") << "lockExclusive" << EWOULDBLOCK << true
                                          << "Unable to open com port: Device or resource busy";
     QTest::newRow("exclusive") << "setExclusive" << ENOTTY << false
@@ -346,6 +372,206 @@ void ContactInputTest::settingsDialogReopensOnlyOnChange() {
     QVERIFY(!m_run->icons);
     QCOMPARE(m_input->ApplySettings(0, 18, 0), "Unable to open com port: No such file or directory");
     QVERIFY(!m_run->icons);
+}
+
+void ContactInputTest::releaseWithBounceNeverFires_data() {
+    QTest::addColumn<int>("debounce");
+    QTest::addColumn<int>("edges");
+    QTest::newRow("debounce 0, 3 edges") << 0 << 3;
+    QTest::newRow("debounce 2, 3 edges") << 2 << 3;
+    QTest::newRow("debounce 2, 7 edges") << 2 << 7;
+}
+
+void ContactInputTest::releaseWithBounceNeverFires() {
+    QFETCH(int, debounce);
+    QFETCH(int, edges);
+    m_input->SetDebounce(debounce);
+    m_input->OpenPort(kCom17, 0);
+    Lines(TIOCM_CTS, 100); // push-button held ...
+    Settle(1);
+    m_run->ExpireLockOuts(); // ... longer than the finish lock-out
+    QList<Tick> ticks;
+    for (int i = 0; i < edges; ++i)
+        ticks << Tick(900 + i);
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CTS, ticks); // released, bouncing
+    Settle(1);
+    QCOMPARE(m_run->clicks, QStringList{"F100"});
+}
+
+void ContactInputTest::pressWithBounceFiresOnceAtFirstEdge() {
+    m_run->lockOnClick = false; // a second FINISH would get through
+    m_input->SetDebounce(2);
+    m_input->OpenPort(kCom17, 0);
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CTS, {300, 301, 302, 303, 304}); // ends on
+    Settle(1);
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CTS, {400, 401, 402, 403, 404}); // ends off
+    Settle(1);
+    QCOMPARE(m_run->clicks, QStringList{"F300"});
+}
+
+void ContactInputTest::pulseWidthAgainstDebounce_data() {
+    QTest::addColumn<int>("debounce");
+    QTest::addColumn<QList<Tick>>("ticks"); // on, off
+    QTest::addColumn<QStringList>("clicks");
+    QTest::newRow("1 ms pulse, debounce 2: noise") << 2 << QList<Tick>{500, 501} << QStringList();
+    QTest::newRow("3 ms pulse, debounce 2") << 2 << QList<Tick>{500, 503} << QStringList{"S500"};
+    QTest::newRow("1 ms pulse, debounce 0") << 0 << QList<Tick>{500, 501} << QStringList{"S500"};
+    QTest::newRow("10 ms pulse, debounce 10") << 10 << QList<Tick>{500, 510} << QStringList{"S500"};
+}
+
+void ContactInputTest::pulseWidthAgainstDebounce() {
+    QFETCH(int, debounce);
+    QFETCH(QList<Tick>, ticks);
+    QFETCH(QStringList, clicks);
+    m_input->SetDebounce(debounce);
+    m_input->OpenPort(kCom17, 0);
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CD, ticks);
+    Settle(int(clicks.size()));
+    // A spike that only the counters saw is noise as soon as there is a quiet time.
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Pulse(TIOCM_CTS, 700);
+    if (debounce == 0)
+        clicks << "F700";
+    Settle(int(clicks.size()));
+    QCOMPARE(m_run->clicks, clicks);
+}
+
+void ContactInputTest::cdcAcmIgnoresCts() {
+    constexpr int kCom33 = 33;
+    m_devices->AddDevice("/dev/ttyACM0");
+    m_input->OpenPort(kCom33, 0);
+    QCOMPARE(m_input->ComPort().WatchedLines(), kStatusDcd | kStatusDsr | kStatusRi);
+    m_devices->SetTick(50);
+    Lines(TIOCM_CD, 100, "/dev/ttyACM0"); // the driver reads CTS on all along
+    Settle(1);
+    m_run->ExpireLockOuts();
+    Lines(0, 200, "/dev/ttyACM0"); // releasing the start contact leaves only the phantom CTS on
+    Settle(1);
+    m_run->ExpireLockOuts();
+    Lines(TIOCM_RNG, 300, "/dev/ttyACM0");
+    Settle(2);
+    QCOMPARE(m_run->clicks, (QStringList{"S100", "F300"}));
+}
+
+void ContactInputTest::uartRingFiresOnTrailingEdge() {
+    constexpr int kCom1 = 1;
+    m_devices->AddDevice("/dev/ttyS0", "4");
+    m_input->OpenPort(kCom1, 0);
+    Lines(TIOCM_RNG, 100, "/dev/ttyS0"); // contact on pins 7+9 closes: the 16550 does not count it
+    Settle(0);
+    Lines(0, 250, "/dev/ttyS0"); // opens: the counted trailing edge is the impulse
+    Settle(1);
+    m_run->ExpireLockOuts();
+    Lines(TIOCM_RNG, 300, "/dev/ttyS0");
+    Lines(TIOCM_RNG | TIOCM_CD, 350, "/dev/ttyS0"); // a start while RI is held: its level is no FINISH
+    Settle(2);
+    Lines(TIOCM_CD, 400, "/dev/ttyS0");
+    Settle(3);
+    QCOMPARE(m_run->clicks, (QStringList{"F250", "S350", "F400"}));
+}
+
+void ContactInputTest::countersThatNeverMoveFallBackToPolling() {
+    m_devices->SetDriver(FakeSerialDevices::kDefaultPath, FakeSerialDevices::Driver::Cp210x);
+    m_input->OpenPort(kCom17, 0);
+    QCOMPARE(m_run->status, QString("Lichtschranke COM17"));
+    Lines(TIOCM_CD, 100);
+    Settle(1);
+    QTRY_COMPARE(m_run->status, QString("Lichtschranke COM17: Abfrage alle 1 ms"));
+    m_run->ExpireLockOuts();
+    Lines(0, 150);
+    Lines(TIOCM_CTS, 200);
+    Settle(2);
+    QCOMPARE(m_run->clicks.at(1).at(0), QChar('F'));
+    QCOMPARE(m_run->statusTexts.count("Lichtschranke COM17: Abfrage alle 1 ms"), 1);
+}
+
+void ContactInputTest::freshCountersProveThemselves() {
+    m_devices->FreshCounters = true;
+    m_devices->AddDevice(FakeSerialDevices::kDefaultPath);
+    m_input->OpenPort(kCom17, 0);
+    Lines(TIOCM_CD, 100);
+    Settle(1);
+    // Counting: from now on the watcher waits, and a pulse the status never showed counts.
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Pulse(TIOCM_CTS, 200);
+    Settle(2);
+    QCOMPARE(m_run->clicks, (QStringList{"S100", "F200"}));
+    QCOMPARE(m_run->statusTexts, QStringList{"Lichtschranke COM17"});
+}
+
+void ContactInputTest::missingPortAtStartIsReportedAndAwaited() {
+    m_devices->Unplug();
+    QVERIFY(!m_input->OpenPortAtStart(kCom17, 1));
+    QCOMPARE(m_run->messages, QStringList{"Unable to open com port: No such file or directory"});
+    QCOMPARE(m_run->status, QString("Lichtschranke COM17 nicht geöffnet"));
+    QVERIFY(m_run->statusAlarm);
+    QCOMPARE(m_input->AwaitedDevice(), FakeSerialDevices::kDefaultPath);
+    m_devices->AddDevice(FakeSerialDevices::kDefaultPath); // plugged in after the start
+    QTRY_VERIFY_WITH_TIMEOUT(m_input->ComPort().Connected(), 5000);
+    QCOMPARE(m_run->status, QString("Lichtschranke wieder verbunden"));
+    QVERIFY(!m_run->statusAlarm);
+    QCOMPARE(m_input->ComPort().Tag(), 1);
+    QCOMPARE(m_run->messages.size(), 1);
+}
+
+void ContactInputTest::permissionDeniedAtStartNamesTheCommand() {
+    m_devices->Fail("open", EACCES);
+    QVERIFY(!m_input->OpenPortAtStart(kCom17, 0));
+    QCOMPARE(m_run->messages.size(), 1);
+    QVERIFY(m_run->messages.at(0).contains("sudo usermod -aG dialout $USER"));
+    QVERIFY(m_run->statusAlarm);
+    QVERIFY(m_input->AwaitedDevice().isEmpty()); // the device is there; waiting would not help
+}
+
+void ContactInputTest::unplugMidRaceAlarmsAndReconnects() {
+    const QString link = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+    m_devices->AddLink(link, FakeSerialDevices::kDefaultPath);
+    m_input->SetDebounce(2);
+    m_input->OpenPort(kCom17, 1);
+    QCOMPARE(m_input->ComPort().StableName(), link);
+    Lines(TIOCM_CD, 100);
+    Settle(1);
+    m_devices->Unplug();
+    QTRY_COMPARE(m_run->status, QString("Lichtschranke getrennt"));
+    QVERIFY(m_run->statusAlarm);
+    QCOMPARE(m_run->alarms, 1);
+    QCOMPARE(m_input->AwaitedDevice(), link);
+    // Back, under another number.
+    m_devices->AddDevice("/dev/ttyUSB1");
+    m_devices->AddLink(link, "/dev/ttyUSB1");
+    QTRY_VERIFY_WITH_TIMEOUT(m_input->ComPort().Connected(), 5000);
+    QCOMPARE(m_run->status, QString("Lichtschranke wieder verbunden"));
+    QVERIFY(!m_run->statusAlarm);
+    QVERIFY(m_run->icons);
+    QCOMPARE(m_input->ComPort().Tag(), 1);
+    QCOMPARE(m_input->ComPort().Debounce(), 2);
+    m_run->ExpireLockOuts();
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->SetLines(TIOCM_CTS, 300, "/dev/ttyUSB1");
+    Settle(2);
+    QCOMPARE(m_run->clicks, (QStringList{"S100", "F300"}));
+}
+
+void ContactInputTest::closeDuringSlowDriverCallReturns() {
+    m_input->OpenPort(kCom17, 0);
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->StallStatusReads(true);
+    m_devices->SetLines(TIOCM_CD, 100);
+    QVERIFY(m_devices->WaitForStalledRead()); // the watcher is inside the status query
+    m_input->ClosePort();
+    // Closing came back while the call still runs; its descriptor stays open until it ends.
+    QCOMPARE(m_devices->StalledReads(), 1);
+    QVERIFY(!m_input->ComPort().Connected());
+    QVERIFY(!m_run->icons);
+    QCOMPARE(m_devices->OpenDescriptors(), 1);
+    m_devices->StallStatusReads(false);
+    QTRY_COMPARE(m_devices->OpenDescriptors(), 0);
+    QCoreApplication::processEvents();
+    QVERIFY(m_run->clicks.isEmpty()); // what the stuck call read belongs to a closed port
 }
 
 QTEST_GUILESS_MAIN(ContactInputTest)

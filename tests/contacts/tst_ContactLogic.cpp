@@ -56,6 +56,7 @@ private slots:
     void devicePaths();
     void everyPortMapsBack();
     void probeSkipsPhantomsAndMissingDevices();
+    void portListNamesAdapters();
 };
 
 void ContactLogicTest::triggers_data() {
@@ -65,26 +66,31 @@ void ContactLogicTest::triggers_data() {
     QTest::addColumn<quint32>("pulsed");
     QTest::addColumn<QString>("lines");
     QTest::addColumn<quint32>("lastAfter");
+    QTest::addColumn<quint32>("watched");
 
     const quint32 initial = 0x55555555;
     const quint32 all = DCD | DSR | CTS | RI;
-    QTest::newRow("first report counts as change") << 0 << initial << DCD << 0u << "DCD" << DCD;
-    QTest::newRow("first report with no line on") << 0 << initial << 0u << 0u << "" << 0u;
-    QTest::newRow("start held: same word again") << 0 << DCD << DCD << 0u << "" << DCD;
-    QTest::newRow("start released") << 0 << DCD << 0u << 0u << "" << 0u;
-    QTest::newRow("start held, finish closes") << 0 << DSR << (DSR | CTS) << 0u << "DSR,CTS" << (DSR | CTS);
-    QTest::newRow("DCD and DSR together") << 0 << 0u << (DCD | DSR) << 0u << "DCD,DSR" << (DCD | DSR);
-    QTest::newRow("fixed order DCD DSR CTS RI") << 0 << 0u << all << 0u << "DCD,DSR,CTS,RI" << all;
-    QTest::newRow("finish pulse between reads") << 0 << 0u << 0u << CTS << "CTS" << 0u;
-    QTest::newRow("held start pressed again unseen") << 0 << DCD << DCD << DCD << "DCD" << DCD;
-    QTest::newRow("pulse while another line is held") << 0 << DSR << DSR << RI << "DSR,RI" << DSR;
-    QTest::newRow("bits outside the lines") << 0 << 0u << 0x0Fu << 0x100u << "" << 0u;
-    QTest::newRow("mode 1: all four on") << 1 << 0u << all << 0u << "" << all;
-    QTest::newRow("mode 1: one goes off") << 1 << all << (DSR | CTS | RI) << 0u << "DSR,CTS,RI" << (DSR | CTS | RI);
-    QTest::newRow("mode 1: dip of a held line") << 1 << all << all << DCD << "" << all;
-    QTest::newRow("mode 1: single line on") << 1 << 0u << CTS << 0u << "CTS" << CTS;
-    QTest::newRow("mode 2 ignores") << 2 << 0u << DCD << 0u << "" << DCD;
-    QTest::newRow("mode -1 ignores") << -1 << 0u << (CTS | DSR) << RI << "" << (CTS | DSR);
+    const quint32 noCts = DCD | DSR | RI;
+    QTest::newRow("first report counts as change") << 0 << initial << DCD << 0u << "DCD" << DCD << all;
+    QTest::newRow("first report with no line on") << 0 << initial << 0u << 0u << "" << 0u << all;
+    QTest::newRow("start held: same word again") << 0 << DCD << DCD << 0u << "" << DCD << all;
+    QTest::newRow("start released") << 0 << DCD << 0u << 0u << "" << 0u << all;
+    QTest::newRow("start held, finish closes") << 0 << DSR << (DSR | CTS) << 0u << "DSR,CTS" << (DSR | CTS) << all;
+    QTest::newRow("DCD and DSR together") << 0 << 0u << (DCD | DSR) << 0u << "DCD,DSR" << (DCD | DSR) << all;
+    QTest::newRow("fixed order DCD DSR CTS RI") << 0 << 0u << all << 0u << "DCD,DSR,CTS,RI" << all << all;
+    QTest::newRow("finish pulse between reads") << 0 << 0u << 0u << CTS << "CTS" << 0u << all;
+    QTest::newRow("held start pressed again unseen") << 0 << DCD << DCD << DCD << "DCD" << DCD << all;
+    QTest::newRow("mode 1 on a port without CTS: the other three on")
+        << 1 << 0u << (DCD | DSR | RI) << 0u << "" << (DCD | DSR | RI) << noCts;
+    QTest::newRow("pulse while another line is held") << 0 << DSR << DSR << RI << "DSR,RI" << DSR << all;
+    QTest::newRow("bits outside the lines") << 0 << 0u << 0x0Fu << 0x100u << "" << 0u << all;
+    QTest::newRow("mode 1: all four on") << 1 << 0u << all << 0u << "" << all << all;
+    QTest::newRow("mode 1: one goes off")
+        << 1 << all << (DSR | CTS | RI) << 0u << "DSR,CTS,RI" << (DSR | CTS | RI) << all;
+    QTest::newRow("mode 1: dip of a held line") << 1 << all << all << DCD << "" << all << all;
+    QTest::newRow("mode 1: single line on") << 1 << 0u << CTS << 0u << "CTS" << CTS << all;
+    QTest::newRow("mode 2 ignores") << 2 << 0u << DCD << 0u << "" << DCD << all;
+    QTest::newRow("mode -1 ignores") << -1 << 0u << (CTS | DSR) << RI << "" << (CTS | DSR) << all;
 }
 
 void ContactLogicTest::triggers() {
@@ -94,7 +100,8 @@ void ContactLogicTest::triggers() {
     QFETCH(quint32, pulsed);
     QFETCH(QString, lines);
     QFETCH(quint32, lastAfter);
-    QCOMPARE(Names(ContactTriggers(alg, status, pulsed, last)), lines);
+    QFETCH(quint32, watched);
+    QCOMPARE(Names(ContactTriggers(alg, status, pulsed, last, watched)), lines);
     QCOMPARE(last, lastAfter);
 }
 
@@ -104,18 +111,27 @@ void ContactLogicTest::pulsedLines_data() {
     QTest::addColumn<ModemCounters>("c0");
     QTest::addColumn<ModemCounters>("c1");
     QTest::addColumn<quint32>("pulsed");
+    QTest::addColumn<bool>("ringTrailingEdge");
 
     ModemCounters ring;
     ring.rng = 1;
-    QTest::newRow("nothing") << 0 << 0 << Dcd(5) << Dcd(5) << 0u;
-    QTest::newRow("plain rise") << 0 << TIOCM_CD << Dcd(5) << Dcd(6) << 0u;
-    QTest::newRow("plain fall") << TIOCM_CD << 0 << Dcd(6) << Dcd(7) << 0u;
-    QTest::newRow("whole pulse unseen") << 0 << 0 << Dcd(5) << Dcd(7) << DCD;
-    QTest::newRow("pulse then on") << 0 << TIOCM_CD << Dcd(5) << Dcd(8) << DCD;
-    QTest::newRow("held, released and pressed") << TIOCM_CD << TIOCM_CD << Dcd(5) << Dcd(7) << DCD;
-    QTest::newRow("ring counts one edge per pulse") << 0 << 0 << ModemCounters{} << ring << RI;
-    QTest::newRow("counter wraps") << 0 << 0 << Dcd(INT_MAX) << Dcd(INT_MIN + 1) << DCD;
-    QTest::newRow("counter reset by driver") << 0 << 0 << Dcd(9) << Dcd(0) << 0u;
+    ModemCounters ring2;
+    ring2.rng = 2;
+    QTest::newRow("nothing") << 0 << 0 << Dcd(5) << Dcd(5) << 0u << false;
+    QTest::newRow("plain rise") << 0 << TIOCM_CD << Dcd(5) << Dcd(6) << 0u << false;
+    QTest::newRow("plain fall") << TIOCM_CD << 0 << Dcd(6) << Dcd(7) << 0u << false;
+    QTest::newRow("whole pulse unseen") << 0 << 0 << Dcd(5) << Dcd(7) << DCD << false;
+    QTest::newRow("press bouncing: status decides") << 0 << TIOCM_CD << Dcd(5) << Dcd(8) << 0u << false;
+    QTest::newRow("release bouncing three edges") << TIOCM_CD << 0 << Dcd(5) << Dcd(8) << 0u << false;
+    QTest::newRow("release bouncing many edges") << TIOCM_CD << 0 << Dcd(5) << Dcd(13) << 0u << false;
+    QTest::newRow("held, dips off and on") << TIOCM_CD << TIOCM_CD << Dcd(5) << Dcd(7) << 0u << false;
+    QTest::newRow("one stray edge, off at both ends") << 0 << 0 << Dcd(5) << Dcd(6) << 0u << false;
+    QTest::newRow("RI single edge, both-edge driver") << 0 << 0 << ModemCounters{} << ring << 0u << false;
+    QTest::newRow("RI trailing edge counted once") << 0 << 0 << ModemCounters{} << ring << RI << true;
+    QTest::newRow("RI two trailing edges") << 0 << 0 << ModemCounters{} << ring2 << RI << true;
+    QTest::newRow("trailing edge rule is for RI only") << 0 << 0 << Dcd(5) << Dcd(6) << 0u << true;
+    QTest::newRow("counter wraps") << 0 << 0 << Dcd(INT_MAX) << Dcd(INT_MIN + 1) << DCD << false;
+    QTest::newRow("counter reset by driver") << 0 << 0 << Dcd(9) << Dcd(0) << 0u << false;
 }
 
 void ContactLogicTest::pulsedLines() {
@@ -124,7 +140,8 @@ void ContactLogicTest::pulsedLines() {
     QFETCH(ModemCounters, c0);
     QFETCH(ModemCounters, c1);
     QFETCH(quint32, pulsed);
-    QCOMPARE(PulsedLines(before, after, c0, c1), pulsed);
+    QFETCH(bool, ringTrailingEdge);
+    QCOMPARE(PulsedLines(before, after, c0, c1, ringTrailingEdge), pulsed);
 }
 
 void ContactLogicTest::statusBitsMapBothWays() {
@@ -177,6 +194,30 @@ void ContactLogicTest::probeSkipsPhantomsAndMissingDevices() {
     QCOMPARE(PortNames(ports), (QStringList{"COM1", "COM16", "COM20", "COM48"}));
     devices.Unplug("/dev/ttyUSB3");
     QCOMPARE(ProbePorts(devices), (QList<int>{1, 16, 48}));
+}
+
+void ContactLogicTest::portListNamesAdapters() {
+    FakeSerialDevices devices("/dev/ttyS0");
+    devices.AddDevice("/dev/ttyS0", "4");
+    devices.AddDevice("/dev/ttyUSB1");
+    devices.AddDevice("/dev/ttyUSB20"); // beyond the COM numbers
+    const QString by = "/dev/serial/by-id/";
+    devices.AddLink(by + "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0", "/dev/ttyUSB1");
+    devices.AddLink(by + "usb-Silicon_Labs_CP2102_0001-if00-port0", "/dev/ttyUSB20");
+    devices.AddLink(by + "usb-gone-if00-port0", "/dev/ttyUSB9");
+    const QList<SerialPortEntry> list = ListSerialPorts(devices);
+    QStringList labels;
+    for (const SerialPortEntry& e : list)
+        labels << e.label;
+    QCOMPARE(labels,
+             (QStringList{"COM1", "COM18 – FTDI FT232R USB UART A1B2C3", "Silicon Labs CP2102 0001 (ttyUSB20)"}));
+    QCOMPARE(list.at(1).port, 18);
+    QCOMPARE(list.at(1).stable, by + "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    QCOMPARE(list.at(2).port, 0);
+    QCOMPARE(list.at(2).device, by + "usb-Silicon_Labs_CP2102_0001-if00-port0");
+    QCOMPARE(StableNameOf(devices, "/dev/ttyS0"), QString());
+    QCOMPARE(AdapterName("usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0"),
+             "Prolific Technology Inc. USB-Serial Controller");
 }
 
 QTEST_GUILESS_MAIN(ContactLogicTest)

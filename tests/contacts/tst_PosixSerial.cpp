@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
@@ -53,7 +54,11 @@ public:
         bits = 0;
         return 0;
     }
-    int counters(int, ModemCounters&) override { return ENOTTY; }
+    // Counters that have counted before, so the watcher trusts them and waits.
+    int counters(int, ModemCounters& c) override {
+        c = ModemCounters{1, 1, 1, 1};
+        return 0;
+    }
     int waitModemChange(int, int) override {
         waiting.store(true);
         char c;
@@ -85,6 +90,7 @@ private slots:
     void secondOpenIsBusy();
     void ptyWithoutModemLinesEndsWatcher();
     void devNullRefusesConfiguration();
+    void stableNamesLeadToTheirDevice();
     void stopEndsBlockedWatcher();
     void thousandOpenCloseCycles();
 
@@ -170,6 +176,18 @@ void PosixSerialTest::devNullRefusesConfiguration() {
     }
     QVERIFY(!com.Connected());
     QCOMPARE(OpenDescriptors(), before);
+}
+
+void PosixSerialTest::stableNamesLeadToTheirDevice() {
+    QTemporaryDir dir;
+    const QString link = dir.path() + "/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+    QVERIFY(QFile::link("/dev/null", link));
+    QVERIFY(QFile::link(dir.path() + "/missing", dir.path() + "/usb-gone-if00-port0"));
+    QCOMPARE(m_devices.entries(dir.path()),
+             (QStringList{"usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0", "usb-gone-if00-port0"}));
+    QCOMPARE(m_devices.canonicalPath(link), "/dev/null");
+    QCOMPARE(m_devices.canonicalPath(dir.path() + "/usb-gone-if00-port0"), QString()); // unplugged
+    QCOMPARE(m_devices.entries(dir.path() + "/none"), QStringList());
 }
 
 void PosixSerialTest::stopEndsBlockedWatcher() {

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
+#include "platform/SleepInhibitor.h"
 #include "support/FakeClock.h"
 
 #include <QDialog>
@@ -70,6 +71,35 @@ public:
     void print(const QString& f) override { Printed << f; }
 };
 
+// A login manager that grants the block, or (Available false) answers with Reason.
+class FakeSleepInhibitor final : public SleepInhibitor {
+public:
+    bool Available = true;
+    QString Reason = QStringLiteral("kein Anmeldedienst");
+    int Holds = 0;    // blocks granted
+    int Releases = 0; // blocks given up
+    void hold(FailureFn onFailure) override {
+        if (m_held)
+            return;
+        if (!Available) {
+            if (onFailure)
+                onFailure(Reason);
+            return;
+        }
+        m_held = true;
+        ++Holds;
+    }
+    void release() override {
+        if (m_held)
+            ++Releases;
+        m_held = false;
+    }
+    bool held() const override { return m_held; }
+
+private:
+    bool m_held = false;
+};
+
 // All fakes in one place, wired into a Platform.
 struct FakePlatform {
     FakeClock clock;
@@ -77,6 +107,7 @@ struct FakePlatform {
     FakeSound sound;
     FakePrinters printers;
     FakeShell shell;
+    FakeSleepInhibitor sleep;
     Platform platform;
 
     explicit FakePlatform(const QString& programFolder = QString(), const QString& workingFolder = QString()) {
@@ -85,6 +116,7 @@ struct FakePlatform {
         platform.sound = &sound;
         platform.printers = &printers;
         platform.shell = &shell;
+        platform.sleep = &sleep;
         platform.programFolder = programFolder;
         platform.workingFolder = workingFolder;
     }

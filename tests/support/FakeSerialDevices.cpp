@@ -13,6 +13,25 @@ void FakeSerialDevices::AddDevice(const QString& path, const QString& sysfsType)
     Device& d = m_devices[path];
     d = Device{};
     d.sysfsType = sysfsType;
+    if (path.startsWith(QLatin1String("/dev/ttyS")))
+        d.driver = Driver::Uart16550;
+    else if (path.startsWith(QLatin1String("/dev/ttyACM")))
+        d.driver = Driver::CdcAcm;
+    if (!FreshCounters)
+        d.counters = ModemCounters{1, 1, 1, 1};
+}
+
+void FakeSerialDevices::SetDriver(const QString& path, Driver driver) {
+    std::lock_guard lock(m_mutex);
+    Device& d = m_devices[path];
+    d.driver = driver;
+    if (driver == Driver::Cp210x)
+        d.counters = ModemCounters{};
+}
+
+void FakeSerialDevices::AddLink(const QString& link, const QString& target) {
+    std::lock_guard lock(m_mutex);
+    m_links[link] = target;
 }
 
 void FakeSerialDevices::Fail(const QString& call, int error) {
@@ -27,24 +46,50 @@ int FakeSerialDevices::Failure(const QString& call) {
     return m_failures.value(call, 0);
 }
 
-void FakeSerialDevices::Count(ModemCounters& counters, int bits, int edges) {
-    if (bits & TIOCM_CTS)
-        counters.cts += edges;
-    if (bits & TIOCM_DSR)
-        counters.dsr += edges;
-    if (bits & TIOCM_RNG)
-        counters.rng += edges;
-    if (bits & TIOCM_CD)
-        counters.dcd += edges;
+QString FakeSerialDevices::Resolve(const QString& path) const {
+    const auto link = m_links.find(path);
+    const QString device = link == m_links.end() ? path : link->second;
+    const auto it = m_devices.find(device);
+    return it != m_devices.end() && it->second.present ? device : QString();
+}
+
+void FakeSerialDevices::Switch(Device& d, int bits) {
+    const int changed = d.bits ^ bits;
+    const auto count = [&](int line, int& counter) {
+        if (!(changed & line) || d.driver == Driver::Cp210x)
+            return;
+        if (d.driver == Driver::CdcAcm && line == TIOCM_CTS)
+            return;
+        if (d.driver == Driver::Uart16550 && line == TIOCM_RNG && (bits & line))
+            return; // the rising edge of RI is not counted
+        ++counter;
+    };
+    count(TIOCM_CTS, d.counters.cts);
+    count(TIOCM_DSR, d.counters.dsr);
+    count(TIOCM_RNG, d.counters.rng);
+    count(TIOCM_CD, d.counters.dcd);
+    d.bits = bits;
+}
+
+bool FakeSerialDevices::Polled(const Device& d) {
+    const ModemCounters& c = d.counters;
+    return !d.canWait || !d.hasCounters || d.driver == Driver::Cp210x ||
+           (c.cts == 0 && c.dsr == 0 && c.rng == 0 && c.dcd == 0);
 }
 
 void FakeSerialDevices::SetLines(int bits, Tick tick, const QString& path) {
     {
         std::lock_guard lock(m_mutex);
         Device& d = m_devices[path];
-        Count(d.counters, d.bits ^ bits, 1);
-        d.bits = bits;
+        const bool idle = d.seen == d.changes;
+        const ModemCounters before = d.counters;
+        Switch(d, bits);
         ++d.changes;
+        // A change the driver does not count wakes no wait: the watcher stays idle.
+        const ModemCounters& c = d.counters;
+        if (idle && !Polled(d) && c.cts == before.cts && c.dsr == before.dsr && c.rng == before.rng &&
+            c.dcd == before.dcd)
+            d.seen = d.changes;
         m_clock.Set(tick);
     }
     m_changed.notify_all();
@@ -54,9 +99,24 @@ void FakeSerialDevices::Pulse(int bits, Tick tick, const QString& path) {
     {
         std::lock_guard lock(m_mutex);
         Device& d = m_devices[path];
-        Count(d.counters, bits, 2);
+        const int rest = d.bits;
+        Switch(d, rest ^ bits);
+        Switch(d, rest);
         ++d.changes;
         m_clock.Set(tick);
+    }
+    m_changed.notify_all();
+}
+
+void FakeSerialDevices::Bounce(int bits, const QList<Tick>& ticks, const QString& path) {
+    {
+        std::lock_guard lock(m_mutex);
+        Device& d = m_devices[path];
+        d.bounce = ticks.mid(1);
+        Switch(d, d.bits ^ bits);
+        d.bounceBits = bits;
+        ++d.changes;
+        m_clock.Set(ticks.value(0));
     }
     m_changed.notify_all();
 }
@@ -65,15 +125,35 @@ void FakeSerialDevices::Unplug(const QString& path) {
     {
         std::lock_guard lock(m_mutex);
         m_devices[path].present = false;
+        for (auto it = m_links.begin(); it != m_links.end();)
+            it = it->second == path ? m_links.erase(it) : std::next(it);
     }
     m_changed.notify_all();
+}
+
+void FakeSerialDevices::StallStatusReads(bool on) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stallReads = on;
+    }
+    m_changed.notify_all();
+}
+
+bool FakeSerialDevices::WaitForStalledRead() {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_stalledReads > 0; });
+}
+
+int FakeSerialDevices::StalledReads() const {
+    std::lock_guard lock(m_mutex);
+    return m_stalledReads;
 }
 
 bool FakeSerialDevices::WaitForWaiter() {
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, std::chrono::seconds(5), [this] {
         for (const auto& [path, d] : m_devices)
-            if (d.open && d.seen != d.changes)
+            if (d.open && (d.seen != d.changes || !d.bounce.isEmpty()))
                 return false;
         return true;
     });
@@ -129,12 +209,12 @@ int FakeSerialDevices::open(const QString& path, int) {
     std::lock_guard lock(m_mutex);
     if (const int e = Failure(QStringLiteral("open")))
         return -e;
-    const auto it = m_devices.find(path);
-    if (it == m_devices.end() || !it->second.present)
+    const QString device = Resolve(path);
+    if (device.isEmpty())
         return -ENOENT;
     ++m_opens;
     const int fd = m_nextFd++;
-    m_fds.insert(fd, path);
+    m_fds.insert(fd, device);
     return fd;
 }
 
@@ -242,7 +322,15 @@ int FakeSerialDevices::clearModemBits(int fd, int bits) {
 int FakeSerialDevices::modemBits(int fd, int& bits) {
     int e = 0;
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        if (m_stallReads) {
+            ++m_stalledReads;
+            m_changed.notify_all();
+            const bool released = m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return !m_stallReads; });
+            --m_stalledReads;
+            if (!released)
+                return ETIMEDOUT;
+        }
         Device* d = DeviceOf(fd, e);
         if (!d || e)
             return e;
@@ -250,9 +338,14 @@ int FakeSerialDevices::modemBits(int fd, int& bits) {
             return ENOTTY;
         if ((e = Failure(QStringLiteral("modemBits"))))
             return e;
-        bits = d->bits;
-        if (!d->canWait)
+        bits = d->bits | (d->driver == Driver::CdcAcm ? TIOCM_CTS : 0);
+        if (!d->bounce.isEmpty()) {
+            // The next edge of a bouncing contact arrives after this read.
+            Switch(*d, d->bits ^ d->bounceBits);
+            m_clock.Set(d->bounce.takeFirst());
+        } else if (Polled(*d)) {
             d->seen = d->changes; // a poll has read the latest script state
+        }
     }
     m_changed.notify_all();
     return 0;
@@ -308,8 +401,29 @@ int FakeSerialDevices::setLowLatency(int fd) {
 
 bool FakeSerialDevices::isCharDevice(const QString& path) {
     std::lock_guard lock(m_mutex);
-    const auto it = m_devices.find(path);
-    return it != m_devices.end() && it->second.present;
+    return !Resolve(path).isEmpty();
+}
+
+QString FakeSerialDevices::canonicalPath(const QString& path) {
+    std::lock_guard lock(m_mutex);
+    return Resolve(path);
+}
+
+QStringList FakeSerialDevices::entries(const QString& folder) {
+    std::lock_guard lock(m_mutex);
+    QStringList names;
+    const QString prefix = folder + QLatin1Char('/');
+    const auto add = [&](const QString& path) {
+        if (path.startsWith(prefix) && !path.mid(prefix.size()).contains(QLatin1Char('/')))
+            names << path.mid(prefix.size());
+    };
+    for (const auto& [link, target] : m_links)
+        add(link);
+    for (const auto& [path, d] : m_devices)
+        if (d.present)
+            add(path);
+    names.sort();
+    return names;
 }
 
 QString FakeSerialDevices::readAttribute(const QString& path) {

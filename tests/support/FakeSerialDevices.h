@@ -4,6 +4,7 @@
 #include "platform/SerialDevices.h"
 
 #include <QHash>
+#include <QList>
 #include <QString>
 
 #include <atomic>
@@ -31,14 +32,29 @@ public:
         std::atomic<Tick> m_tick{0};
     };
 
+    // How a device's driver reports the lines. The default follows the name:
+    // ttyS 16550, ttyACM cdc_acm, anything else FTDI.
+    enum class Driver {
+        Ftdi,      // counts both edges of every line
+        Uart16550, // counts RI only on its trailing edge (on to off)
+        CdcAcm,    // reports CTS always on and never counts it
+        Cp210x,    // counters that never move, so a TIOCMIWAIT never ends
+    };
+
     explicit FakeSerialDevices(const QString& path = kDefaultPath);
 
     // Driver capabilities of devices opened from now on.
-    bool CanWait = true;       // false: TIOCMIWAIT answers ENOTTY (cp210x)
+    bool CanWait = true;       // false: TIOCMIWAIT answers ENOTTY
     bool HasCounters = true;   // false: TIOCGICOUNT answers ENOTTY (pl2303, ch341)
     bool HasModemLines = true; // false: every modem ioctl answers ENOTTY (pty)
+    // Devices added from now on start with every counter at zero (freshly
+    // plugged); otherwise each has counted an edge before.
+    bool FreshCounters = false;
 
     void AddDevice(const QString& path, const QString& sysfsType = QString());
+    void SetDriver(const QString& path, Driver driver);
+    // A stable name (/dev/serial/by-id/...) leading to `target`; removed when the target is unplugged.
+    void AddLink(const QString& link, const QString& target);
     // Makes the next calls named `call` ("open", "getAttr", "setAttr", "setExclusive", "lockExclusive",
     // "setModemBits", "flushInput", "counters", ...) fail with `error`; 0 clears.
     void Fail(const QString& call, int error);
@@ -47,8 +63,17 @@ public:
     void SetLines(int bits, Tick tick, const QString& path = kDefaultPath);
     // The lines go on and off again (two edges each) without the status showing it.
     void Pulse(int bits, Tick tick, const QString& path = kDefaultPath);
+    // A bouncing contact: the lines toggle once now (at ticks[0]) and once more
+    // after each following status read (at ticks[i]), as edges arriving while
+    // the watcher looks.
+    void Bounce(int bits, const QList<Tick>& ticks, const QString& path = kDefaultPath);
     // The device disappears: waits and calls fail with EIO, it cannot be opened again.
     void Unplug(const QString& path = kDefaultPath);
+    // Status reads block (a USB control transfer, deaf to signals) until released, at most 5 s.
+    void StallStatusReads(bool on);
+    // Blocks until a status read is stalled; false after 5 s.
+    bool WaitForStalledRead();
+    int StalledReads() const;
     // Blocks until a watcher waits (or polls) for a change after the last script call; false after 5 s.
     bool WaitForWaiter();
 
@@ -80,12 +105,17 @@ public:
     int setLowLatency(int fd) override;
     bool isCharDevice(const QString& path) override;
     QString readAttribute(const QString& path) override;
+    QString canonicalPath(const QString& path) override;
+    QStringList entries(const QString& folder) override;
     void prepareWaiter() override {}
     void interrupt(pthread_t thread) override;
 
 private:
     struct Device {
         bool present = true;
+        Driver driver = Driver::Ftdi;
+        QList<Tick> bounce; // toggles still to come, one per status read
+        int bounceBits = 0;
         QString sysfsType;
         bool open = false;
         bool canWait = true;
@@ -100,11 +130,19 @@ private:
     // Under m_mutex: the open device of `fd`, or the error for it.
     Device* DeviceOf(int fd, int& error);
     int Failure(const QString& call);
-    static void Count(ModemCounters& counters, int bits, int edges);
+    // Under m_mutex: the device a path or link leads to, if present.
+    QString Resolve(const QString& path) const;
+    // Under m_mutex: the lines change to `bits`, counted as the driver counts.
+    static void Switch(Device& d, int bits);
+    // Under m_mutex: the watcher polls this device (a read says it looked).
+    static bool Polled(const Device& d);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::map<QString, Device> m_devices; // stable addresses while a watcher waits
+    std::map<QString, QString> m_links;
+    bool m_stallReads = false;
+    int m_stalledReads = 0;
     QHash<int, QString> m_fds;
     QHash<QString, int> m_failures;
     int m_nextFd = 100;
