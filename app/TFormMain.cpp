@@ -55,6 +55,7 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
     CreateControllers();
     ConnectSettings();
     SortGrid1->installEventFilter(this);
+    SortGrid2->installEventFilter(this);
     CheckBackupFolder();
 
     // Tables of the last run come back from the backups.
@@ -91,6 +92,7 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
 
 TFormMain::~TFormMain() {
     SortGrid1->removeEventFilter(this);
+    SortGrid2->removeEventFilter(this);
     WriteBackups();
     SaveSettings();
     if (m_platform.sleep && m_sleepHeld)
@@ -331,6 +333,8 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == SortGrid1 && event->type() == QEvent::Resize)
         FormResize();
+    else if (watched == SortGrid2 && event->type() == QEvent::Resize && m_finish)
+        m_finish->ApplyColumnLayout();
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -56,6 +56,7 @@ private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
     void columnsLaidOutAtFirstShow();
     void columnsLaidOutAfterRestore();
+    void finishColumnsLaidOutAtFirstShow();
     void columnWidthsAt700();
     void contactSwitchClickToggles_data();
     void contactSwitchClickToggles();
@@ -85,6 +86,16 @@ void WindowFaultsTest::columnsLaidOutAfterRestore() {
     QCOMPARE(w.P()->RowCount(), 4);
     QCOMPARE(Widths(w.P()), LayoutFor(w.P(), w.form->Settings().Columns));
     QVERIFY(w.P()->ColWidths(Col::Nachname) > 60);
+}
+
+void WindowFaultsTest::finishColumnsLaidOutAtFirstShow() {
+    RaceWindow w;
+    TSortGrid* f = w.F();
+    const auto widths = FinishColumnWidths(f->width(), f->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    for (int col = 0; col < FinishCol::Count; ++col)
+        QCOMPARE(f->ColWidths(col), widths[col]);
+    // The clock of a queued finish must be readable without widening a column.
+    QVERIFY(f->ColWidths(FinishCol::Kontakt) > 60);
 }
 
 // The default columns on a grid 700 pixels wide (narrower than the window's smallest
