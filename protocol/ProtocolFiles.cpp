@@ -11,23 +11,11 @@
 #include "timing/NumberBox.h"
 #include "timing/RunControl.h"
 #include "timing/RunDisplay.h"
+#include "widgets/WaitCursor.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileInfo>
-
-namespace {
-
-// The hourglass while a file loads, restored however the loading ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-} // namespace
 
 ProtocolFiles::ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, const TSettings& settings,
                              ProtocolTable& protocol, FinishTable& finish, RunControl& run, RunDisplay& display,

@@ -9,6 +9,7 @@
 #include "reports/WordDocument.h"
 #include "timing/TimeText.h"
 #include "widgets/TSortGrid.h"
+#include "widgets/WaitCursor.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -20,14 +21,6 @@
 #include <utility>
 
 namespace {
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QString WithSlash(QString folder) {
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
