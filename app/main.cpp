@@ -3,18 +3,43 @@
 #include "platform/LogindSleepInhibitor.h"
 #include "platform/PosixSerialDevices.h"
 #include "platform/QtPlatform.h"
+#include "platform/TermSignals.h"
 #include "protocol/Backups.h"
 #include "reports/SettingsStore.h"
+#include "widgets/Artwork.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QPixmap>
 #include <QTimer>
+
+namespace {
+
+// The folder of tones, pictures, help page and template: beside the program in the
+// build, <prefix>/share/kadenzor when installed.
+QString ProgramFolder() {
+    const QString own = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QString shared = QDir::cleanPath(own + QStringLiteral("../share/kadenzor")) + QLatin1Char('/');
+    if (!QFileInfo::exists(own + QStringLiteral("Ton-start.wav")) &&
+        QFileInfo::exists(shared + QStringLiteral("Ton-start.wav")))
+        return shared;
+    return own;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kadenzor"));
     QApplication::setOrganizationName(QStringLiteral("Zeitravo"));
+    QApplication::setDesktopFileName(QStringLiteral("kadenzor"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128})
+        icon.addPixmap(QPixmap::fromImage(Artwork::AppIcon(size)));
+    QApplication::setWindowIcon(icon);
 
     SystemClock clock;
     QtPrompts prompts;
@@ -31,7 +56,7 @@ int main(int argc, char* argv[]) {
     platform.shell = &shell;
     platform.serial = &serial;
     platform.sleep = &sleep;
-    platform.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    platform.programFolder = ProgramFolder();
     platform.workingFolder = QDir::currentPath() + QLatin1Char('/');
 
     // --config DIR keeps the store below DIR instead of $XDG_CONFIG_HOME (tests, a second instance).
@@ -46,6 +71,10 @@ int main(int argc, char* argv[]) {
     const TSettings settings = store.Load(DefaultBackupFolder(platform.programFolder));
 
     TFormMain form(platform, settings);
+    // Logout, shutdown and systemctl end the program like a confirmed close, without
+    // the question: the destructor writes both backups and the settings, then closes the port.
+    TermSignals term;
+    QObject::connect(&term, &TermSignals::Received, &app, [] { QCoreApplication::exit(0); });
     form.show();
     // For the smoke test: end the event loop after the given time, as a normal end would.
     bool quitOk = false;

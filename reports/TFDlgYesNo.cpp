@@ -17,7 +17,6 @@ QPixmap StandardPicture(QStyle::StandardPixmap which) {
 
 TFDlgYesNo::TFDlgYesNo(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FDlgYesNo"));
-    setWindowTitle(QStringLiteral("Kadenzor"));
     setFixedSize(222, 94);
     setWindowFlag(Qt::WindowStaysOnTopHint);
     QFont f(QStringLiteral("MS Sans Serif"));
@@ -57,6 +56,10 @@ TFDlgYesNo::TFDlgYesNo(QWidget* parent) : QDialog(parent) {
         m_activeControl = CancelBtn;
         done(kNo);
     });
+}
+
+void TFDlgYesNo::FormCreate() {
+    setWindowTitle(QStringLiteral("Kadenzor"));
 }
 
 void TFDlgYesNo::AskQuestion(const QString& text) {
