@@ -33,6 +33,11 @@ QString ProgramFolder() {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Logout, shutdown and systemctl end the program like a confirmed close, without the
+    // question: the window's destructor writes both backups and the settings, then closes
+    // the port. Caught from here on, so a signal during start-up ends as cleanly.
+    TermSignals term;
+    QObject::connect(&term, &TermSignals::Received, &app, [] { QCoreApplication::exit(0); });
     QApplication::setApplicationName(QStringLiteral("Kadenzor"));
     QApplication::setOrganizationName(QStringLiteral("Zeitravo"));
     QApplication::setDesktopFileName(QStringLiteral("kadenzor"));
@@ -71,10 +76,6 @@ int main(int argc, char* argv[]) {
     const TSettings settings = store.Load(DefaultBackupFolder(platform.programFolder));
 
     TFormMain form(platform, settings);
-    // Logout, shutdown and systemctl end the program like a confirmed close, without
-    // the question: the destructor writes both backups and the settings, then closes the port.
-    TermSignals term;
-    QObject::connect(&term, &TermSignals::Received, &app, [] { QCoreApplication::exit(0); });
     form.show();
     // For the smoke test: end the event loop after the given time, as a normal end would.
     bool quitOk = false;
