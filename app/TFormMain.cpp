@@ -198,17 +198,7 @@ TFormMain::~TFormMain() {
         m_contacts->ClosePort();
     if (m_platform.sleep && m_sleepHeld)
         m_platform.sleep->release();
-    m_contacts.reset();
-    // Controllers go before the controls they hold pointers to.
-    m_export.reset();
-    m_editing.reset();
-    m_files.reset();
-    m_run.reset();
-    m_countdown.reset();
-    m_finish.reset();
-    m_protocol.reset();
-    m_lockOut.reset();
-    m_display.reset();
+    // The controllers go in reverse order of their declaration.
 }
 
 void TFormMain::CreateControllers() {
@@ -297,9 +287,9 @@ void TFormMain::CreateControllers() {
     ProtocolFilesHooks files;
     files.layout = [this] { FormResize(); };
     files.status = ph.status;
-    m_files = std::make_unique<ProtocolFiles>(this, files, m_settings, *m_protocol, *m_finish, *m_run, *m_display,
-                                              cbStartN, cbStopN, cbKlass, sbSave, *m_question, *m_platform.prompts,
-                                              m_platform.programFolder);
+    m_files =
+        std::make_unique<ProtocolFiles>(this, files, m_settings, *m_protocol, *m_finish, *m_display, cbStartN, cbStopN,
+                                        cbKlass, sbSave, *m_question, *m_platform.prompts, m_platform.programFolder);
     connect(sbLoadList, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbLoadListClick);
     // The shortcut follows its button: no start list replaces the protocol of a running competition.
     connect(eO1, &QAction::triggered, this, [this] {
@@ -307,6 +297,7 @@ void TFormMain::CreateControllers() {
             m_files->sbLoadListClick();
     });
     connect(sbCls, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbClsClick);
+    connect(m_files.get(), &ProtocolFiles::Clearing, m_run.get(), &RunControl::EndCompetition);
 
     if (m_platform.serial) {
         ContactHooks ch;

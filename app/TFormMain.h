@@ -204,15 +204,17 @@ private:
     TFormInfo* m_info = nullptr;
     QString m_helpFile;
     bool m_startedUp = false; // the start-up sequence is through: settings changes may write backups
+    // The controllers, each declared after those it uses: they are destroyed in reverse,
+    // the contacts first, and all before the controls (children of the window).
     std::unique_ptr<TimeDisplay> m_display;
     std::unique_ptr<LockOut> m_lockOut;
-    std::unique_ptr<Countdown> m_countdown;
     std::unique_ptr<ProtocolTable> m_protocol;
     std::unique_ptr<FinishTable> m_finish;
     std::unique_ptr<RunControl> m_run;
-    std::unique_ptr<ContactInput> m_contacts;
+    std::unique_ptr<Countdown> m_countdown;
     std::unique_ptr<ProtocolFiles> m_files;
-    std::unique_ptr<ProtocolExport> m_export;
     std::unique_ptr<ProtocolEditing> m_editing;
+    std::unique_ptr<ProtocolExport> m_export;
+    std::unique_ptr<ContactInput> m_contacts;
     QList<int> m_availablePorts;
 };
