@@ -131,8 +131,7 @@ void TFormMain::ApplyBackupFolderAndColumns() {
             s.RezervDir = m_backups.Folder();
     });
     // An installed program cannot write beside itself: the operator must know where the backups are.
-    if (m_backups.Folder() != m_platform.programFolder &&
-        m_settings.RezervDir == DefaultBackupFolder(m_platform.programFolder))
+    if (m_backups.Folder() != m_platform.programFolder && m_backups.Folder() == DefaultBackupFolder(QString()))
         SetStatus(2, QStringLiteral("Sicherungsdateien in ") + m_backups.Folder());
     CheckBackupFolder();
 }

@@ -86,6 +86,8 @@ void TFormMain::BuildLayout() {
     setWindowTitle(QStringLiteral("Kadenzor 3.9"));
     setMinimumSize(890, 565);
     SetBackground(this, QColor(192, 192, 192));
+    // The dialog font of the design, drawn with the metric-compatible Liberation fonts.
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
     QFont f(QStringLiteral("MS Sans Serif"));
     f.setPixelSize(11);
     setFont(f);

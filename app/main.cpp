@@ -73,7 +73,9 @@ int main(int argc, char* argv[]) {
     parser.process(app);
     const SettingsStore store(SettingsStore::FileNameIn(parser.value(QStringLiteral("config"))));
     platform.settingsFile = store.FileName();
-    const TSettings settings = store.Load(DefaultBackupFolder(platform.programFolder));
+    // An installed program keeps its backups in the user's data folder, never in share/.
+    const bool installed = platform.programFolder != QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const TSettings settings = store.Load(DefaultBackupFolder(installed ? QString() : platform.programFolder));
 
     TFormMain form(platform, settings);
     form.show();

@@ -37,6 +37,9 @@ TFormInfo::TFormInfo(Shell& shell, QWidget* parent) : QDialog(parent), m_shell(s
     // A fixed dialog box whose title bar has no buttons: sOK and Esc close it.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(256, 353);
+    QFont base(QStringLiteral("MS Sans Serif"));
+    base.setPixelSize(11);
+    setFont(base);
     QPalette p = palette();
     p.setColor(QPalette::Window, QColor(192, 192, 192));
     setPalette(p);
@@ -98,7 +101,8 @@ TFormInfo::TFormInfo(Shell& shell, QWidget* parent) : QDialog(parent), m_shell(s
 }
 
 void TFormInfo::FormCreate() {
-    ImageICON->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+    const QIcon icon = QApplication::windowIcon();
+    ImageICON->setPixmap(icon.isNull() ? QPixmap::fromImage(Artwork::AppIcon(32)) : icon.pixmap(32, 32));
     Lab->setText(
         QStringLiteral("Lob und Kritik, Verbesserungsvorschläge,\nFragen und Bestellungen bitte schriftlich über"));
 }

@@ -193,7 +193,7 @@ QImage Logo(QSize size) {
     g.setColorAt(0, kNavy);
     g.setColorAt(1, kSteel);
     p.fillRect(image.rect(), g);
-    Stopwatch(p, QRectF(6, 4, size.height() - 8, size.height() - 8));
+    // The left part stays plain: the info box shows the program's icon there.
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(size.height() * 5 / 9);
     f.setBold(true);
@@ -299,6 +299,34 @@ QImage ButtonPicture(Picture which, int s) {
         p.setPen(QPen(QColor(200, 0, 0), s * 0.08, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(s * 0.36, s * 0.44), QPointF(s * 0.64, s * 0.76));
         p.drawLine(QPointF(s * 0.64, s * 0.44), QPointF(s * 0.36, s * 0.76));
+        break;
+    }
+    case Picture::Question:
+    case Picture::Notice: {
+        const bool question = which == Picture::Question;
+        p.setPen(QPen(QColor(40, 40, 40), 1));
+        if (question) {
+            QRadialGradient ball(QPointF(s * 0.38, s * 0.34), s * 0.6);
+            ball.setColorAt(0, QColor(120, 170, 255));
+            ball.setColorAt(1, QColor(20, 70, 180));
+            p.setBrush(ball);
+            p.drawEllipse(QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88));
+        } else {
+            p.setBrush(QColor(250, 200, 30));
+            const QPointF sign[3] = {{s * 0.5, s * 0.06}, {s * 0.96, s * 0.92}, {s * 0.04, s * 0.92}};
+            p.drawPolygon(sign, 3);
+        }
+        // The mark as strokes: no font needed.
+        p.setPen(QPen(question ? Qt::white : QColor(30, 30, 30), s * 0.11, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        if (question) {
+            p.drawArc(QRectF(s * 0.34, s * 0.22, s * 0.32, s * 0.26), -60 * 16, 240 * 16);
+            p.drawLine(QPointF(s * 0.5, s * 0.5), QPointF(s * 0.5, s * 0.6));
+            p.drawPoint(QPointF(s * 0.5, s * 0.76));
+        } else {
+            p.drawLine(QPointF(s * 0.5, s * 0.36), QPointF(s * 0.5, s * 0.64));
+            p.drawPoint(QPointF(s * 0.5, s * 0.8));
+        }
         break;
     }
     case Picture::Agree: {

@@ -8,7 +8,21 @@
 namespace Artwork {
 
 // Speed-button and dialog-button pictures.
-enum class Picture { OpenList, SoundOn, SoundOff, PlaceCorrection, Save, Print, Word, Excel, Html, Clear, Agree };
+enum class Picture {
+    OpenList,
+    SoundOn,
+    SoundOff,
+    PlaceCorrection,
+    Save,
+    Print,
+    Word,
+    Excel,
+    Html,
+    Clear,
+    Agree,
+    Question, // the question dialog's two pictures
+    Notice
+};
 
 // The brushed frame around the black time display (Image1.jpg).
 QImage DisplaySurround(QSize size);
