@@ -92,6 +92,7 @@ private slots:
     void statusBarFields();
     void widerAndTallerWindow();
     void picturesAreDecoded();
+    void unwritableProgramFolderKeepsBackupsInTheDataFolder();
 };
 
 void FinishedWindowTest::storedSoundOffShowsTheOffButton() {
@@ -352,6 +353,26 @@ void FinishedWindowTest::picturesAreDecoded() {
     broken.close();
     QVERIFY(ReadJpegImage(broken.fileName()).isNull());
     QVERIFY(ReadJpegImage(dir.path() + QStringLiteral("/none.jpg")).isNull());
+}
+
+// An installed program's folder cannot take the backups: they go to the data folder,
+// and the status bar says where.
+void FinishedWindowTest::unwritableProgramFolderKeepsBackupsInTheDataFolder() {
+    QTemporaryDir data;
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    {
+        RaceWindow w(TSettings(), false, QStringLiteral("/nonexistent-kadenzor-folder/"));
+        QVERIFY(w.form->BackupFiles().Folder().startsWith(data.path()));
+        QVERIFY2(w.form->StatusPanel(2)->text().contains(data.path()), qPrintable(w.form->StatusPanel(2)->text()));
+        QCOMPARE(w.form->Settings().RezervDir, w.form->BackupFiles().Folder());
+        w.StartNumber(QStringLiteral("5"));
+        QVERIFY(QFile::exists(w.form->BackupFiles().Folder() + QStringLiteral("Kadenzor-Sicherungsdatei-P.txt")));
+    }
+    if (oldData.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldData);
 }
 
 QTEST_MAIN(FinishedWindowTest)
