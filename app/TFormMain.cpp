@@ -13,6 +13,7 @@
 #include "protocol/ProtocolTable.h"
 #include "reports/ProtocolExport.h"
 #include "reports/TFDlgYesNo.h"
+#include "reports/TFormInfo.h"
 #include "timing/Countdown.h"
 #include "timing/LockOut.h"
 #include "timing/NumberBox.h"
@@ -26,6 +27,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -36,80 +38,166 @@
 
 TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_platform(platform), m_live(settings) {
+    // The window's design: controls, hidden menus, the controllers and their wiring.
     BuildLayout();
     BuildActions();
+    // Built with the design, since the controllers hold it; created after the settings dialog.
+    m_question = new TFDlgYesNo(this);
+    CreateControllers();
+    ConnectSettings();
+    SortGrid1->installEventFilter(this);
+    SortGrid2->installEventFilter(this);
+
+    FormCreate();
+    CreateDialogs();
+    // Once more after the backups are restored and the dialogs are built.
+    FormResize();
+}
+
+// The start-up sequence, all before the window is first shown. Nothing here may use
+// the dialogs: they are created afterwards. The settings store's path (1) is named by
+// the platform, and main.cpp hands in what the store read (8).
+void TFormMain::FormCreate() {
+    SetCaption(); // 2
+    // 3. The display starts from its lit defaults; 4. the Word template lies beside the program (ProtocolExport).
+    LocateToneFiles();   // 5
+    PlaceSoundButtons(); // 6
+    // 7. The file types are the program's own fixed lists (ProtocolExport, ProtocolFiles).
+    ApplyLoadedSettings();         // 8
+    ApplyTimerControls();          // 9
+    ApplyBackupFolderAndColumns(); // 10
+    m_run->ApplySound();           // 11: Sound false shows sbSound0
+    LoadClassesFile();             // 12
+    m_finish->SetupGrid();         // 13
+    ApplyStartModeAndTimer();      // 14
+    m_display->RepaintWithColorSet();
+    // 15. The dialogs' type lists: built when a dialog opens. 16. The editing menus: ProtocolEditing.
+    SetUpHelp(); // 17
+    // 18. Both contact switches show their first picture (LockOut).
+    m_protocol->SetupGrid();                        // 19
+    RestoreBackups();                               // 20, 21
+    m_display->ApplyFractionDigits(m_settings.Acc); // 22
+    ProbeAndOpenPort(false);                        // 23
+    // 24. The save and open dialogs start in the program folder (ProtocolExport, ProtocolFiles).
+    m_display->RepaintWithColorSet(); // 25
+    m_display->ShowUpper(0);
+    m_display->ShowLower(0);
+    ApplyTimerControls();
+    if (m_settings.Timer > 0)
+        m_display->TimerPreset(m_settings.Timer);
+    m_display->TimerDateTimer();
+    ProbeAndOpenPort(true);             // 26
+    m_protocol->UpdateResultCommands(); // 27
+    m_startedUp = true;
+}
+
+void TFormMain::SetCaption() {
+    setWindowTitle(QStringLiteral("Kadenzor") + QLatin1Char(' ') + QStringLiteral("3.9"));
+}
+
+// The first tone of a race must not wait for its file to load.
+void TFormMain::LocateToneFiles() {
+    for (const QString& tone : {m_run->StartToneFile(), m_run->FinishToneFile()})
+        if (!tone.isEmpty())
+            m_platform.sound->preload(tone);
+}
+
+void TFormMain::PlaceSoundButtons() {
+    sbSound0->setGeometry(sbSound1->geometry());
+    // Qt paints every widget double-buffered, the top bar included.
+}
+
+void TFormMain::ApplyLoadedSettings() {
     resize(m_settings.Width, m_settings.Height);
     if (m_settings.Left && m_settings.Top) {
         move(*m_settings.Left, *m_settings.Top);
         KeepOnScreen();
     }
-    m_question = new TFDlgYesNo(this);
+    PanelTimerOwner->setFixedHeight(qMax(m_settings.YY, 283));
+    PanelL->setFixedHeight(PanelTimerOwner->height() + 1);
+    cbAuto->setChecked(m_settings.cbAuto);
+}
+
+void TFormMain::ApplyTimerControls() {
+    m_countdown->ApplyVisibility();
+}
+
+void TFormMain::ApplyBackupFolderAndColumns() {
     m_backups.SetFolder(m_settings.RezervDir.isEmpty() ? DefaultBackupFolder(m_platform.programFolder)
                                                        : m_settings.RezervDir);
-    // As the store reads them: the forced columns, and the backup folder in force.
     m_live.Edit([this](TSettings& s) {
         s.Columns |= TSettings::kForcedColumns;
         if (s.RezervDir.isEmpty())
             s.RezervDir = m_backups.Folder();
     });
-    CreateControllers();
-    ConnectSettings();
-    SortGrid1->installEventFilter(this);
-    SortGrid2->installEventFilter(this);
+    // An installed program cannot write beside itself: the operator must know where the backups are.
+    if (m_backups.Folder() != m_platform.programFolder && m_backups.Folder() == DefaultBackupFolder(QString()))
+        SetStatus(2, QStringLiteral("Sicherungsdateien in ") + m_backups.Folder());
     CheckBackupFolder();
+}
 
-    // Tables of the last run come back from the backups.
-    m_finish->SetupGrid();
-    m_protocol->SetupGrid();
+void TFormMain::LoadClassesFile() {
     m_files->LoadClassesFile(m_platform.workingFolder + QStringLiteral("Klassen.txt"));
+}
+
+void TFormMain::SetUpHelp() {
+    m_helpFile = m_platform.programFolder + QStringLiteral("Kadenzor.html");
+    bHelp->setEnabled(QFileInfo::exists(m_helpFile));
+}
+
+// The tables of the last run come back, and the run goes on where it was.
+void TFormMain::RestoreBackups() {
     m_files->RestoreBackups(ProtocolBackupName(m_backups.Folder()), FinishBackupName(m_backups.Folder()));
-    // The run goes on where it was: queued finishes count on, a mass start keeps its clock.
+    // Queued finishes count on, a mass start keeps its clock.
     m_state.finishCounter = m_finish->HighestNumber();
     m_backups.ReadRunState(m_state);
     // At program start FINISH works (RunState::finishOpenAtProgramStart), so athletes
     // still on the course when the program was restarted can be finished.
     mStop->setEnabled(true);
-
-    m_display->ApplyFractionDigits(m_settings.Acc);
-    m_display->RepaintWithColorSet();
-    m_display->ShowUpper(0);
-    m_display->ShowLower(0);
-    ApplyStartModeAndTimer();
-    m_display->TimerDateTimer();
-
-    // The ports present are listed before the configured one is opened, so it is listed too.
-    if (m_contacts) {
-        m_availablePorts = ProbePorts(*m_platform.serial);
-        m_contacts->SetDebounce(m_settings.Debounce);
-        if (m_settings.Port != 0)
-            m_contacts->OpenPortAtStart(m_settings.Port, m_settings.Alg);
-    }
-    m_protocol->UpdateResultCommands();
-    BuildSettingsDialog();
-    // Once more after the backups are restored and the dialog is built.
-    FormResize();
 }
 
+// The ports present are listed before the configured one is opened, so it is listed too.
+void TFormMain::ProbeAndOpenPort(bool open) {
+    if (!m_contacts)
+        return;
+    if (!open) {
+        m_availablePorts = ProbePorts(*m_platform.serial);
+        return;
+    }
+    m_contacts->SetDebounce(m_settings.Debounce);
+    if (m_settings.Port != 0)
+        m_contacts->OpenPortAtStart(m_settings.Port, m_settings.Alg);
+}
+
+void TFormMain::CreateDialogs() {
+    BuildSettingsDialog();
+    m_question->FormCreate();
+    m_info = new TFormInfo(*m_platform.shell, this);
+    m_info->FormCreate();
+}
+
+void TFormMain::bHelpClick() {
+    if (QFileInfo::exists(m_helpFile))
+        m_platform.shell->open(m_helpFile);
+    else
+        m_platform.prompts->showError(this, QStringLiteral("Die Hilfedatei %1 fehlt.").arg(m_helpFile));
+}
+
+void TFormMain::bInfoClick() {
+    m_platform.prompts->exec(*m_info);
+}
+
+// Backups, then the settings, then the port: what the race recorded is safe before anything else ends.
 TFormMain::~TFormMain() {
     SortGrid1->removeEventFilter(this);
     SortGrid2->removeEventFilter(this);
     WriteBackups();
     SaveSettings();
-    if (m_platform.sleep && m_sleepHeld)
-        m_platform.sleep->release();
     if (m_contacts)
         m_contacts->ClosePort();
-    m_contacts.reset();
-    // Controllers go before the controls they hold pointers to.
-    m_export.reset();
-    m_editing.reset();
-    m_files.reset();
-    m_run.reset();
-    m_countdown.reset();
-    m_finish.reset();
-    m_protocol.reset();
-    m_lockOut.reset();
-    m_display.reset();
+    if (m_platform.sleep && m_sleepHeld)
+        m_platform.sleep->release();
+    // The controllers go in reverse order of their declaration.
 }
 
 void TFormMain::CreateControllers() {
@@ -198,9 +286,9 @@ void TFormMain::CreateControllers() {
     ProtocolFilesHooks files;
     files.layout = [this] { FormResize(); };
     files.status = ph.status;
-    m_files = std::make_unique<ProtocolFiles>(this, files, m_settings, *m_protocol, *m_finish, *m_run, *m_display,
-                                              cbStartN, cbStopN, cbKlass, sbSave, *m_question, *m_platform.prompts,
-                                              m_platform.programFolder);
+    m_files =
+        std::make_unique<ProtocolFiles>(this, files, m_settings, *m_protocol, *m_finish, *m_display, cbStartN, cbStopN,
+                                        cbKlass, sbSave, *m_question, *m_platform.prompts, m_platform.programFolder);
     connect(sbLoadList, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbLoadListClick);
     // The shortcut follows its button: no start list replaces the protocol of a running competition.
     connect(eO1, &QAction::triggered, this, [this] {
@@ -208,6 +296,7 @@ void TFormMain::CreateControllers() {
             m_files->sbLoadListClick();
     });
     connect(sbCls, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbClsClick);
+    connect(m_files.get(), &ProtocolFiles::Clearing, m_run.get(), &RunControl::EndCompetition);
 
     if (m_platform.serial) {
         ContactHooks ch;
@@ -331,7 +420,9 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
 // The protocol grid gets its final width from the layout only after the window's
 // own resize: its columns follow the grid itself.
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == SortGrid1 && event->type() == QEvent::Resize)
+    if (watched == Panel1 && event->type() == QEvent::Resize)
+        AnchorTopBar();
+    else if (watched == SortGrid1 && event->type() == QEvent::Resize)
         FormResize();
     else if (watched == SortGrid2 && event->type() == QEvent::Resize && m_finish)
         m_finish->ApplyColumnLayout();
@@ -343,9 +434,6 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // The watcher is told to stop now; one stuck in a slow driver call is left
-    // to a joiner, so the window closes at once.
-    if (m_contacts)
-        m_contacts->ClosePort();
+    // Backups, settings and the port follow in the destructor, in that order.
     event->accept();
 }

@@ -12,6 +12,7 @@
 
 class QAction;
 class QCheckBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -24,6 +25,7 @@ class TImage;
 class TSortGrid;
 class TFDlgYesNo;
 class TCfgDialog;
+class TFormInfo;
 class TimeDisplay;
 class LockOut;
 class Countdown;
@@ -59,6 +61,9 @@ public:
     ProtocolExport& Export() { return *m_export; }
     ProtocolEditing& Editing() { return *m_editing; }
     TFDlgYesNo& Question() { return *m_question; }
+    TFormInfo& Info() { return *m_info; }
+    // The operator's help page beside the program.
+    const QString& HelpFile() const { return m_helpFile; }
     const Backups& BackupFiles() const { return m_backups; }
     QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
 
@@ -71,8 +76,11 @@ public:
 
     // Writes both backups; a failure shows in the status bar until a write succeeds.
     void WriteBackups();
-    // ApplyColumnLayout of both grids and the status bar.
+    // ApplyColumnLayout of both grids, EditPred to its panel's right edge, the window size in the status bar.
     void FormResize();
+    // The help page (bHelp, F1, Alt+I) and the info box (bInfo, F3).
+    void bHelpClick();
+    void bInfoClick();
 
     // The settings dialog (bCFG, F2): loads, shows, stores, applies and saves.
     void bCFGClick();
@@ -109,7 +117,7 @@ public:
     QLineEdit* EditPred = nullptr;
     TBitBtnWithColor* bEnd = nullptr;
     QWidget* Panelprom = nullptr;
-    QLabel* Panel5 = nullptr;
+    QFrame* Panel5 = nullptr;
     TSortGrid* SortGrid2 = nullptr;
     QWidget* PanelR = nullptr;
     QWidget* PanelButtons = nullptr;
@@ -136,6 +144,9 @@ public:
     QAction* AutoCountDown1 = nullptr;
     QAction* eO1 = nullptr;
     QAction* EinstellunGen1 = nullptr;
+    QAction* mHilfe = nullptr;
+    QAction* Hilfe1 = nullptr;
+    QAction* Info1 = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -143,8 +154,24 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Start-up, in this order, before the window is first shown.
+    void FormCreate();
+    void SetCaption();
+    void LocateToneFiles();
+    void PlaceSoundButtons();
+    void ApplyLoadedSettings();
+    void ApplyTimerControls();
+    void ApplyBackupFolderAndColumns();
+    void LoadClassesFile();
+    void SetUpHelp();
+    void RestoreBackups();
+    void ProbeAndOpenPort(bool open);
+    // The settings dialog, the question dialog and the info box, after the window's own creation.
+    void CreateDialogs();
+
     void BuildLayout();
     void BuildTopBar(QWidget* parent);
+    void AnchorTopBar();
     void BuildDisplayStrip(QWidget* parent);
     void BuildTables(QWidget* parent);
     void BuildStatusBar();
@@ -174,15 +201,20 @@ private:
     std::array<QLabel*, 5> m_statusPanels{};
     TFDlgYesNo* m_question = nullptr;
     TCfgDialog* m_cfg = nullptr;
+    TFormInfo* m_info = nullptr;
+    QString m_helpFile;
+    bool m_startedUp = false; // the start-up sequence is through: settings changes may write backups
+    // The controllers, each declared after those it uses: they are destroyed in reverse,
+    // the contacts first, and all before the controls (children of the window).
     std::unique_ptr<TimeDisplay> m_display;
     std::unique_ptr<LockOut> m_lockOut;
-    std::unique_ptr<Countdown> m_countdown;
     std::unique_ptr<ProtocolTable> m_protocol;
     std::unique_ptr<FinishTable> m_finish;
     std::unique_ptr<RunControl> m_run;
-    std::unique_ptr<ContactInput> m_contacts;
+    std::unique_ptr<Countdown> m_countdown;
     std::unique_ptr<ProtocolFiles> m_files;
-    std::unique_ptr<ProtocolExport> m_export;
     std::unique_ptr<ProtocolEditing> m_editing;
+    std::unique_ptr<ProtocolExport> m_export;
+    std::unique_ptr<ContactInput> m_contacts;
     QList<int> m_availablePorts;
 };

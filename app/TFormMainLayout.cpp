@@ -3,7 +3,10 @@
 
 #include "timing/NumberBox.h"
 #include "timing/TImage.h"
+#include "widgets/Artwork.h"
+#include "widgets/JpegImage.h"
 #include "widgets/TBitBtnWithColor.h"
+#include "widgets/TPictureBox.h"
 #include "widgets/TSortGrid.h"
 
 #include <QAction>
@@ -45,11 +48,11 @@ T* Named(T* widget, const char* name) {
     return widget;
 }
 
-QToolButton* SpeedButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon, const QString& hint,
+QToolButton* SpeedButton(QWidget* parent, const char* name, Artwork::Picture picture, const QString& hint,
                          const QRect& geometry) {
     auto* b = Named(new QToolButton(parent), name);
     b->setAutoRaise(true);
-    b->setIcon(parent->style()->standardIcon(icon));
+    b->setIcon(QIcon(QPixmap::fromImage(Artwork::ButtonPicture(picture, 24))));
     b->setIconSize(QSize(24, 24));
     b->setToolTip(hint);
     b->setGeometry(geometry);
@@ -68,6 +71,14 @@ TBitBtnWithColor* CommandButton(QWidget* parent, const char* name, const QString
     return b;
 }
 
+// A picture covering its parent, behind the parent's controls.
+TPictureBox* Backdrop(QWidget* parent, const char* name, const QImage& picture) {
+    auto* image = Named(new TPictureBox(parent), name);
+    image->SetPicture(picture);
+    image->FillParent();
+    return image;
+}
+
 } // namespace
 
 void TFormMain::BuildLayout() {
@@ -75,6 +86,8 @@ void TFormMain::BuildLayout() {
     setWindowTitle(QStringLiteral("Kadenzor 3.9"));
     setMinimumSize(890, 565);
     SetBackground(this, QColor(192, 192, 192));
+    // The dialog font of the design, drawn with the metric-compatible Liberation fonts.
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
     QFont f(QStringLiteral("MS Sans Serif"));
     f.setPixelSize(11);
     setFont(f);
@@ -87,7 +100,11 @@ void TFormMain::BuildLayout() {
 
     Panel1 = Named(new QWidget(central), "Panel1");
     Panel1->setFixedHeight(33);
-    SetBackground(Panel1, QColor(96, 112, 150));
+    QFont bold = font();
+    bold.setPixelSize(16);
+    bold.setBold(true);
+    Panel1->setFont(bold);
+    Backdrop(Panel1, "Image5", Artwork::TopBar(QSize(890, 33)));
     column->addWidget(Panel1);
     BuildTopBar(Panel1);
 
@@ -115,46 +132,53 @@ void TFormMain::BuildTopBar(QWidget* parent) {
         b->setAutoRaise(true);
         b->setFont(Arial(13));
         b->setGeometry(geometry);
-        SetTextColor(b, QPalette::ButtonText, Qt::white);
+        SetTextColor(b, QPalette::ButtonText, QColor(28, 44, 82));
         return b;
     };
     bHelp = flat("bHelp", QStringLiteral("&Hilfe"), QStringLiteral("[F1] Help"), {0, 2, 64, 28});
     bCFG = flat("bCFG", QStringLiteral("&Einstellungen"), QStringLiteral("[F2] Configuration"), {64, 2, 113, 28});
     bInfo = flat("bInfo", QStringLiteral("&Info"), QStringLiteral("[F3] Information"), {176, 2, 57, 28});
 
-    auto* right = new QHBoxLayout(parent);
-    right->setContentsMargins(0, 1, 8, 0);
-    right->addStretch(1);
+    // Clock and date keep their distance to the right edge (AnchorTopBar).
     PanelTime = Named(new QLabel(parent), "PanelTime");
     PanelTime->setFont(Arial(19));
-    PanelTime->setFixedSize(82, 27);
+    PanelTime->setGeometry(678, 4, 82, 27);
     PanelTime->setAlignment(Qt::AlignCenter);
     SetTextColor(PanelTime, QPalette::WindowText, QColor(0, 128, 0));
-    right->addWidget(PanelTime);
     PanelDate = Named(new QLabel(parent), "PanelDate");
     PanelDate->setFont(Arial(19));
-    PanelDate->setFixedSize(110, 32);
+    PanelDate->setGeometry(764, 1, 110, 32);
     PanelDate->setAlignment(Qt::AlignCenter);
     PanelDate->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     SetBackground(PanelDate, QColor(192, 192, 192));
-    right->addWidget(PanelDate);
+    SetTextColor(PanelDate, QPalette::WindowText, Qt::black);
+    parent->installEventFilter(this);
+}
+
+// Designed for a client width of 882: right-anchored controls keep their distance to the edge.
+void TFormMain::AnchorTopBar() {
+    const int shift = Panel1->width() - 882;
+    PanelTime->move(678 + shift, 4);
+    PanelDate->move(764 + shift, 1);
 }
 
 void TFormMain::BuildDisplayStrip(QWidget* parent) {
     PanelTimerOwner = Named(new QWidget(parent), "PanelTimerOwner");
-    PanelTimerOwner->setGeometry(0, 0, qMax(m_settings.XX, 890), qMax(m_settings.YY, 283));
+    PanelTimerOwner->setFixedHeight(283);
     PanelTimerOwner->setFont(Arial(19, true));
     auto* strip = new QVBoxLayout(parent);
     strip->setContentsMargins(0, 0, 0, 0);
-    strip->addWidget(PanelTimerOwner);
+    strip->setSpacing(0);
+    strip->addWidget(PanelTimerOwner, 0, Qt::AlignTop);
     auto* row = new QHBoxLayout(PanelTimerOwner);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
 
-    Image1 = Named(new QWidget(PanelTimerOwner), "Image1");
+    auto* picture = Named(new TPictureBox(PanelTimerOwner), "Image1");
+    picture->SetPicture(ReadJpegImage(m_platform.programFolder + QStringLiteral("Image1.jpg")));
+    picture->SetFillColor(QColor(52, 62, 88));
+    Image1 = picture;
     Image1->setFixedWidth(525);
-    Image1->setStyleSheet(QStringLiteral(
-        "#Image1 { background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #4a5878, stop:1 #1c2233); }"));
     row->addWidget(Image1);
 
     Panel4 = Named(new QWidget(PanelTimerOwner), "Panel4");
@@ -169,10 +193,10 @@ void TFormMain::BuildDisplayStrip(QWidget* parent) {
     PanelB->setFixedHeight(137);
     groups->addWidget(PanelB);
 
-    sbLoadList = SpeedButton(upper, "sbLoadList", QStyle::SP_DialogOpenButton,
+    sbLoadList = SpeedButton(upper, "sbLoadList", Artwork::Picture::OpenList,
                              QStringLiteral("[Ctrl]+[o] Startlist.txt open"), {6, 4, 37, 41});
-    sbSound1 = SpeedButton(upper, "sbSound1", QStyle::SP_MediaVolume, QStringLiteral("Ton"), {6, 55, 37, 42});
-    sbSound0 = SpeedButton(upper, "sbSound0", QStyle::SP_MediaVolumeMuted, QStringLiteral("Ton"), {6, 55, 37, 42});
+    sbSound1 = SpeedButton(upper, "sbSound1", Artwork::Picture::SoundOn, QStringLiteral("Ton"), {6, 55, 37, 42});
+    sbSound0 = SpeedButton(upper, "sbSound0", Artwork::Picture::SoundOff, QStringLiteral("Ton"), {6, 55, 37, 42});
     sbSound0->hide();
     bTimer = CommandButton(upper, "bTimer", QStringLiteral("TIMER"), QStringLiteral("[F4] Timer Start/Stop"), Qt::white,
                            QColor(72, 116, 217), {45, 55, 92, 42});
@@ -245,29 +269,24 @@ void TFormMain::BuildTables(QWidget* parent) {
     left->setSpacing(0);
     PanelButtons = Named(new QWidget(PanelR), "PanelButtons");
     PanelButtons->setFixedHeight(42);
-    PanelButtons->setStyleSheet(QStringLiteral(
-        "#PanelButtons { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #3c5a8c, stop:1 #b4c3dc); }"));
-    auto* caption = Named(new QLabel(QStringLiteral("PROTOKOLL"), PanelButtons), "LabelProtokoll");
-    caption->setFont(Arial(21));
-    caption->setGeometry(0, 0, 153, 42);
-    caption->setAlignment(Qt::AlignCenter);
-    SetTextColor(caption, QPalette::WindowText, Qt::white);
-    bLoad = SpeedButton(PanelButtons, "bLoad", QStyle::SP_BrowserReload, QStringLiteral("[Ctrl]+[p] Place correction"),
-                        {160, 0, 36, 41});
-    sbSave = SpeedButton(PanelButtons, "sbSave", QStyle::SP_DialogSaveButton,
+    Backdrop(PanelButtons, "Image6", Artwork::ButtonStrip(QSize(702, 42)))
+        ->SetCaption(QStringLiteral("PROTOKOLL"), Arial(21), Qt::white, 153);
+    bLoad = SpeedButton(PanelButtons, "bLoad", Artwork::Picture::PlaceCorrection,
+                        QStringLiteral("[Ctrl]+[p] Place correction"), {160, 0, 36, 41});
+    sbSave = SpeedButton(PanelButtons, "sbSave", Artwork::Picture::Save,
                          QStringLiteral("[Ctrl]+[s] Protocol save as..."), {196, 0, 36, 41});
-    sbPrint = SpeedButton(PanelButtons, "sbPrint", QStyle::SP_FileDialogDetailedView, QStringLiteral("[Ctrl+P] Print"),
+    sbPrint = SpeedButton(PanelButtons, "sbPrint", Artwork::Picture::Print, QStringLiteral("[Ctrl+P] Print"),
                           {232, 0, 36, 41});
-    sbWord = SpeedButton(PanelButtons, "sbWord", QStyle::SP_FileIcon, QStringLiteral("[Ctrl]+[w] Export in Word"),
+    sbWord = SpeedButton(PanelButtons, "sbWord", Artwork::Picture::Word, QStringLiteral("[Ctrl]+[w] Export in Word"),
                          {268, 0, 36, 41});
     sbWord->setEnabled(false);
-    sbExcel = SpeedButton(PanelButtons, "sbExcel", QStyle::SP_FileDialogListView,
-                          QStringLiteral("[Ctrl+E] Export in Excel"), {304, 0, 36, 41});
+    sbExcel = SpeedButton(PanelButtons, "sbExcel", Artwork::Picture::Excel, QStringLiteral("[Ctrl+E] Export in Excel"),
+                          {304, 0, 36, 41});
     sbExcel->setEnabled(false);
-    sbHTML = SpeedButton(PanelButtons, "sbHTML", QStyle::SP_DriveNetIcon,
-                         QStringLiteral("[Ctrl]+[h] as Website (HTML)"), {340, 0, 36, 41});
-    sbCls =
-        SpeedButton(PanelButtons, "sbCls", QStyle::SP_TrashIcon, QStringLiteral("Protokoll löschen"), {488, 0, 36, 41});
+    sbHTML = SpeedButton(PanelButtons, "sbHTML", Artwork::Picture::Html, QStringLiteral("[Ctrl]+[h] as Website (HTML)"),
+                         {340, 0, 36, 41});
+    sbCls = SpeedButton(PanelButtons, "sbCls", Artwork::Picture::Clear, QStringLiteral("Protokoll löschen"),
+                        {488, 0, 36, 41});
     left->addWidget(PanelButtons);
     SortGrid1 = Named(new TSortGrid(PanelR), "SortGrid1");
     left->addWidget(SortGrid1, 1);
@@ -278,14 +297,12 @@ void TFormMain::BuildTables(QWidget* parent) {
     auto* right = new QVBoxLayout(Panelprom);
     right->setContentsMargins(3, 3, 3, 3);
     right->setSpacing(0);
-    Panel5 = Named(new QLabel(QStringLiteral("FINISH"), Panelprom), "Panel5");
+    Panel5 = Named(new QFrame(Panelprom), "Panel5");
     Panel5->setFixedHeight(39);
-    Panel5->setFont(Arial(21));
-    Panel5->setAlignment(Qt::AlignCenter);
     Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel5->setStyleSheet(QStringLiteral(
-        "#Panel5 { color: white; background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #3c5a8c, stop:1 "
-        "#b4c3dc); }"));
+    Panel5->setLineWidth(1);
+    auto* heading = Backdrop(Panel5, "Image2", ReadJpegImage(m_platform.programFolder + QStringLiteral("Image2.jpg")));
+    heading->SetCaption(QStringLiteral("FINISH"), Arial(21), Qt::white);
     right->addWidget(Panel5);
     SortGrid2 = Named(new TSortGrid(Panelprom), "SortGrid2");
     right->addWidget(SortGrid2, 1);
@@ -334,4 +351,16 @@ void TFormMain::BuildActions() {
     LockLSstop1 = action("LockLSstop1", QKeySequence(Qt::Key_F12));
     AutoCountDown1 = action("AutoCountDown1", QKeySequence(Qt::CTRL | Qt::Key_F4));
     eO1 = action("eO1", QKeySequence(Qt::CTRL | Qt::Key_O));
+
+    // F1 and Alt+I stay with the help even when its button is disabled (no help page).
+    mHilfe = action("mHilfe", QKeySequence(Qt::Key_F1));
+    Hilfe1 = action("Hilfe1", QKeySequence(Qt::ALT | Qt::Key_I));
+    Info1 = action("Info1", QKeySequence(Qt::Key_F3));
+    // Alt+I belongs to the help: the "&Info" caption keeps its underline but not its key.
+    bInfo->setShortcut(QKeySequence());
+    connect(mHilfe, &QAction::triggered, this, &TFormMain::bHelpClick);
+    connect(Hilfe1, &QAction::triggered, this, &TFormMain::bHelpClick);
+    connect(bHelp, &QToolButton::clicked, this, &TFormMain::bHelpClick);
+    connect(Info1, &QAction::triggered, this, &TFormMain::bInfoClick);
+    connect(bInfo, &QToolButton::clicked, this, &TFormMain::bInfoClick);
 }

@@ -35,6 +35,10 @@ void TFormMain::ConnectSettings() {
 }
 
 void TFormMain::SettingsChanged(const TSettings& before) {
+    // The start-up sequence applies every value itself, in its order (and a backup
+    // written before the tables are read back would lose them).
+    if (!m_startedUp)
+        return;
     m_display->ApplySettings(before);
     m_lockOut->ApplySettings(before);
     m_countdown->ApplySettings(before);

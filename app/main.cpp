@@ -3,18 +3,48 @@
 #include "platform/LogindSleepInhibitor.h"
 #include "platform/PosixSerialDevices.h"
 #include "platform/QtPlatform.h"
+#include "platform/TermSignals.h"
 #include "protocol/Backups.h"
 #include "reports/SettingsStore.h"
+#include "widgets/Artwork.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QPixmap>
 #include <QTimer>
+
+namespace {
+
+// The folder of tones, pictures, help page and template: beside the program in the
+// build, <prefix>/share/kadenzor when installed.
+QString ProgramFolder() {
+    const QString own = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QString shared = QDir::cleanPath(own + QStringLiteral("../share/kadenzor")) + QLatin1Char('/');
+    if (!QFileInfo::exists(own + QStringLiteral("Ton-start.wav")) &&
+        QFileInfo::exists(shared + QStringLiteral("Ton-start.wav")))
+        return shared;
+    return own;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Logout, shutdown and systemctl end the program like a confirmed close, without the
+    // question: the window's destructor writes both backups and the settings, then closes
+    // the port. Caught from here on, so a signal during start-up ends as cleanly.
+    TermSignals term;
+    QObject::connect(&term, &TermSignals::Received, &app, [] { QCoreApplication::exit(0); });
     QApplication::setApplicationName(QStringLiteral("Kadenzor"));
     QApplication::setOrganizationName(QStringLiteral("Zeitravo"));
+    QApplication::setDesktopFileName(QStringLiteral("kadenzor"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128})
+        icon.addPixmap(QPixmap::fromImage(Artwork::AppIcon(size)));
+    QApplication::setWindowIcon(icon);
 
     SystemClock clock;
     QtPrompts prompts;
@@ -31,7 +61,7 @@ int main(int argc, char* argv[]) {
     platform.shell = &shell;
     platform.serial = &serial;
     platform.sleep = &sleep;
-    platform.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    platform.programFolder = ProgramFolder();
     platform.workingFolder = QDir::currentPath() + QLatin1Char('/');
 
     // --config DIR keeps the store below DIR instead of $XDG_CONFIG_HOME (tests, a second instance).
@@ -43,7 +73,9 @@ int main(int argc, char* argv[]) {
     parser.process(app);
     const SettingsStore store(SettingsStore::FileNameIn(parser.value(QStringLiteral("config"))));
     platform.settingsFile = store.FileName();
-    const TSettings settings = store.Load(DefaultBackupFolder(platform.programFolder));
+    // An installed program keeps its backups in the user's data folder, never in share/.
+    const bool installed = platform.programFolder != QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const TSettings settings = store.Load(DefaultBackupFolder(installed ? QString() : platform.programFolder));
 
     TFormMain form(platform, settings);
     form.show();

@@ -27,6 +27,8 @@ public:
     virtual ~Sound() = default;
     // Starts playing the wave file and returns at once.
     virtual void play(const QString& file) = 0;
+    // Loads the wave file without playing it, so that its first play is not late.
+    virtual void preload(const QString& file) = 0;
 };
 
 class Printers {

@@ -50,13 +50,21 @@ QtSound::~QtSound() {
     qDeleteAll(m_effects);
 }
 
-void QtSound::play(const QString& file) {
+QSoundEffect* QtSound::Effect(const QString& file) {
     QSoundEffect*& effect = m_effects[file];
     if (!effect) {
         effect = new QSoundEffect;
         effect->setSource(QUrl::fromLocalFile(file));
     }
-    effect->play();
+    return effect;
+}
+
+void QtSound::play(const QString& file) {
+    Effect(file)->play();
+}
+
+void QtSound::preload(const QString& file) {
+    Effect(file);
 }
 
 int QtPrinters::count() const {

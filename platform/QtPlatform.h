@@ -25,8 +25,10 @@ public:
     QtSound();
     ~QtSound() override;
     void play(const QString& file) override;
+    void preload(const QString& file) override;
 
 private:
+    QSoundEffect* Effect(const QString& file);
     QHash<QString, QSoundEffect*> m_effects;
 };
 

@@ -9,7 +9,6 @@
 #include "protocol/SpreadsheetReader.h"
 #include "reports/TFDlgYesNo.h"
 #include "timing/NumberBox.h"
-#include "timing/RunControl.h"
 #include "timing/RunDisplay.h"
 #include "widgets/WaitCursor.h"
 
@@ -18,11 +17,11 @@
 #include <QFileInfo>
 
 ProtocolFiles::ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, const TSettings& settings,
-                             ProtocolTable& protocol, FinishTable& finish, RunControl& run, RunDisplay& display,
-                             NumberBox* cbStartN, NumberBox* cbStopN, NumberBox* cbKlass, QAbstractButton* sbSave,
-                             TFDlgYesNo& question, Prompts& prompts, QString programFolder, QObject* parent)
+                             ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, NumberBox* cbStartN,
+                             NumberBox* cbStopN, NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question,
+                             Prompts& prompts, QString programFolder, QObject* parent)
     : QObject(parent), m_window(window), m_hooks(std::move(hooks)), m_settings(settings), m_protocol(protocol),
-      m_finish(finish), m_run(run), m_display(display), m_cbStartN(cbStartN), m_cbStopN(cbStopN), m_cbKlass(cbKlass),
+      m_finish(finish), m_display(display), m_cbStartN(cbStartN), m_cbStopN(cbStopN), m_cbKlass(cbKlass),
       m_sbSave(sbSave), m_question(question), m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
 
 QStringList ProtocolFiles::OpenFilters() {
@@ -147,7 +146,7 @@ void ProtocolFiles::sbClsClick() {
     m_question.MakeNoActive();
     if (!m_question.Ask(m_prompts, QStringLiteral("Protokoll löschen?")))
         return;
-    m_run.EndCompetition();
+    emit Clearing();
     m_protocol.Grid()->ClearGrid();
     m_cbStartN->clear();
     m_cbStartN->SetDropDown(false);

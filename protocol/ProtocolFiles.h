@@ -10,7 +10,6 @@ class NumberBox;
 class Prompts;
 class ProtocolTable;
 class FinishTable;
-class RunControl;
 class RunDisplay;
 class TFDlgYesNo;
 class QAbstractButton;
@@ -27,9 +26,9 @@ class ProtocolFiles : public QObject {
     Q_OBJECT
 public:
     ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, const TSettings& settings, ProtocolTable& protocol,
-                  FinishTable& finish, RunControl& run, RunDisplay& display, NumberBox* cbStartN, NumberBox* cbStopN,
-                  NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question, Prompts& prompts,
-                  QString programFolder, QObject* parent = nullptr);
+                  FinishTable& finish, RunDisplay& display, NumberBox* cbStartN, NumberBox* cbStopN, NumberBox* cbKlass,
+                  QAbstractButton* sbSave, TFDlgYesNo& question, Prompts& prompts, QString programFolder,
+                  QObject* parent = nullptr);
 
     // The open dialog's type list.
     static QStringList OpenFilters();
@@ -47,6 +46,12 @@ public:
     void FillStartNumberList();
     // Clears protocol and finish table after the question "Protokoll löschen?".
     void sbClsClick();
+
+signals:
+    // "Protokoll löschen?" was answered yes; the competition ends before the tables are cleared.
+    void Clearing();
+
+public:
     // The open dialog's type-list choice goes to the settings through `writer`.
     void SetSettingsWriter(SettingsWriter writer) { m_write = std::move(writer); }
 
@@ -60,7 +65,6 @@ private:
     SettingsWriter m_write;
     ProtocolTable& m_protocol;
     FinishTable& m_finish;
-    RunControl& m_run;
     RunDisplay& m_display;
     NumberBox* m_cbStartN;
     NumberBox* m_cbStopN;

@@ -1,23 +1,21 @@
 #include "reports/TFDlgYesNo.h"
 
 #include "platform/Prompts.h"
+#include "widgets/Artwork.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 
 namespace {
 
-QPixmap StandardPicture(QStyle::StandardPixmap which) {
-    return QApplication::style()->standardIcon(which).pixmap(32, 32);
+QPixmap Picture(Artwork::Picture which) {
+    return QPixmap::fromImage(Artwork::ButtonPicture(which, 32));
 }
 
 } // namespace
 
 TFDlgYesNo::TFDlgYesNo(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FDlgYesNo"));
-    setWindowTitle(QStringLiteral("Kadenzor"));
     setFixedSize(222, 94);
     setWindowFlag(Qt::WindowStaysOnTopHint);
     QFont f(QStringLiteral("MS Sans Serif"));
@@ -33,11 +31,11 @@ TFDlgYesNo::TFDlgYesNo(QWidget* parent) : QDialog(parent) {
     Icon = new QLabel(this);
     Icon->setObjectName(QStringLiteral("Icon"));
     Icon->setGeometry(4, 14, 32, 32);
-    Icon->setPixmap(StandardPicture(QStyle::SP_MessageBoxQuestion));
+    Icon->setPixmap(Picture(Artwork::Picture::Question));
     Icon2 = new QLabel(this);
     Icon2->setObjectName(QStringLiteral("Icon2"));
     Icon2->setGeometry(4, 14, 32, 32);
-    Icon2->setPixmap(StandardPicture(QStyle::SP_MessageBoxInformation));
+    Icon2->setPixmap(Picture(Artwork::Picture::Notice));
     Icon2->hide();
 
     OKBtn = new QPushButton(QStringLiteral("Ja"), this);
@@ -57,6 +55,10 @@ TFDlgYesNo::TFDlgYesNo(QWidget* parent) : QDialog(parent) {
         m_activeControl = CancelBtn;
         done(kNo);
     });
+}
+
+void TFDlgYesNo::FormCreate() {
+    setWindowTitle(QStringLiteral("Kadenzor"));
 }
 
 void TFDlgYesNo::AskQuestion(const QString& text) {

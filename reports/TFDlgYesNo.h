@@ -17,6 +17,8 @@ public:
     static constexpr int kNo = 2;
 
     explicit TFDlgYesNo(QWidget* parent = nullptr);
+    // Sets the caption, the application title; called once after the settings dialog is created.
+    void FormCreate();
 
     void AskQuestion(const QString& text);
     // Shows the dialog through the prompts seam; true only for "Ja"/"OK".

@@ -1,3 +1,5 @@
+#include "reports/SettingsStore.h"
+
 #include <QProcess>
 #include <QtTest>
 
@@ -50,6 +52,41 @@ private slots:
         QVERIFY(text.contains("\"Width\"=dword:00000400\r\n"));
         QVERIFY(text.contains("\"Title\"=\"Wettkampftitel\"\r\n"));
         QVERIFY(text.contains("\"Notiz\"=\"von Hand\"\r\n"));
+    }
+
+    // SIGTERM (logout, shutdown) ends like a confirmed close, without the question.
+    void sigtermWritesBackupsAndSettings() {
+        QTemporaryDir config;
+        QTemporaryDir backups;
+        TSettings s;
+        s.RezervDir = backups.path() + QLatin1Char('/');
+        const SettingsStore store(SettingsStore::FileNameIn(config.path()));
+        QString error;
+        QVERIFY2(store.Save(s, error), qPrintable(error));
+        QFile file(store.FileName());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QDateTime old(QDate(2000, 1, 1), QTime(0, 0));
+        QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+        file.close();
+
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path());
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral(KADENZOR_EXE), {QStringLiteral("--config"), config.path()});
+        QVERIFY2(process.waitForStarted(10000), qPrintable(process.errorString()));
+        QTest::qWait(1500);
+        process.terminate(); // SIGTERM
+        QVERIFY2(process.waitForFinished(60000), "Kadenzor did not end on SIGTERM");
+        const QByteArray err = process.readAllStandardError();
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY2(!err.contains("ERROR: AddressSanitizer") && !err.contains("runtime error"), err.constData());
+        QVERIFY(QFile::exists(backups.filePath(QStringLiteral("Kadenzor-Sicherungsdatei-P.txt"))));
+        QVERIFY(QFile::exists(backups.filePath(QStringLiteral("Kadenzor-Sicherungsdatei-F.txt"))));
+        QVERIFY(QFileInfo(store.FileName()).lastModified() > old.addDays(1));
     }
 
     // The port comes from the store now; the old options are refused.

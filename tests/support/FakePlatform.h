@@ -54,7 +54,9 @@ private:
 class FakeSound final : public Sound {
 public:
     QStringList Played;
+    QStringList Preloaded;
     void play(const QString& file) override { Played << file; }
+    void preload(const QString& file) override { Preloaded << file; }
 };
 
 class FakePrinters final : public Printers {

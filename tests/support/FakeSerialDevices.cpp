@@ -206,6 +206,8 @@ FakeSerialDevices::Device* FakeSerialDevices::DeviceOf(int fd, int& error) {
 }
 
 int FakeSerialDevices::open(const QString& path, int) {
+    if (OnOpen)
+        OnOpen();
     std::lock_guard lock(m_mutex);
     if (const int e = Failure(QStringLiteral("open")))
         return -e;
@@ -219,6 +221,8 @@ int FakeSerialDevices::open(const QString& path, int) {
 }
 
 int FakeSerialDevices::close(int fd) {
+    if (OnClose)
+        OnClose();
     std::lock_guard lock(m_mutex);
     const auto it = m_fds.find(fd);
     if (it == m_fds.end())

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <functional>
 
 #include <atomic>
 #include <condition_variable>
@@ -80,6 +81,10 @@ public:
     const ScriptClock& clock() const { return m_clock; }
     // Moves the watcher's clock on without a line change (time passing on a busy GUI thread).
     void SetTick(Tick tick) { m_clock.Set(tick); }
+
+    // Called at the start of every open and close (close may come from the watcher's joiner).
+    std::function<void()> OnOpen;
+    std::function<void()> OnClose;
 
     // Record.
     int OpenDescriptors() const;
