@@ -76,43 +76,6 @@ private:
     QHash<QString, double> m_cache;
 };
 
-// Column widths filling `width`: a list narrower than the page is widened in
-// proportion to its content, as a table of full width is; a wider one keeps its
-// narrow columns and shares the rest among the wide ones, whose texts then wrap.
-std::vector<double> FitColumns(const std::vector<double>& natural, double width) {
-    const size_t n = natural.size();
-    std::vector<double> out(natural);
-    double total = 0;
-    for (double w : natural)
-        total += w;
-    if (n == 0 || total <= 0)
-        return std::vector<double>(n, n ? width / double(n) : 0.0);
-    if (total <= width) {
-        for (double& w : out)
-            w += (width - total) * w / total;
-        return out;
-    }
-    std::vector<bool> fixed(n, false);
-    double left = width;
-    size_t open = n;
-    for (bool changed = true; changed && open > 0;) {
-        changed = false;
-        const double share = left / double(open);
-        for (size_t i = 0; i < n; ++i)
-            if (!fixed[i] && natural[i] <= share) {
-                fixed[i] = true;
-                left -= natural[i];
-                --open;
-                changed = true;
-            }
-    }
-    if (open > 0)
-        for (size_t i = 0; i < n; ++i)
-            if (!fixed[i])
-                out[i] = left / double(open);
-    return out;
-}
-
 struct Table {
     std::vector<double> x;      // left edge of each column
     std::vector<double> width;  // width of each column
@@ -168,7 +131,7 @@ int PaintListPages(QPainter& painter, const QRectF& page, const ResultList& list
     }
     for (double& w : natural)
         w += 2 * pad + 1; // the advance can be a fraction short of the inked width
-    t.width = FitColumns(natural, page.width());
+    t.width = FitColumnWidths(natural, page.width());
     t.x.resize(cols);
     double x = page.left();
     for (int c = 0; c < cols; ++c) {

@@ -56,3 +56,38 @@ ResultList MakeResultList(const SortGridData& grid, const ExportOptions& options
     }
     return list;
 }
+
+std::vector<double> FitColumnWidths(const std::vector<double>& natural, double width) {
+    const size_t n = natural.size();
+    std::vector<double> out(natural);
+    double total = 0;
+    for (double w : natural)
+        total += w;
+    if (n == 0)
+        return out;
+    if (total <= 0)
+        return std::vector<double>(n, width / double(n));
+    if (total <= width) {
+        for (double& w : out)
+            w += (width - total) * w / total;
+        return out;
+    }
+    std::vector<bool> fixed(n, false);
+    double left = width;
+    size_t open = n;
+    for (bool changed = true; changed && open > 0;) {
+        changed = false;
+        const double share = left / double(open);
+        for (size_t i = 0; i < n; ++i)
+            if (!fixed[i] && natural[i] <= share) {
+                fixed[i] = true;
+                left -= natural[i];
+                --open;
+                changed = true;
+            }
+    }
+    for (size_t i = 0; i < n; ++i)
+        if (!fixed[i])
+            out[i] = left / double(open);
+    return out;
+}

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 class SortGridData;
 
 enum class ListAlign { Left, Center, Right };
@@ -37,3 +39,9 @@ int ListRowCount(const SortGridData& grid);
 
 // The texts of the list as they stand now (a copy: the grid may change afterwards).
 ResultList MakeResultList(const SortGridData& grid, const ExportOptions& options);
+
+// Column widths filling `width` from the widths the columns' texts want: a list
+// narrower than the page is widened in proportion, as a table of full width is; a
+// wider one keeps its narrow columns and shares the rest among the wide ones, whose
+// texts then wrap.
+std::vector<double> FitColumnWidths(const std::vector<double>& natural, double width);
