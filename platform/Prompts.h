@@ -43,8 +43,9 @@ public:
 struct PrintJob {
     QString file;           // the document printed; names the job and the PDF file offered
     bool landscape = false; // the orientation offered first
-    // Paints every page on the device set up by the dialog; returns the pages painted.
-    std::function<int(QPagedPaintDevice& device)> paint;
+    // Paints the pages firstPage ... lastPage (from 1; 0: no limit) on the device set up
+    // by the dialog; returns the pages painted.
+    std::function<int(QPagedPaintDevice& device, int firstPage, int lastPage)> paint;
 };
 
 class Shell {

@@ -81,6 +81,9 @@ void QtShell::print(const PrintJob& job) {
                                   QStringLiteral(".pdf"));
     QPrintDialog dialog(&printer);
     dialog.setWindowTitle(QStringLiteral("Drucken"));
-    if (dialog.exec() == QDialog::Accepted)
-        job.paint(printer);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The pages the operator chose in the dialog, or all.
+    const bool range = printer.printRange() == QPrinter::PageRange;
+    job.paint(printer, range ? printer.fromPage() : 0, range ? printer.toPage() : 0);
 }

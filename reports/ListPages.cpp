@@ -93,8 +93,8 @@ bool ListWantsLandscape(const ResultList& list) {
     return list.columns.size() > 8;
 }
 
-int PaintListPages(QPainter& painter, const QRectF& page, const ResultList& list,
-                   const std::function<bool()>& newPage) {
+int PaintListPages(QPainter& painter, const QRectF& page, const ResultList& list, const std::function<bool()>& newPage,
+                   PageRange range) {
     QPaintDevice* device = painter.device();
     if (!device || page.width() <= 0 || page.height() <= 0)
         return 0;
@@ -197,9 +197,13 @@ int PaintListPages(QPainter& painter, const QRectF& page, const ResultList& list
 
     const double bodyAscent = bodyMetrics.ascent();
     const double boldAscent = boldMetrics.ascent();
-    for (int p = 0; p < pages; ++p) {
-        if (p > 0 && !newPage())
-            return p;
+    const int firstPage = range.first > 0 ? range.first - 1 : 0;
+    const int lastPage = range.last > 0 ? std::min(range.last, pages) : pages;
+    int painted = 0;
+    for (int p = firstPage; p < lastPage; ++p) {
+        if (painted > 0 && !newPage())
+            return painted;
+        ++painted;
         const int first = t.pageStart[p];
         const int last = p + 1 < pages ? t.pageStart[p + 1] : rows;
 
@@ -260,15 +264,16 @@ int PaintListPages(QPainter& painter, const QRectF& page, const ResultList& list
                                  page.bottom() - footerHeight + footerMetrics.ascent()),
                          footer);
     }
-    return pages;
+    return painted;
 }
 
-int PaintListPages(QPagedPaintDevice& device, const ResultList& list) {
+int PaintListPages(QPagedPaintDevice& device, const ResultList& list, PageRange range) {
     QPainter painter;
     if (!painter.begin(&device))
         return 0;
     const QRectF page(0, 0, device.width(), device.height());
-    const int pages = PaintListPages(painter, page, list, [&device] { return device.newPage(); });
+    const int pages = PaintListPages(
+        painter, page, list, [&device] { return device.newPage(); }, range);
     painter.end();
     return pages;
 }

@@ -221,7 +221,9 @@ void ProtocolExport::sbHTMLClick(int tag) {
     job.file = fileName;
     auto list = std::make_shared<const ResultList>(MakeResultList(c.SortGrid1->Data(), Options()));
     job.landscape = ListWantsLandscape(*list);
-    job.paint = [list](QPagedPaintDevice& device) { return PaintListPages(device, *list); };
+    job.paint = [list](QPagedPaintDevice& device, int firstPage, int lastPage) {
+        return PaintListPages(device, *list, PageRange{firstPage, lastPage});
+    };
     m_platform.shell->print(job);
 }
 

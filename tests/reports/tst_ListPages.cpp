@@ -39,18 +39,19 @@ struct Painted {
     int pages = 0;
 };
 
-Painted Paint(const ResultList& list, double w = kPortraitW, double h = kPortraitH) {
+Painted Paint(const ResultList& list, double w = kPortraitW, double h = kPortraitH, PageRange range = {}) {
     Painted out;
     out.device = std::make_unique<RecordingPaintDevice>(w, h, kDpi);
     QPainter painter(out.device.get());
-    out.pages = PaintListPages(painter, QRectF(0, 0, out.device->width(), out.device->height()), list, [&] {
+    const auto newPage = [&] {
         out.device->NewPage();
         return true;
-    });
+    };
+    out.pages = PaintListPages(painter, QRectF(0, 0, out.device->width(), out.device->height()), list, newPage, range);
     return out;
 }
 
-// Texts of a page in drawing order, runs of one line joined (a text may be drawn in pieces).
+// Texts of a page in drawing order.
 QStringList Texts(const QList<DrawnText>& page) {
     QStringList out;
     for (const DrawnText& t : page)
@@ -74,6 +75,7 @@ private slots:
     void alignmentAsThePageSetsIt();
     void longTextsWrapInsideTheirColumn();
     void emptyListIsOnePage();
+    void pageRangePaintsOnlyThosePages();
     void landscapeForMoreThanEightColumns_data();
     void landscapeForMoreThanEightColumns();
     void pdfHasThePaintedPages();
@@ -204,6 +206,23 @@ void ListPagesTest::emptyListIsOnePage() {
     const QStringList texts = Texts(p.device->Pages[0]);
     QCOMPARE(texts.size(), 1 + 10 + 1);
     QCOMPARE(texts.last(), QString("Seite 1 von 1"));
+}
+
+void ListPagesTest::pageRangePaintsOnlyThosePages() {
+    const ResultList list = MakeResultList(Protocol(250), Narrow());
+    const Painted all = Paint(list);
+    QVERIFY(all.pages >= 4);
+    const Painted some = Paint(list, kPortraitW, kPortraitH, {2, 3});
+    QCOMPARE(some.pages, 2);
+    QCOMPARE(some.device->Pages.size(), 2);
+    // The same pages as in the whole list, numbered as there.
+    QCOMPARE(Texts(some.device->Pages[0]), Texts(all.device->Pages[1]));
+    QCOMPARE(Texts(some.device->Pages[1]), Texts(all.device->Pages[2]));
+    QCOMPARE(some.device->Pages[1].last().text, QString("Seite 3 von %1").arg(all.pages));
+    // To the end, and past it.
+    QCOMPARE(Paint(list, kPortraitW, kPortraitH, {all.pages, 0}).pages, 1);
+    QCOMPARE(Paint(list, kPortraitW, kPortraitH, {all.pages - 1, all.pages + 5}).pages, 2);
+    QCOMPARE(Paint(list, kPortraitW, kPortraitH, {all.pages + 1, 0}).pages, 0);
 }
 
 void ListPagesTest::landscapeForMoreThanEightColumns_data() {

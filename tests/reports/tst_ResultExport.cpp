@@ -98,12 +98,12 @@ protected:
     }
 };
 
-int PaintedPages(const PrintJob& job, QByteArray* pdf) {
+int PaintedPages(const PrintJob& job, QByteArray* pdf, int firstPage = 0, int lastPage = 0) {
     QBuffer buffer(pdf);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter writer(&buffer);
     writer.setPageSize(QPageSize(QPageSize::A4));
-    return job.paint ? job.paint(writer) : 0;
+    return job.paint ? job.paint(writer, firstPage, lastPage) : 0;
 }
 
 } // namespace
@@ -389,7 +389,11 @@ void ResultExportTest::printJobPaintsTheListOnItsOwnCopy() {
     QCOMPARE(PaintedPages(job, &again), pages);
     // The next print has them.
     w.Key(Qt::Key_D, Qt::ControlModifier);
-    QVERIFY(PaintedPages(w.fake->shell.LastJob, &again) > pages);
+    const int all = PaintedPages(w.fake->shell.LastJob, &again);
+    QVERIFY(all > pages);
+    // Pages chosen in the print dialog: only those.
+    QCOMPARE(PaintedPages(w.fake->shell.LastJob, &again, 2, 3), 2);
+    QCOMPARE(PaintedPages(w.fake->shell.LastJob, &again, all, 0), 1);
 }
 
 void ResultExportTest::fixtureListReachesEveryFormatFromButtonsAndShortcuts() {
