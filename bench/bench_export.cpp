@@ -1,15 +1,18 @@
 // Result exports of a 10 000-row protocol: HTML list, xlsx, docx and PDF, each
-// written to a file; medians against the grid text backup of the same rows.
+// written to a file, and the printer path (the same pages on a QPrinter printing
+// to a PDF file); medians against the grid text backup of the same rows.
 
 #include "BenchUtil.h"
 #include "protocol/GridTextFile.h"
 #include "reports/ExcelWorkbook.h"
 #include "reports/HtmlList.h"
+#include "reports/ListPages.h"
 #include "reports/PdfList.h"
 #include "reports/WordDocument.h"
 #include "widgets/SortGridData.h"
 
 #include <QApplication>
+#include <QPrinter>
 #include <QTemporaryDir>
 
 int main(int argc, char* argv[]) {
@@ -33,9 +36,21 @@ int main(int argc, char* argv[]) {
     const double html = MedianMs(5, [&] { WriteHtmlList(g, o, dir.filePath("b.html")); });
     const double xlsx = MedianMs(3, [&] { WriteExcelWorkbook(g, o, dir.filePath("b.xlsx")); });
     const double docx = MedianMs(3, [&] { WriteWordDocument(g, o, QString(), dir.filePath("b.docx")); });
-    const double pdf = MedianMs(1, [&] { WritePdfList(g, o, dir.filePath("b.pdf")); });
+    const double pdf = MedianMs(3, [&] { WritePdfList(g, o, dir.filePath("b.pdf")); });
+    int pages = 0;
+    const double print = MedianMs(3, [&] {
+        const ResultList list = MakeResultList(g, o);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("p.pdf"));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setPageOrientation(ListWantsLandscape(list) ? QPageLayout::Landscape : QPageLayout::Portrait);
+        pages = PaintListPages(printer, list);
+    });
     std::printf("export %d rows, median ms: text %.1f (baseline), HTML %.1f (goal 50, x%.1f), xlsx %.1f (goal 1000, "
-                "x%.1f), docx %.1f (goal 1000, x%.1f), PDF %.1f (goal 3000, x%.1f)\n",
-                kRows, text, html, html / text, xlsx, xlsx / text, docx, docx / text, pdf, pdf / text);
+                "x%.1f), docx %.1f (goal 1000, x%.1f), PDF %.1f (goal 3000, x%.1f), print to a PDF printer %.1f "
+                "(%d pages, x%.1f)\n",
+                kRows, text, html, html / text, xlsx, xlsx / text, docx, docx / text, pdf, pdf / text, print, pages,
+                print / text);
     return 0;
 }

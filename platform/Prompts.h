@@ -3,7 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QDialog;
+class QPagedPaintDevice;
 class QWidget;
 
 // Everything modal that the operator answers: dialogs shown with exec, file
@@ -37,9 +40,19 @@ public:
     virtual int count() const = 0;
 };
 
+// What the print verb prints: pages painted by the program onto the printer (or
+// PDF file) the operator picks in the print dialog.
+struct PrintJob {
+    QString file;           // the document printed; names the job and the PDF file offered
+    bool landscape = false; // the orientation offered first
+    // Paints the pages firstPage ... lastPage (from 1; 0: no limit) on the device set up
+    // by the dialog; returns the pages painted.
+    std::function<int(QPagedPaintDevice& device, int firstPage, int lastPage)> paint;
+};
+
 class Shell {
 public:
     virtual ~Shell() = default;
     virtual void open(const QString& fileOrUrl) = 0;
-    virtual void print(const QString& file) = 0;
+    virtual void print(const PrintJob& job) = 0;
 };

@@ -1,7 +1,5 @@
 #include "platform/QtPlatform.h"
 
-#include "platform/PagedHtml.h"
-
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
@@ -76,21 +74,24 @@ void QtShell::open(const QString& fileOrUrl) {
     QDesktopServices::openUrl(url);
 }
 
-void QtShell::print(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
+void QtShell::print(const PrintJob& job) {
+    if (!job.paint)
         return;
-    const QString html = DecodeHtmlPage(f.readAll());
+    const QFileInfo info(job.file);
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(WidestTable(html) > 8 ? QPageLayout::Landscape : QPageLayout::Portrait);
-    printer.setDocName(QFileInfo(file).fileName());
-    // Without an installed printer the dialog offers the PDF file, named after the page.
+    printer.setPageOrientation(job.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    printer.setDocName(info.fileName());
+    // Without an installed printer the dialog offers the PDF file, named after the document.
     if (QPrinterInfo::availablePrinterNames().isEmpty())
-        printer.setOutputFileName(QFileInfo(file).absolutePath() + QLatin1Char('/') +
-                                  QFileInfo(file).completeBaseName() + QStringLiteral(".pdf"));
+        printer.setOutputFileName(info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+                                  QStringLiteral(".pdf"));
     QPrintDialog dialog(&printer);
     dialog.setWindowTitle(QStringLiteral("Drucken"));
-    if (dialog.exec() == QDialog::Accepted)
-        PrintHtmlPages(printer, html);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The pages the operator chose in the dialog, or all.
+    const bool range = printer.printRange() == QPrinter::PageRange;
+    job.paint(printer, range ? printer.fromPage() : 0, range ? printer.toPage() : 0);
 }

@@ -41,5 +41,5 @@ public:
 class QtShell final : public Shell {
 public:
     void open(const QString& fileOrUrl) override;
-    void print(const QString& file) override;
+    void print(const PrintJob& job) override;
 };

@@ -87,6 +87,7 @@ bool WriteExcelWorkbook(const SortGridData& grid, const ExportOptions& options, 
     worksheet_set_landscape(ws);
     worksheet_set_paper(ws, 9); // A4
     worksheet_repeat_rows(ws, 0, 0);
+    worksheet_fit_to_pages(ws, 1, 0); // every column on the page's width, as many pages down as it takes
 
     QByteArray title = XmlTextUtf8(options.title);
     QByteArray author("Zeitravo Software");

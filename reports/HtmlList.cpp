@@ -1,28 +1,27 @@
 #include "reports/HtmlList.h"
 
 #include "protocol/Windows1252.h"
+#include "reports/ResultList.h"
 #include "widgets/SortGridData.h"
 
 namespace {
 
 // The column element of a protocol column, by its position.
 QLatin1String ColElement(int col) {
-    switch (col) {
-    case 0: // "Platz"
-    case 7: // "Kl.-Pl."
+    const ListColumn look = ListColumnLook(col);
+    if (look.shaded)
         return QLatin1String("<col align=right bgcolor=#CCCCCC>");
-    case 1:  // "St.Nr."
-    case 9:  // "Stopp"
-    case 10: // "Zeit"
-    case 11: // "Split"
-        return QLatin1String("<col align=right>");
-    case 4: // "JG"
-        return QLatin1String("<col align=center>");
-    case 8: // "Start"
+    if (look.best)
         return QLatin1String("<col class=best align=right>");
-    default:
-        return QLatin1String("<col>");
+    switch (look.align) {
+    case ListAlign::Right:
+        return QLatin1String("<col align=right>");
+    case ListAlign::Center:
+        return QLatin1String("<col align=center>");
+    case ListAlign::Left:
+        break;
     }
+    return QLatin1String("<col>");
 }
 
 // The fixed lines of the head from the style sheet on.
@@ -126,10 +125,7 @@ QByteArray HtmlListBytes(const SortGridData& grid, const ExportOptions& options)
     const QString program = QString::fromLatin1(kProgramTitle);
     const QList<int> cols = VisibleColumns(grid, options, false);
 
-    // Rows to write: an empty trailing row (no start number) is left out.
-    int n = grid.RowCount();
-    if (n > 1 && grid.Cell(1, n - 1).isEmpty())
-        --n;
+    const int n = ListRowCount(grid);
 
     Page page;
     page.Text().reserve(4096 + qsizetype(n) * qsizetype(cols.size() + 1) * 16);

@@ -1,13 +1,13 @@
 #include "reports/PdfList.h"
 
-#include "platform/PagedHtml.h"
-#include "reports/HtmlList.h"
+#include "reports/ListPages.h"
+#include "reports/ResultList.h"
 
 #include <QPdfWriter>
 #include <QSaveFile>
 
 bool WritePdfList(const SortGridData& grid, const ExportOptions& options, const QString& fileName, QString* error) {
-    const QString html = DecodeHtmlPage(HtmlListBytes(grid, options));
+    const ResultList list = MakeResultList(grid, options);
     QSaveFile file(fileName);
     if (fileName.isEmpty() || !file.open(QIODevice::WriteOnly)) {
         if (error)
@@ -18,13 +18,12 @@ bool WritePdfList(const SortGridData& grid, const ExportOptions& options, const 
     {
         QPdfWriter writer(&file);
         writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageOrientation(VisibleColumns(grid, options, false).size() > 8 ? QPageLayout::Landscape
-                                                                                  : QPageLayout::Portrait);
+        writer.setPageOrientation(ListWantsLandscape(list) ? QPageLayout::Landscape : QPageLayout::Portrait);
         writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
         writer.setResolution(300);
         writer.setTitle(options.title);
         writer.setCreator(QString::fromLatin1(kProgramTitle));
-        pages = PrintHtmlPages(writer, html);
+        pages = PaintListPages(writer, list);
     }
     if (pages == 0 || !file.commit()) {
         if (error)

@@ -1,9 +1,9 @@
 #pragma once
 
-// The printed result list as a PDF file: the HTML page laid out on A4 pages,
+// The printed result list as a PDF file: the list of the HTML page on A4 pages,
 // landscape when more than 8 columns are visible, with the title and the page
 // number on every page. Painting needs Qt Gui, so this writer lives in the ui
-// library; the page itself comes from the core's HTML writer.
+// library; the pages are painted by PaintListPages, as on a printer.
 
 #include "reports/ExportOptions.h"
 

@@ -2,9 +2,11 @@
 
 #include "platform/Clock.h"
 #include "platform/Prompts.h"
+#include "platform/ShortcutPriority.h"
 #include "protocol/GridTextFile.h"
 #include "reports/ExcelWorkbook.h"
 #include "reports/HtmlList.h"
+#include "reports/ListPages.h"
 #include "reports/PdfList.h"
 #include "reports/WordDocument.h"
 #include "timing/TimeText.h"
@@ -18,6 +20,7 @@
 #include <QFileInfo>
 #include <QWidget>
 
+#include <memory>
 #include <utility>
 
 namespace {
@@ -65,6 +68,9 @@ ProtocolExport::ProtocolExport(const ExportControls& controls, ExportHooks hooks
     m_Druk1 = AddShortcut("Druk1", QKeySequence(Qt::CTRL | Qt::Key_D));
     m_eW1 = AddShortcut("eW1", QKeySequence(Qt::CTRL | Qt::Key_W));
     m_eE1 = AddShortcut("eE1", QKeySequence(Qt::CTRL | Qt::Key_E));
+    // The number boxes keep the focus during a race; their line edits must not swallow
+    // Ctrl+E (end of line under X11 key bindings) or any other of these keys.
+    new ShortcutPriority(c.window, {m_eS1, m_eH1, m_Druk1, m_eW1, m_eE1}, this);
     connect(m_eS1, &QAction::triggered, this, &ProtocolExport::sbSaveClick);
     connect(c.sbSave, &QAbstractButton::clicked, this, &ProtocolExport::sbSaveClick);
     connect(m_eH1, &QAction::triggered, this, [this] { sbHTMLClick(0); });
@@ -205,10 +211,20 @@ void ProtocolExport::sbHTMLClick(int tag) {
         return;
     }
     Written(fileName);
-    if (tag == 0)
+    if (tag == 0) {
         m_platform.shell->open(fileName);
-    else
-        m_platform.shell->print(fileName);
+        return;
+    }
+    // The printer gets the list of the page just written, painted page by page; the
+    // job keeps its own copy, so rows recorded while the dialog is open do not mix in.
+    PrintJob job;
+    job.file = fileName;
+    auto list = std::make_shared<const ResultList>(MakeResultList(c.SortGrid1->Data(), Options()));
+    job.landscape = ListWantsLandscape(*list);
+    job.paint = [list](QPagedPaintDevice& device, int firstPage, int lastPage) {
+        return PaintListPages(device, *list, PageRange{firstPage, lastPage});
+    };
+    m_platform.shell->print(job);
 }
 
 void ProtocolExport::sbWordClick() {

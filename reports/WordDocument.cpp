@@ -1,5 +1,7 @@
 #include "reports/WordDocument.h"
 
+#include "reports/ResultList.h"
+
 #include "reports/XmlText.h"
 #include "reports/ZipPackage.h"
 #include "widgets/SortGridData.h"
@@ -28,6 +30,8 @@ const char kContentTypes[] =
     "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
     "<Override PartName=\"/word/document.xml\" "
     "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/>"
+    "<Override PartName=\"/word/styles.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml\"/>"
     "<Override PartName=\"/docProps/core.xml\" "
     "ContentType=\"application/vnd.openxmlformats-package.core-properties+xml\"/>"
     "</Types>";
@@ -42,6 +46,28 @@ const char kPackageRels[] =
     "Type=\"http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties\" "
     "Target=\"docProps/core.xml\"/>"
     "</Relationships>";
+
+const char kDocumentRels[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+                             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                             "<Relationship Id=\"rId1\" "
+                             "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
+                             "Target=\"styles.xml\"/>"
+                             "</Relationships>";
+
+// The document's own font, so that every program lays the table out alike (without
+// one each picks its own, some far wider than the column widths allow for): Arial
+// 10 pt, no space after paragraphs.
+const char kStyles[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+    "<w:styles xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+    "<w:docDefaults><w:rPrDefault><w:rPr>"
+    "<w:rFonts w:ascii=\"Arial\" w:hAnsi=\"Arial\" w:eastAsia=\"Arial\" w:cs=\"Arial\"/>"
+    "<w:sz w:val=\"20\"/><w:szCs w:val=\"20\"/><w:lang w:val=\"de-DE\"/>"
+    "</w:rPr></w:rPrDefault>"
+    "<w:pPrDefault><w:pPr><w:spacing w:after=\"0\" w:line=\"240\" w:lineRule=\"auto\"/></w:pPr></w:pPrDefault>"
+    "</w:docDefaults>"
+    "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Standard\"><w:name w:val=\"Normal\"/></w:style>"
+    "</w:styles>";
 
 void SetError(QString* error, const QString& text) {
     if (error)
@@ -114,20 +140,22 @@ void AddBorder(pugi::xml_node borders, Names& w, const char* side) {
 }
 
 // Column widths in twips, each after its longest text, together as wide as `available`.
+// A column wants its cell margins plus room for its text; a short column keeps what
+// it wants, so "Platz" or a year never breaks inside the word.
 QList<int> GridWidths(const SortGridData& grid, const QList<int>& cols, int available) {
-    QList<int> chars;
-    qint64 total = 0;
+    constexpr int kCellMargins = 2 * 108 + 30; // Word's default left and right cell margin, and a border
+    constexpr int kCharTwips = 130;            // a character of 12 pt text (the document's is 10 pt), bold too
+    std::vector<double> natural;
     for (int c : cols) {
         int longest = 3;
         for (int r = 0; r < grid.RowCount(); ++r)
             longest = std::max(longest, static_cast<int>(grid.Cell(c, r).size()));
         longest = std::min(longest, 60);
-        chars << longest;
-        total += longest;
+        natural.push_back(kCellMargins + longest * kCharTwips);
     }
     QList<int> widths;
-    for (int n : chars)
-        widths << std::max(300, static_cast<int>(available * n / std::max<qint64>(total, 1)));
+    for (double w : FitColumnWidths(natural, available))
+        widths << std::max(300, static_cast<int>(w));
     return widths;
 }
 
@@ -228,6 +256,8 @@ bool WordDocumentBytes(const SortGridData& grid, const ExportOptions& options, c
     } else {
         package.SetEntry(QStringLiteral("[Content_Types].xml"), QByteArray(kContentTypes));
         package.SetEntry(QStringLiteral("_rels/.rels"), QByteArray(kPackageRels));
+        package.SetEntry(QStringLiteral("word/_rels/document.xml.rels"), QByteArray(kDocumentRels));
+        package.SetEntry(QStringLiteral("word/styles.xml"), QByteArray(kStyles));
         package.SetEntry(QLatin1String(kDocumentPart), NewDocumentXml(landscape));
         package.SetEntry(QStringLiteral("docProps/core.xml"), CoreProperties(options.title));
     }

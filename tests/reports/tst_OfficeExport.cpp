@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <numeric>
+
 #include <map>
 
 namespace {
@@ -151,6 +153,8 @@ private slots:
     void excelBoldHeaderBordersNamesAndPage();
     void excelWidthsFollowLongestText();
     void excelFailureIsReported();
+    void excelPrintsEveryColumnOnThePageWidth();
+    void wordShortColumnsKeepTheirWords();
     void wordTableHasEveryRowAndVisibleColumn();
     void wordIncludesVisibleLastColumn();
     void wordPackageIsComplete();
@@ -246,6 +250,62 @@ void OfficeExportTest::excelFailureIsReported() {
     QVERIFY(error.startsWith("Der Schreibfehler der Datei: "));
 }
 
+void OfficeExportTest::excelPrintsEveryColumnOnThePageWidth() {
+    // Ten fitted columns are wider than a landscape page in a spreadsheet program;
+    // printed, the times must not move to a page of their own.
+    QTemporaryDir dir;
+    SortGridData g;
+    ResultGrid(g);
+    g.SetCell(3, 1, "Oberweissenbacher-Unterkleinhausen");
+    g.SetCell(5, 1, "Leichtathletikgemeinschaft Nord 1897 e. V.");
+    const QString name = dir.filePath("r.xlsx");
+    QVERIFY(WriteExcelWorkbook(g, Options(), name));
+    pugi::xml_document sheet;
+    QVERIFY(ParseXml(ZipEntry(name, "xl/worksheets/sheet1.xml"), sheet));
+    const pugi::xml_node ws = sheet.child("worksheet");
+    QVERIFY(ws.child("sheetPr").child("pageSetUpPr").attribute("fitToPage").as_bool());
+    const pugi::xml_node setup = ws.child("pageSetup");
+    QCOMPARE(setup.attribute("fitToWidth").as_int(1), 1);
+    QCOMPARE(setup.attribute("fitToHeight").as_int(1), 0); // as many pages down as the rows need
+}
+
+void OfficeExportTest::wordShortColumnsKeepTheirWords() {
+    // Long names and clubs must not squeeze "Platz", a year or a time so far that
+    // the word breaks in the middle: each short column gets at least its text at
+    // 12 pt (a digit is 120 twips) and Word's cell margins (2 x 108 twips).
+    QTemporaryDir dir;
+    SortGridData g;
+    ResultGrid(g);
+    g.SetCell(3, 1, "<script>alert(1)</script>");
+    g.SetCell(5, 1, "SV Grün-Weiß & \"Blau\" Oberweissenbach");
+    const QString name = dir.filePath("r.docx");
+    QVERIFY(WriteWordDocument(g, Options(), QString(), name));
+    pugi::xml_document doc;
+    QVERIFY(ParseXml(ZipEntry(name, "word/document.xml"), doc));
+    const pugi::xml_node body = doc.child("w:document").child("w:body");
+    QList<int> widths;
+    for (pugi::xml_node col : body.child("w:tbl").child("w:tblGrid").children("w:gridCol"))
+        widths << col.attribute("w:w").as_int();
+    QCOMPARE(widths.size(), 10);
+    const QList<int> visible{0, 1, 2, 3, 4, 5, 6, 7, 10, 11};
+    for (int k : {0, 1, 4, 7, 8, 9}) { // Platz, St.Nr., JG, Kl.-Pl., Zeit, Split
+        int longest = 0;
+        for (int r = 0; r < g.RowCount(); ++r)
+            longest = std::max(longest, int(g.Cell(visible[k], r).size()));
+        QVERIFY2(widths[k] >= 216 + 120 * longest, qPrintable(g.Cell(visible[k], 0)));
+    }
+    // Together no wider than the page between its margins.
+    const pugi::xml_node sect = body.child("w:sectPr");
+    const int page = sect.child("w:pgSz").attribute("w:w").as_int() -
+                     sect.child("w:pgMar").attribute("w:left").as_int() -
+                     sect.child("w:pgMar").attribute("w:right").as_int();
+    QVERIFY(page > 0);
+    QVERIFY(std::accumulate(widths.begin(), widths.end(), 0) <= page);
+    // Every cell of a column has the grid's width.
+    for (pugi::xml_node tc : body.child("w:tbl").child("w:tr").children("w:tc"))
+        QVERIFY(tc.child("w:tcPr").child("w:tcW").attribute("w:w").as_int() == widths.takeFirst());
+}
+
 void OfficeExportTest::wordTableHasEveryRowAndVisibleColumn() {
     QTemporaryDir dir;
     SortGridData g;
@@ -294,6 +354,20 @@ void OfficeExportTest::wordPackageIsComplete() {
     for (pugi::xml_node o : types.child("Types").children("Override"))
         mainPart |= std::string(o.attribute("PartName").value()) == "/word/document.xml";
     QVERIFY(mainPart);
+    // The document names its font; without it each program picks its own.
+    pugi::xml_document rels;
+    QVERIFY(ParseXml(ZipEntry(name, "word/_rels/document.xml.rels"), rels));
+    QCOMPARE(std::string(rels.child("Relationships").child("Relationship").attribute("Target").value()),
+             std::string("styles.xml"));
+    bool stylesType = false;
+    for (pugi::xml_node o : types.child("Types").children("Override"))
+        stylesType |= std::string(o.attribute("PartName").value()) == "/word/styles.xml";
+    QVERIFY(stylesType);
+    pugi::xml_document styles;
+    QVERIFY(ParseXml(ZipEntry(name, "word/styles.xml"), styles));
+    const pugi::xml_node rPr = styles.child("w:styles").child("w:docDefaults").child("w:rPrDefault").child("w:rPr");
+    QCOMPARE(std::string(rPr.child("w:rFonts").attribute("w:ascii").value()), std::string("Arial"));
+    QCOMPARE(rPr.child("w:sz").attribute("w:val").as_int(), 20);
     pugi::xml_document core;
     QVERIFY(ParseXml(ZipEntry(name, "docProps/core.xml"), core));
     QCOMPARE(Utf8(core.child("cp:coreProperties").child("dc:title").text().get()), QString("Stadtlauf 2026"));

@@ -1,12 +1,20 @@
 #include "app/RaceWindow.h"
-#include "platform/PagedHtml.h"
 #include "reports/HtmlList.h"
 #include "reports/PdfList.h"
 #include "reports/ProtocolExport.h"
 #include "reports/ZipRead.h"
 
 #include <QAction>
+#include <QBuffer>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPdfWriter>
 #include <QStatusBar>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QToolButton>
 
 namespace {
@@ -42,6 +50,62 @@ TSettings Titled() {
     return s;
 }
 
+// Every text node of an XML part, in document order.
+QStringList XmlTexts(const QByteArray& xml) {
+    pugi::xml_document doc;
+    QStringList out;
+    if (!ParseXml(xml, doc))
+        return out;
+    struct Walker : pugi::xml_tree_walker {
+        QStringList* out;
+        bool for_each(pugi::xml_node& node) override {
+            if (node.type() == pugi::node_pcdata)
+                *out << QString::fromUtf8(node.value());
+            return true;
+        }
+    } walker;
+    walker.out = &out;
+    doc.traverse(walker);
+    return out;
+}
+
+// Texts of the fixture list that need escaping or lie outside ASCII, as the operator typed them.
+const QStringList kSpecialTexts{QStringLiteral("Jürgen"),
+                                QStringLiteral("Müller <&> Söhne"),
+                                QStringLiteral("SV Grün-Weiß & \"Blau\""),
+                                QStringLiteral("Änne"),
+                                QStringLiteral("Öztürk"),
+                                QStringLiteral("LC <Übersee>"),
+                                QStringLiteral("<script>alert(1)</script>"),
+                                QStringLiteral("TSG Fürth&amp;Co €"),
+                                QStringLiteral("O'Brien-Straße")};
+
+// A text field that claims every key with Ctrl, as a line edit claims Ctrl+E (end of
+// line) and Ctrl+D (delete) under the X11 key bindings of a Linux desktop.
+class GreedyField : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    QList<int> Claimed; // keys claimed, with Ctrl
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->modifiers() == Qt::ControlModifier) {
+            Claimed << static_cast<QKeyEvent*>(e)->key();
+            e->accept();
+            return true;
+        }
+        return QLineEdit::event(e);
+    }
+};
+
+int PaintedPages(const PrintJob& job, QByteArray* pdf, int firstPage = 0, int lastPage = 0) {
+    QBuffer buffer(pdf);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    return job.paint ? job.paint(writer, firstPage, lastPage) : 0;
+}
+
 } // namespace
 
 class ResultExportTest : public QObject {
@@ -61,6 +125,9 @@ private slots:
     void failedExportShowsError();
     void pdfPagesTurnForWideTables();
     void qtReadsThePublishedTable();
+    void printJobPaintsTheListOnItsOwnCopy();
+    void fixtureListReachesEveryFormatFromButtonsAndShortcuts();
+    void shortcutsWinOverTextFieldKeyBindings();
 };
 
 void ResultExportTest::commandsFollowTheProtocol() {
@@ -286,10 +353,169 @@ void ResultExportTest::qtReadsThePublishedTable() {
     g.SetRowCount(3);
     g.SetRows(0, ProtocolCaptions());
     g.SetRows(1, QStringList(12, "x") << "");
-    g.SetRows(2, QStringList(12, "y") << "");
+    g.SetRows(2, QStringList(12, "M\u00fcller & <S\u00f6hne>") << "");
     const ExportOptions o{"T", {10, 10, 10, 10, 10, 10, 10, 10, -1, -1, 10, 10, -1}};
-    const QString html = DecodeHtmlPage(HtmlListBytes(g, o));
-    QCOMPARE(WidestTable(html), 10);
+    QTextDocument doc;
+    doc.setHtml(QStringDecoder("windows-1252").decode(HtmlListBytes(g, o)));
+    QTextTable* table = nullptr;
+    for (QTextFrame* f : doc.rootFrame()->childFrames())
+        if (!table)
+            table = qobject_cast<QTextTable*>(f);
+    QVERIFY(table);
+    QCOMPARE(table->columns(), 10);
+    QCOMPARE(table->rows(), 3);
+    QCOMPARE(table->cellAt(0, 8).firstCursorPosition().block().text().trimmed(), QString("Zeit"));
+    QCOMPARE(table->cellAt(2, 3).firstCursorPosition().block().text(), QString("M\u00fcller & <S\u00f6hne>"));
+}
+
+void ResultExportTest::printJobPaintsTheListOnItsOwnCopy() {
+    RaceWindow w;
+    for (int n = 1; n <= 60; ++n) {
+        w.StartNumber(QString::number(n));
+        w.Advance(1000);
+    }
+    w.Key(Qt::Key_D, Qt::ControlModifier);
+    const PrintJob job = w.fake->shell.LastJob;
+    QCOMPARE(job.file, w.folder + "Kadenzor.html");
+    QVERIFY(job.landscape); // ten columns of the default layout
+    QByteArray first;
+    const int pages = PaintedPages(job, &first);
+    QVERIFY(pages >= 1);
+    QVERIFY(first.startsWith("%PDF"));
+    // Rows recorded while the print dialog is open do not change the job.
+    for (int n = 61; n <= 160; ++n)
+        w.StartNumber(QString::number(n));
+    QByteArray again;
+    QCOMPARE(PaintedPages(job, &again), pages);
+    // The next print has them.
+    w.Key(Qt::Key_D, Qt::ControlModifier);
+    const int all = PaintedPages(w.fake->shell.LastJob, &again);
+    QVERIFY(all > pages);
+    // Pages chosen in the print dialog: only those.
+    QCOMPARE(PaintedPages(w.fake->shell.LastJob, &again, 2, 3), 2);
+    QCOMPARE(PaintedPages(w.fake->shell.LastJob, &again, all, 0), 1);
+}
+
+void ResultExportTest::fixtureListReachesEveryFormatFromButtonsAndShortcuts() {
+    TSettings s;
+    s.Title = QStringLiteral("Großer Preis <Süd> & Co");
+    RaceWindow w(s);
+    QVERIFY(QFile::copy(KADENZOR_TEST_DATA "/startlist-special.txt", w.folder + "Startliste.txt"));
+    w.fake->prompts.FileNames = {w.folder + "Startliste.txt"};
+    w.Key(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(w.Of("1", Col::Nachname), QStringLiteral("Müller <&> Söhne"));
+    for (const char* n : {"1", "2", "3", "4"}) {
+        w.StartNumber(n);
+        w.Advance(1000);
+    }
+    w.Advance(60000);
+    for (const char* n : {"3", "1", "4", "2"}) {
+        w.FinishNumber(n);
+        w.Advance(1500);
+    }
+    const QString html = w.folder + "Kadenzor.html";
+    const QString docx = w.folder + "2026-03-20-10-01.docx";
+    const QString xlsx = w.folder + "2026-03-20-10-01.xlsx";
+    // Each command from its shortcut, typed where the focus is (the finish number box),
+    // and from its button.
+    auto keyed = [&](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier); };
+    struct Command {
+        QAbstractButton* button;
+        Qt::Key key;
+        QStringList* calls;
+        QString file;
+    };
+    const QList<Command> commands{{w.form->sbHTML, Qt::Key_H, &w.fake->shell.Opened, html},
+                                  {w.form->sbPrint, Qt::Key_D, &w.fake->shell.Printed, html},
+                                  {w.form->sbWord, Qt::Key_W, &w.fake->shell.Opened, docx},
+                                  {w.form->sbExcel, Qt::Key_E, &w.fake->shell.Opened, xlsx}};
+    for (const Command& c : commands) {
+        QFile::remove(c.file);
+        const qsizetype before = c.calls->size();
+        keyed(c.key);
+        QVERIFY2(QFile::exists(c.file), qPrintable(c.file));
+        QCOMPARE(c.calls->size(), before + 1);
+        QCOMPARE(c.calls->last(), c.file);
+        QFile::remove(c.file);
+        QTest::mouseClick(c.button, Qt::LeftButton);
+        QVERIFY2(QFile::exists(c.file), qPrintable(c.button->objectName()));
+        QCOMPARE(c.calls->size(), before + 2);
+    }
+    // The save dialog, every entry, from the shortcut and from the button in turn.
+    const QStringList saved{"alle.xlsx", "excel.xlsx", "text.txt", "word.docx", "seite.html", "liste.pdf"};
+    for (int entry = 1; entry <= 6; ++entry) {
+        w.fake->prompts.FileNames << w.folder + saved[entry - 1];
+        w.fake->prompts.SaveFilterAnswer = entry;
+        if (entry % 2)
+            keyed(Qt::Key_S);
+        else
+            QTest::mouseClick(w.form->sbSave, Qt::LeftButton);
+        QVERIFY2(QFile::exists(w.folder + saved[entry - 1]), qPrintable(saved[entry - 1]));
+    }
+    QVERIFY2(w.fake->prompts.Errors.isEmpty(), qPrintable(w.fake->prompts.Errors.join('\n')));
+
+    // HTML: Windows-1252, every text escaped, no markup from the list.
+    const QByteArray page = ReadAll(w.folder + "seite.html");
+    QVERIFY(page.contains("<H1>Gro\xDF"
+                          "er Preis &lt;S\xFC"
+                          "d&gt; &amp; Co</H1>"));
+    QVERIFY(page.contains("<td>J\xFCrgen<td>M\xFCller &lt;&amp;&gt; S\xF6hne<td>1970<td>SV Gr\xFCn-Wei\xDF &amp; "
+                          "&quot;Blau&quot;<td>M50"));
+    QVERIFY(page.contains("<td>&lt;script&gt;alert(1)&lt;/script&gt;<td>1999<td>TSG F\xFCrth&amp;amp;Co \x80<td>"));
+    QVERIFY(!page.contains("<script>alert"));
+    QCOMPARE(page.count("<tr><td>"), 4);
+    // Text: Windows-1252 as written by the backup.
+    QVERIFY(ReadAll(w.folder + "text.txt")
+                .contains("\tZo\xEB\tO'Brien-Stra\xDF"
+                          "e\t2001\t"));
+    // Word and Excel: UTF-8 inside, every text as typed.
+    const QStringList word = XmlTexts(ZipEntry(w.folder + "word.docx", "word/document.xml"));
+    const QStringList sheet = XmlTexts(ZipEntry(w.folder + "excel.xlsx", "xl/sharedStrings.xml"));
+    QCOMPARE(XmlTexts(ZipEntry(w.folder + "alle.xlsx", "xl/sharedStrings.xml")), sheet);
+    QVERIFY(word.contains(s.Title));
+    for (const QString& text : kSpecialTexts) {
+        QVERIFY2(word.contains(text), qPrintable(text));
+        QVERIFY2(sheet.contains(text), qPrintable(text));
+    }
+    QVERIFY(ReadAll(w.folder + "liste.pdf").startsWith("%PDF-"));
+
+    // For a look with an office program and a browser: the files are kept there.
+    const QString keep = qEnvironmentVariable("KADENZOR_EXPORT_SAMPLES");
+    if (!keep.isEmpty()) {
+        QDir().mkpath(keep);
+        for (const QString& name : saved) {
+            QFile::remove(keep + "/" + name);
+            QFile::copy(w.folder + name, keep + "/" + name);
+        }
+    }
+}
+
+void ResultExportTest::shortcutsWinOverTextFieldKeyBindings() {
+    RaceWindow w;
+    RunTwoAthletes(w);
+    auto* field = new GreedyField(w.form.get());
+    field->show();
+    field->setFocus();
+    QCOMPARE(QApplication::focusWidget(), field);
+    w.fake->prompts.FileNames << w.folder + "lauf.txt";
+    w.fake->prompts.SaveFilterAnswer = 3;
+    for (Qt::Key key : {Qt::Key_H, Qt::Key_D, Qt::Key_W, Qt::Key_E, Qt::Key_S})
+        QTest::keyClick(field, key, Qt::ControlModifier);
+    QCOMPARE(w.fake->shell.Opened.size(), 3); // page, Word, Excel
+    QCOMPARE(w.fake->shell.Printed.size(), 1);
+    QCOMPARE(w.fake->prompts.PickerCalls, 1);
+    QVERIFY(QFile::exists(w.folder + "lauf.txt"));
+    for (Qt::Key key : {Qt::Key_H, Qt::Key_D, Qt::Key_W, Qt::Key_E, Qt::Key_S})
+        QVERIFY(!field->Claimed.contains(key));
+    // Other keys stay the field's.
+    QTest::keyClick(field, Qt::Key_K, Qt::ControlModifier);
+    QVERIFY(field->Claimed.contains(Qt::Key_K));
+    // A disabled command leaves its key to the field.
+    w.fake->printers.Count = 0;
+    w.form->Export().UpdateResultCommands();
+    QTest::keyClick(field, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(w.fake->shell.Printed.size(), 1);
+    QVERIFY(field->Claimed.contains(Qt::Key_D));
 }
 
 QTEST_MAIN(ResultExportTest)

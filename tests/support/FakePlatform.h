@@ -68,9 +68,13 @@ public:
 class FakeShell final : public Shell {
 public:
     QStringList Opened;
-    QStringList Printed;
+    QStringList Printed; // the files of the print jobs
+    PrintJob LastJob;
     void open(const QString& f) override { Opened << f; }
-    void print(const QString& f) override { Printed << f; }
+    void print(const PrintJob& job) override {
+        Printed << job.file;
+        LastJob = job;
+    }
 };
 
 // A login manager that grants the block, or (Available false) answers with Reason.
