@@ -1,4 +1,5 @@
 #include "BenchUtil.h"
+#include "support/GridHooks.h"
 #include "timing/TimeText.h"
 #include "widgets/SortGridData.h"
 
@@ -103,8 +104,9 @@ Timing TimedMedian(int runs, const std::function<void()>& prepare, const std::fu
 int main() {
     const std::vector<QStringList> rows = MakeRows();
     SortGridData grid(kCols, kRows + 1);
+    GridHooks hooks(grid);
     grid.SortOptions.SecondaryIndex = QStringLiteral("11");
-    grid.OnGetSortStyle = [&](int, TSortStyle& style) {
+    hooks.OnGetSortStyle = [&](int, TSortStyle& style) {
         style = TSortStyle::ssCustom;
         grid.SortOptions.SortCompare = CompareTimeTexts;
     };

@@ -3,7 +3,15 @@
 #include "FuzzUtil.h"
 #include "protocol/SpreadsheetReader.h"
 
+#include <QCoreApplication>
+
 #include <cstdlib>
+
+// The reader starts kadenzor-xls-reader through QProcess, which wants an application object.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    static QCoreApplication app(*argc, *argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QString input = ScratchFile(".xls");

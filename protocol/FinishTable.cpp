@@ -2,6 +2,7 @@
 
 #include "platform/Prompts.h"
 #include "protocol/ProtocolColumns.h"
+#include "protocol/ProtocolEdits.h"
 #include "protocol/ProtocolTable.h"
 #include "reports/TFDlgYesNo.h"
 #include "timing/NumberBox.h"
@@ -28,6 +29,13 @@ FinishTable::FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, const TSetting
     };
     m_grid->OnGetCellFormat = [this](TSortGrid*, int col, int row, TGridDrawState state, TFormatOptions& format, bool&,
                                      bool&, bool&) { SortGrid2GetCellFormat(col, row, state, format); };
+    // An assignment wrote the number being edited: the grid goes back to row selection.
+    m_grid->OnEditDropped = [this](TSortGrid*, int, int) {
+        m_grid->SetOption(goEditing, false);
+        m_grid->SetOption(goRowSelect, true);
+        if (m_hooks.status)
+            m_hooks.status(2, ProtocolEdits::DroppedEditText());
+    };
 
     PopupMenuSS2 = new QMenu(m_grid);
     PopupMenuSS2->setObjectName(QStringLiteral("PopupMenuSS2"));

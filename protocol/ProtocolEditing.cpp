@@ -62,7 +62,22 @@ ProtocolEditing::ProtocolEditing(TSortGrid* SortGrid1, QWidget* window, Protocol
     m_grid->OnMouseDown = [this](TSortGrid*, Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
         SortGrid1MouseDown(button, x, y);
     };
+    // A FINISH, a ranking or an assignment wrote the cell being edited: the recorded text
+    // stays, the grid goes back to row selection (a next key must not edit again).
+    m_grid->OnEditDropped = [this](TSortGrid*, int, int) {
+        m_grid->SetOption(goEditing, false);
+        m_grid->SetOption(goRowSelect, true);
+        ShowStatus(ProtocolEdits::DroppedEditText());
+    };
     m_grid->installEventFilter(this);
+}
+
+ProtocolEditing::~ProtocolEditing() {
+    m_grid->OnKeyDown = nullptr;
+    m_grid->OnCellValidate = nullptr;
+    m_grid->OnMouseDown = nullptr;
+    m_grid->OnEditDropped = nullptr;
+    m_grid->removeEventFilter(this);
 }
 
 // --- the context menu
@@ -245,6 +260,8 @@ void ProtocolEditing::SortGrid1KeyDown(QKeyEvent* event, bool& handled) {
     }
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        if (!(m_grid->Options() & goEditing))
+            return; // row selection: nothing typed to confirm
         if (c == Col::Zeit) {
             ZeitEnter(k);
             handled = true;

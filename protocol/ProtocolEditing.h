@@ -31,6 +31,9 @@ public:
     // The hidden items are added to `window`, so that their shortcuts act everywhere in it.
     ProtocolEditing(TSortGrid* SortGrid1, QWidget* window, ProtocolTable& protocol, ProtocolEditingHooks hooks,
                     const TSettings& settings, TFDlgYesNo& question, Prompts& prompts, QObject* parent = nullptr);
+    // The grid outlives us: its events must not reach a dead controller (a check of a
+    // typed text runs when the closing window takes the focus away).
+    ~ProtocolEditing() override;
 
     QMenu* PopupMenuProtokol = nullptr;
     QAction* Editzeit1 = nullptr;

@@ -74,6 +74,10 @@ bool ReadTypedTime(const QString& text, int fractionDigits, TimeValue& value) {
     return true;
 }
 
+QString DroppedEditText() {
+    return QStringLiteral("Bearbeitung verworfen: Zelle wurde vom Programm geändert");
+}
+
 QString TypedTimeError(const QString& text, int fractionDigits) {
     return QStringLiteral("Zeit \"%1\" nicht übernommen: keine gültige Zeit (Beispiel %2). Die alte Zeit bleibt.")
         .arg(text, Example(fractionDigits));

@@ -23,6 +23,8 @@ bool ReadTypedTime(const QString& text, int fractionDigits, TimeValue& value);
 
 // What to show the operator when a typed running time was refused.
 QString TypedTimeError(const QString& text, int fractionDigits);
+// The status text when the program wrote a cell while the operator was editing it.
+QString DroppedEditText();
 
 // The finish clock of a start at `startClock` (ms since midnight) after `runningTime`:
 // past midnight it is the next day's clock. Hours are written without leading zero

@@ -323,13 +323,10 @@ void ProtocolTable::RankProtocol() {
     options.individualStart = !m_settings.massStart();
     options.classMode = m_settings.Klass;
     options.fractionDigits = m_settings.Acc;
-    // The grid follows the ranking once at its end, not after each of its cell writes.
-    SortGridData& data = g->Data();
-    const std::function<void()> changed = std::exchange(data.OnChanged, nullptr);
-    const int row = RankProtocolRows(data, options);
-    data.OnChanged = changed;
-    if (changed)
-        changed();
+    // Through the grid: it follows the ranking once at its end, not after each of its
+    // cell writes, and closes an editor whose cell or row the ranking changes.
+    int row = -1;
+    g->Batch([&](SortGridData& data) { row = RankProtocolRows(data, options); });
     c.cbStopN->setEditText(QString());
     if (row >= 1) {
         SelectProtocolRow(row);

@@ -1,5 +1,7 @@
 #include "reports/ZipPackage.h"
 
+#include "reports/ZipReader.h"
+
 #include <QFile>
 
 #include <zip.h>
@@ -14,15 +16,7 @@ constexpr qint64 kMaxArchive = 64 * 1024 * 1024;
 struct SourceFree {
     void operator()(zip_source_t* s) const { zip_source_free(s); }
 };
-struct ArchiveDiscard {
-    void operator()(zip_t* z) const { zip_discard(z); }
-};
-struct FileClose {
-    void operator()(zip_file_t* f) const { zip_fclose(f); }
-};
 using SourcePtr = std::unique_ptr<zip_source_t, SourceFree>;
-using ArchivePtr = std::unique_ptr<zip_t, ArchiveDiscard>;
-using FilePtr = std::unique_ptr<zip_file_t, FileClose>;
 
 void SetError(QString* error, const QString& text) {
     if (error)
@@ -46,50 +40,21 @@ bool ZipPackage::Load(const QString& fileName, QString* error) {
         return false;
     }
     const QByteArray data = file.readAll();
-    zip_error_t ze;
-    zip_error_init(&ze);
-    SourcePtr source(zip_source_buffer_create(data.constData(), static_cast<zip_uint64_t>(data.size()), 0, &ze));
-    if (!source) {
-        SetError(error, ZipErrorText(&ze));
-        zip_error_fini(&ze);
+    ZipReader archive(kMaxArchive);
+    if (!archive.Open(data)) {
+        SetError(error, QStringLiteral("Die Datei ist kein Zip-Archiv (%1).").arg(archive.Detail()));
         return false;
     }
-    ArchivePtr archive(zip_open_from_source(source.get(), ZIP_RDONLY, &ze));
-    if (!archive) {
-        SetError(error, QStringLiteral("Die Datei ist kein Zip-Archiv (%1).").arg(ZipErrorText(&ze)));
-        zip_error_fini(&ze);
-        return false;
-    }
-    source.release(); // the archive owns it now
-    zip_error_fini(&ze);
-
     QList<std::pair<QString, QByteArray>> entries;
-    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
-    qint64 total = 0;
-    for (zip_int64_t i = 0; i < count; ++i) {
-        zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) {
-            SetError(error, QString::fromLocal8Bit(zip_strerror(archive.get())));
+    for (int i = 0; i < archive.Count(); ++i) {
+        QByteArray bytes;
+        if (!archive.ReadAt(i, bytes)) {
+            SetError(error, archive.LastStatus() == ZipReader::Status::TooLarge
+                                ? QStringLiteral("Die Vorlage ist zu groß.")
+                                : QStringLiteral("Die Vorlage ist beschädigt."));
             return false;
         }
-        total += static_cast<qint64>(st.size);
-        if (st.size > static_cast<zip_uint64_t>(kMaxArchive) || total > kMaxArchive) {
-            SetError(error, QStringLiteral("Die Vorlage ist zu groß."));
-            return false;
-        }
-        FilePtr entry(zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(i), 0));
-        if (!entry) {
-            SetError(error, QString::fromLocal8Bit(zip_strerror(archive.get())));
-            return false;
-        }
-        QByteArray bytes(static_cast<qsizetype>(st.size), Qt::Uninitialized);
-        const zip_int64_t got = zip_fread(entry.get(), bytes.data(), st.size);
-        if (got != static_cast<zip_int64_t>(st.size)) {
-            SetError(error, QStringLiteral("Die Vorlage ist beschädigt."));
-            return false;
-        }
-        entries.append({QString::fromUtf8(st.name), bytes});
+        entries.append({archive.Name(i), bytes});
     }
     m_entries = entries;
     return true;

@@ -17,14 +17,31 @@ SortGridData::SortGridData(int colCount, int rowCount)
 
 SortGridData::~SortGridData() = default;
 
+bool SortGridData::SetEvents(SortGridEvents* events) {
+    if (events && m_events && m_events != events)
+        return false;
+    m_events = events;
+    return true;
+}
+
 void SortGridData::Changed() const {
-    if (OnChanged)
-        OnChanged();
+    if (m_events)
+        m_events->GridChanged();
 }
 
 void SortGridData::ReportError(const QString& message) const {
-    if (OnError)
-        OnError(message);
+    if (m_events)
+        m_events->Error(message);
+}
+
+void SortGridData::RaiseRowSelected() const {
+    if (m_events)
+        m_events->RowSelected();
+}
+
+void SortGridData::RaiseTopLeftChanged() const {
+    if (m_events)
+        m_events->TopLeftChanged();
 }
 
 QStringList& SortGridData::StoredRow(int row) {
@@ -80,7 +97,11 @@ void SortGridData::SetCell(int col, int row, const QString& text) {
     QStringList& cells = StoredRow(row);
     while (cells.size() <= col)
         cells.append(QString());
+    if (cells[col] == text)
+        return;
     cells[col] = text;
+    if (m_events)
+        m_events->CellChanged(col, row);
     Changed();
 }
 
@@ -167,12 +188,11 @@ void SortGridData::SelectRow(int row) {
 }
 
 bool SortGridData::SelectCell(int col, int row) {
-    if (CanSelectCell && !CanSelectCell(col, row))
+    if (m_events && !m_events->CanSelectCell(col, row))
         return false;
     if (m_trackSelection) {
         SelectRow(row);
-        if (OnRowSelected)
-            OnRowSelected();
+        RaiseRowSelected();
     }
     return true;
 }
@@ -225,8 +245,7 @@ void SortGridData::SetTopRow(int row) {
     if (row == m_topRow)
         return;
     m_topRow = row;
-    if (OnTopLeftChanged)
-        OnTopLeftChanged();
+    RaiseTopLeftChanged();
     Changed();
 }
 
@@ -235,8 +254,7 @@ void SortGridData::SetLeftCol(int col) {
     if (col == m_leftCol)
         return;
     m_leftCol = col;
-    if (OnTopLeftChanged)
-        OnTopLeftChanged();
+    RaiseTopLeftChanged();
     Changed();
 }
 
@@ -274,7 +292,8 @@ void SortGridData::ScrollToCell(int col, int row) {
     row = std::max(std::min(row, m_rowCount - 1), 1);
     int left = m_leftCol;
     const auto visibleFrom = [&](int lc) {
-        const int n = VisibleColCountFrom ? VisibleColCountFrom(lc) : VisibleColCount();
+        const int fit = m_events ? m_events->VisibleColCountFrom(lc) : -1;
+        const int n = fit < 0 ? VisibleColCount() : fit;
         return std::max(1, n);
     };
     if (col < left) {
@@ -290,8 +309,7 @@ void SortGridData::ScrollToCell(int col, int row) {
         return;
     m_leftCol = left;
     m_topRow = top;
-    if (OnTopLeftChanged)
-        OnTopLeftChanged();
+    RaiseTopLeftChanged();
     Changed();
 }
 
@@ -361,8 +379,7 @@ void SortGridData::ClearGrid() {
     SetRowCount(2);
     AutoSizeColumns(true);
     EndUpdate();
-    if (OnRowSelected)
-        OnRowSelected();
+    RaiseRowSelected();
 }
 
 void SortGridData::InsertRow(int row) {
@@ -389,8 +406,8 @@ void SortGridData::InsertRow(int row) {
         m_cells[static_cast<size_t>(row)].clear();
     SetRow(row);
     SelectRow(row);
-    if (OnRowInsert)
-        OnRowInsert(row);
+    if (m_events)
+        m_events->RowInserted(row);
 }
 
 void SortGridData::DeleteRow(int row) {
@@ -420,8 +437,8 @@ void SortGridData::DeleteRow(int row) {
         ReportError(kIndexError);
         return;
     }
-    if (OnRowDelete)
-        OnRowDelete(row);
+    if (m_events)
+        m_events->RowDeleted(row);
 }
 
 void SortGridData::InsertColumn(int col) {
@@ -440,8 +457,8 @@ void SortGridData::InsertColumn(int col) {
     if (col != m_col && SelectCell(col, m_row))
         m_col = col;
     Changed();
-    if (OnColumnInsert)
-        OnColumnInsert(col);
+    if (m_events)
+        m_events->ColumnInserted(col);
 }
 
 void SortGridData::DeleteColumn(int col) {
@@ -464,8 +481,8 @@ void SortGridData::DeleteColumn(int col) {
     SetColCount(m_colCount - 1);
     ClampCurrent();
     Changed();
-    if (OnColumnDelete)
-        OnColumnDelete(col);
+    if (m_events)
+        m_events->ColumnDeleted(col);
 }
 
 int SortGridData::MovedIndex(int index, int from, int to) const {
@@ -533,9 +550,9 @@ void SortGridData::ExchangeRows(int a, int b) {
 
 void SortGridData::AutoSizeColumns(bool force) {
     BeginUpdate();
-    if (OnAutoSizeColumn)
+    if (m_events)
         for (int c = 0; c < m_colCount; ++c)
-            OnAutoSizeColumn(c, force);
+            m_events->AutoSizeColumn(c, force);
     EndUpdate();
 }
 
@@ -547,8 +564,8 @@ bool SortGridData::Modified() const {
 
 void SortGridData::SetModified(bool modified) {
     m_modified = modified;
-    if (modified && OnModified)
-        OnModified();
+    if (modified && m_events)
+        m_events->Modified();
 }
 
 bool SortGridData::Updating() const {
@@ -561,8 +578,8 @@ void SortGridData::BeginUpdate() {
     if (!m_updating)
         m_savedUpdateOnSizeChange = SortOptions.UpdateOnSizeChange;
     m_updating = true;
-    if (OnBeginUpdate)
-        OnBeginUpdate();
+    if (m_events)
+        m_events->UpdateBegun();
     SortOptions.UpdateOnSizeChange = false;
 }
 
@@ -574,8 +591,8 @@ void SortGridData::EndUpdate() {
     m_updating = false;
     SortOptions.UpdateOnSizeChange = m_savedUpdateOnSizeChange;
     Changed();
-    if (OnEndUpdate)
-        OnEndUpdate();
+    if (m_events)
+        m_events->UpdateEnded();
 }
 
 void SortGridData::SizeChanged(int oldColCount, int oldRowCount) {
@@ -587,6 +604,6 @@ void SortGridData::SizeChanged(int oldColCount, int oldRowCount) {
         GoToCell(0, 1, true);
     if (m_rowCount < 2)
         ReportError(kRowsizeError);
-    if (OnSizeChanged)
-        OnSizeChanged(oldColCount, oldRowCount);
+    if (m_events)
+        m_events->SizeChanged(oldColCount, oldRowCount);
 }

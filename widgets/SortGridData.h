@@ -3,12 +3,14 @@
 // The data engine of TSortGrid: cells, counts, current cell and row selection,
 // row and column operations, sorting, filtering, the modified flag, the update
 // state and the size-change path. Qt Core only; the widget (TSortGrid) paints
-// it and turns mouse and keys into calls on it.
+// it, turns mouse and keys into calls on it and hears from it through the one
+// SortGridEvents receiver.
 //
 // Rows are numbered from 0 (the header) to RowCount() - 1. Cells of rows beyond
 // RowCount() stay stored when the count shrinks and come back when it grows.
 
 #include "widgets/SortCompare.h"
+#include "widgets/SortGridEvents.h"
 
 #include <QChar>
 #include <QString>
@@ -35,6 +37,14 @@ class SortGridData {
 public:
     explicit SortGridData(int colCount = 5, int rowCount = 5);
     virtual ~SortGridData();
+    SortGridData(const SortGridData&) = delete;
+    SortGridData& operator=(const SortGridData&) = delete;
+
+    // The one receiver of the engine's events, set once by what shows the data;
+    // nullptr detaches it. Returns false (and changes nothing) when another
+    // receiver is attached already.
+    bool SetEvents(SortGridEvents* events);
+    SortGridEvents* Events() const { return m_events; }
 
     // --- cells and counts
     int ColCount() const;
@@ -50,7 +60,7 @@ public:
     // --- current cell and row selection
     int Col() const;
     int Row() const;
-    // Both report "Grid index out of range" through OnError for a cell outside the
+    // Both report "Grid index out of range" as an error for a cell outside the
     // grid and move only when the cell-selection check (SelectCell) allows it.
     void SetCol(int col);
     void SetRow(int row);
@@ -58,8 +68,8 @@ public:
     const std::vector<int>& SelectedRows() const;
     void ClearSelection();
     void SelectRow(int row); // the row alone becomes the row selection and the anchor
-    // The cell-selection check: CanSelectCell decides; when it allows the cell and the
-    // track-selection flag is on, the row alone becomes the row selection (OnRowSelected).
+    // The cell-selection check: the receiver's CanSelectCell decides; when it allows the cell
+    // and the track-selection flag is on, the row alone becomes the row selection (RowSelected).
     bool SelectCell(int col, int row);
     void AddSelectedRow(int row); // kept in ascending order
     void RemoveSelectedRow(int row);
@@ -79,9 +89,6 @@ public:
     void SetVisibleRowCount(int count);
     int VisibleColCount() const;
     void SetVisibleColCount(int count);
-    // How many columns are fully visible when `leftCol` is the first one shown; when
-    // unset, VisibleColCount() (which defaults to all columns).
-    std::function<int(int leftCol)> VisibleColCountFrom;
     // Clamps the cell into the data rows and never fails.
     void GoToCell(int col, int row, bool scroll);
     void ScrollToCell(int col, int row);
@@ -90,7 +97,6 @@ public:
     // Incremental search: the row a typed character leads to in column SortCol, -1 for none.
     int IncrementalSearchRow(QChar ch) const;
     bool IncrementalSearch(QChar ch); // GoToCell to that row; false when nothing matched
-    std::function<void()> OnTopLeftChanged;
 
     // --- row and column operations
     int FindRow(int col, const QString& text, bool ignoreCase = false) const; // -1 when none
@@ -107,24 +113,19 @@ public:
 
     // --- sorting
     TSortOptions SortOptions;
-    // Returns false (and reports through OnError before any row is written) when
+    // Returns false (and reports an error before any row is written) when
     // SecondaryIndex holds an item that is not a column number of the grid; true
     // otherwise, also when CanSort is false and nothing happened.
     bool SortByColumn(int col);
-    std::function<void(int col, TSortStyle& style)> OnGetSortStyle;
-    std::function<void(int& col)> OnBeginSort;
-    std::function<void(int col)> OnEndSort;
 
     // --- filtering
     bool Filtered() const;
     // Filtering again while filtered first brings the hidden rows back, so none is lost.
     void SetFiltered(bool filtered);
     int HiddenRowCount() const;
-    std::function<void(const QStringList& row, bool& accept)> OnSetFilter;
 
     // --- column widths: the widget measures, the engine brackets the pass in an update
     void AutoSizeColumns(bool force);
-    std::function<void(int col, bool force)> OnAutoSizeColumn;
 
     // --- modified flag, update state, size changes
     bool Modified() const;
@@ -135,22 +136,6 @@ public:
     bool Updating() const;
     void BeginUpdate();
     void EndUpdate();
-    std::function<void()> OnModified;
-    std::function<void()> OnBeginUpdate;
-    std::function<void()> OnEndUpdate;
-    std::function<void(int oldColCount, int oldRowCount)> OnSizeChanged;
-    std::function<void(int row)> OnRowInsert;
-    std::function<void(int row)> OnRowDelete;
-    std::function<void(int col)> OnColumnInsert;
-    std::function<void(int col)> OnColumnDelete;
-    std::function<void()> OnRowSelected;
-    // Errors the grid reports to the operator ("Rowsize too small", index errors).
-    std::function<void(const QString& message)> OnError;
-    // Asked before a cell becomes current (the widget adds its editor rules and OnSelectCell);
-    // the track-selection rule is applied by SelectCell afterwards.
-    std::function<bool(int col, int row)> CanSelectCell;
-    // Anything visible changed: cells, counts, current cell, selection.
-    std::function<void()> OnChanged;
 
 protected:
     // The size-change path: runs when a count changed outside an update, and from
@@ -160,6 +145,8 @@ protected:
 private:
     void Changed() const;
     void ReportError(const QString& message) const;
+    void RaiseRowSelected() const;
+    void RaiseTopLeftChanged() const;
     QStringList& StoredRow(int row); // grows the storage up to `row`
     bool RowIsEmpty(int row) const;
     void ClampCurrent();
@@ -168,6 +155,7 @@ private:
     void FilterOff();
     TSortStyle DetectSortStyle(int col) const;
 
+    SortGridEvents* m_events = nullptr;
     std::vector<QStringList> m_cells; // index = row; rows beyond m_rowCount stay stored
     int m_colCount = 5;
     int m_rowCount = 5;

@@ -113,8 +113,8 @@ void SortGridData::FilterOn() {
     std::vector<QStringList> rejected;
     for (int r = 1; r <= dataRows; ++r) {
         bool accept = false;
-        if (OnSetFilter)
-            OnSetFilter(Rows(r), accept);
+        if (m_events)
+            m_events->FilterRow(Rows(r), accept);
         (accept ? accepted : rejected).push_back(std::move(m_cells[static_cast<size_t>(r)]));
     }
     const int visible = static_cast<int>(accepted.size());
@@ -170,8 +170,8 @@ bool SortGridData::SortByColumn(int col) {
         return true;
     SortOptions.SortCol = col;
     BeginUpdate();
-    if (OnBeginSort)
-        OnBeginSort(col);
+    if (m_events)
+        m_events->SortBegun(col);
     const std::vector<int> selectedBefore = m_selected;
 
     // Key list: the primary column first, then SecondaryIndex without it.
@@ -203,8 +203,7 @@ bool SortGridData::SortByColumn(int col) {
     std::vector<SortKey> keys(keyCols.size());
     TSortStyle handlerStyle = TSortStyle::ssAutomatic;
     for (size_t k = keyCols.size(); k-- > 0;) {
-        if (OnGetSortStyle) {
-            OnGetSortStyle(keyCols[k], handlerStyle);
+        if (m_events && m_events->GetSortStyle(keyCols[k], handlerStyle)) {
             SortOptions.SortStyle = handlerStyle;
         } else if (SortOptions.SortStyle == TSortStyle::ssAutomatic) {
             SortOptions.SortStyle = DetectSortStyle(keyCols[k]);
@@ -251,8 +250,8 @@ bool SortGridData::SortByColumn(int col) {
     }
 
     SortOptions.SortCompare = nullptr;
-    if (OnEndSort)
-        OnEndSort(keyCols.front());
+    if (m_events)
+        m_events->SortEnded(keyCols.front());
     EndUpdate();
     return true;
 }

@@ -23,6 +23,75 @@ public:
     WaitCursorGuard& operator=(const WaitCursorGuard&) = delete;
 };
 
+namespace {
+
+template <typename Event, typename... Args>
+void RaiseEvent(TSortGrid* sender, const Event& event, Args... args) {
+    if (event)
+        event(sender, args...);
+}
+
+} // namespace
+
+// The engine's events reach the widget here, and nowhere else.
+class TSortGrid::DataEvents final : public SortGridEvents {
+public:
+    explicit DataEvents(TSortGrid& grid) : g(grid) {}
+
+    void GridChanged() override { g.DataChanged(); }
+    void CellChanged(int col, int row) override { g.CellWritten(col, row); }
+    void TopLeftChanged() override { g.TopLeftMoved(); }
+    void RowSelected() override { RaiseEvent(&g, g.OnRowSelected); }
+    void Modified() override { RaiseEvent(&g, g.OnModified); }
+    void UpdateBegun() override {
+        if (!g.m_waitCursor)
+            g.m_waitCursor = std::make_unique<WaitCursorGuard>();
+        RaiseEvent(&g, g.OnBeginUpdate);
+    }
+    void UpdateEnded() override {
+        g.m_waitCursor.reset();
+        g.DataChanged();
+        RaiseEvent(&g, g.OnEndUpdate);
+    }
+    void SizeChanged(int oldCols, int oldRows) override {
+        g.SyncColumnWidths();
+        if (!g.Refreshing())
+            g.UpdateScrollBars();
+        if (g.OnSizeChanged)
+            g.OnSizeChanged(&g, oldCols, oldRows);
+    }
+    void RowInserted(int row) override { RaiseEvent(&g, g.OnRowInsert, row); }
+    void RowDeleted(int row) override { RaiseEvent(&g, g.OnRowDelete, row); }
+    void ColumnInserted(int col) override { RaiseEvent(&g, g.OnColumnInsert, col); }
+    void ColumnDeleted(int col) override { RaiseEvent(&g, g.OnColumnDelete, col); }
+    void Error(const QString& message) override { g.ReportError(message); }
+    bool CanSelectCell(int col, int row) override { return g.m_uncheckedMove || g.CanSelect(col, row); }
+    int VisibleColCountFrom(int leftCol) override { return g.ColsFitFrom(leftCol); }
+    void AutoSizeColumn(int col, bool force) override { g.AutoSizeColumn(col, force); }
+    void SortBegun(int& col) override {
+        // Rows move under an editor the program did not close: its text is not taken,
+        // and a typed text waiting for its check would be checked in another row.
+        g.DropEdit(true);
+        g.m_valEdited = false;
+        if (g.OnBeginSort)
+            g.OnBeginSort(&g, col);
+    }
+    void SortEnded(int col) override { RaiseEvent(&g, g.OnEndSort, col); }
+    bool GetSortStyle(int col, TSortStyle& style) override {
+        if (!g.OnGetSortStyle)
+            return false;
+        g.OnGetSortStyle(&g, col, style);
+        return true;
+    }
+    void FilterRow(const QStringList& row, bool& accept) override {
+        if (g.OnSetFilter)
+            g.OnSetFilter(row, accept);
+    }
+
+private:
+    TSortGrid& g;
+};
+
 TSortGrid::TSortGrid(QWidget* parent) : QAbstractScrollArea(parent) {
     m_ownData = std::make_unique<SortGridData>();
     m_data = m_ownData.get();
@@ -49,25 +118,9 @@ TSortGrid::~TSortGrid() {
         m_comboList = nullptr;
         delete list;
     }
-    // The data may outlive us: leave no hook pointing at a dead grid.
-    if (!m_ownData) {
-        m_data->OnChanged = nullptr;
-        m_data->OnError = nullptr;
-        m_data->OnBeginUpdate = nullptr;
-        m_data->OnEndUpdate = nullptr;
-        m_data->CanSelectCell = nullptr;
-        m_data->OnRowSelected = nullptr;
-        m_data->OnModified = nullptr;
-        m_data->OnSizeChanged = nullptr;
-        m_data->OnRowInsert = nullptr;
-        m_data->OnRowDelete = nullptr;
-        m_data->OnColumnInsert = nullptr;
-        m_data->OnColumnDelete = nullptr;
-        m_data->OnGetSortStyle = nullptr;
-        m_data->OnBeginSort = nullptr;
-        m_data->OnEndSort = nullptr;
-        m_data->OnSetFilter = nullptr;
-    }
+    // The data may outlive us: it must not call a dead grid.
+    if (m_data->Events() == m_dataEvents.get())
+        m_data->SetEvents(nullptr);
 }
 
 void TSortGrid::Init() {
@@ -97,71 +150,9 @@ void TSortGrid::Init() {
 }
 
 void TSortGrid::InstallDataHooks() {
-    SortGridData& d = *m_data;
-    d.OnChanged = [this] { DataChanged(); };
-    d.OnTopLeftChanged = [this] { TopLeftMoved(); };
-    d.OnAutoSizeColumn = [this](int col, bool force) { AutoSizeColumn(col, force); };
-    d.VisibleColCountFrom = [this](int leftCol) { return ColsFitFrom(leftCol); };
-    d.OnError = [this](const QString& message) { ReportError(message); };
-    d.OnBeginUpdate = [this] {
-        if (!m_waitCursor)
-            m_waitCursor = std::make_unique<WaitCursorGuard>();
-        if (OnBeginUpdate)
-            OnBeginUpdate(this);
-    };
-    d.OnEndUpdate = [this] {
-        m_waitCursor.reset();
-        DataChanged();
-        if (OnEndUpdate)
-            OnEndUpdate(this);
-    };
-    d.CanSelectCell = [this](int col, int row) { return CanSelect(col, row); };
-    d.OnRowSelected = [this] {
-        if (OnRowSelected)
-            OnRowSelected(this);
-    };
-    d.OnModified = [this] {
-        if (OnModified)
-            OnModified(this);
-    };
-    d.OnSizeChanged = [this](int oldCols, int oldRows) {
-        SyncColumnWidths();
-        UpdateScrollBars();
-        if (OnSizeChanged)
-            OnSizeChanged(this, oldCols, oldRows);
-    };
-    d.OnRowInsert = [this](int row) {
-        if (OnRowInsert)
-            OnRowInsert(this, row);
-    };
-    d.OnRowDelete = [this](int row) {
-        if (OnRowDelete)
-            OnRowDelete(this, row);
-    };
-    d.OnColumnInsert = [this](int col) {
-        if (OnColumnInsert)
-            OnColumnInsert(this, col);
-    };
-    d.OnColumnDelete = [this](int col) {
-        if (OnColumnDelete)
-            OnColumnDelete(this, col);
-    };
-    d.OnGetSortStyle = [this](int col, TSortStyle& style) {
-        if (OnGetSortStyle)
-            OnGetSortStyle(this, col, style);
-    };
-    d.OnBeginSort = [this](int& col) {
-        if (OnBeginSort)
-            OnBeginSort(this, col);
-    };
-    d.OnEndSort = [this](int col) {
-        if (OnEndSort)
-            OnEndSort(this, col);
-    };
-    d.OnSetFilter = [this](const QStringList& row, bool& accept) {
-        if (OnSetFilter)
-            OnSetFilter(row, accept);
-    };
+    m_dataEvents = std::make_unique<DataEvents>(*this);
+    if (!m_data->SetEvents(m_dataEvents.get()))
+        qWarning() << "TSortGrid: the data is shown by another grid already";
 }
 
 void TSortGrid::ReportError(const QString& message) {
@@ -171,7 +162,14 @@ void TSortGrid::ReportError(const QString& message) {
         qWarning() << "TSortGrid:" << message;
 }
 
+bool TSortGrid::Refreshing() const {
+    return Updating() || m_batchDepth > 0;
+}
+
 void TSortGrid::DataChanged() {
+    // Inside an update or a batch of program writes the view follows once, at the end.
+    if (Refreshing())
+        return;
     SyncColumnWidths();
     UpdateScrollBars();
     if (Col() != m_knownCol || Row() != m_knownRow) {
@@ -184,15 +182,66 @@ void TSortGrid::DataChanged() {
     }
     m_anchorCol = std::clamp(m_anchorCol, 0, std::max(0, ColCount() - 1));
     m_anchorRow = std::clamp(m_anchorRow, 1, std::max(1, RowCount() - 1));
-    if (EditorMode() && (m_editCol != Col() || m_editRow != Row() || m_editRow >= RowCount()))
-        HideEditor();
-    else if (EditorMode())
-        PlaceEditor();
-    else if (EditorMode() && m_editor->text() != Cell(m_editCol, m_editRow))
-        m_editor->setText(Cell(m_editCol, m_editRow));
+    if (EditorMode()) {
+        if (m_editCol != Col() || m_editRow != Row() || m_editRow >= RowCount())
+            HideEditor();
+        else if (!m_ownWrite && Cell(m_editCol, m_editRow) != m_editCellText)
+            DropEdit(false); // the cell changed under the editor without a cell write (rows moved)
+        else
+            PlaceEditor();
+    }
     if (!EditorMode() && (m_options & goAlwaysShowEditor) && hasFocus() && !Updating() && CanEditShow())
         ShowEditor();
     viewport()->update();
+}
+
+void TSortGrid::CellWritten(int col, int row) {
+    if (m_ownWrite) {
+        if (EditorMode() && col == m_editCol && row == m_editRow)
+            m_editCellText = Cell(col, row);
+        return;
+    }
+    // The program wrote the cell the operator is editing or has typed into: its text wins,
+    // and the typed text is neither written back nor checked against the old one.
+    if (m_valEdited && col == m_valCol && row == m_valRow) {
+        m_valEdited = false;
+        m_valText = Cell(col, row);
+    }
+    if (EditorMode() && col == m_editCol && row == m_editRow)
+        DropEdit(false);
+}
+
+void TSortGrid::DropEdit(bool revert) {
+    if (!EditorMode())
+        return;
+    const int col = m_editCol;
+    const int row = m_editRow;
+    const bool typed = m_editor->text() != m_editorStartText;
+    if (revert && Cell(col, row) != m_editorStartText)
+        SetCellForEditor(col, row, m_editorStartText);
+    if (m_valCol == col && m_valRow == row) {
+        m_valEdited = false;
+        m_valText = Cell(col, row);
+    }
+    HideEditor();
+    if (revert && !typed)
+        return; // nothing was typed: the editor only closed
+    if (OnEditDropped)
+        OnEditDropped(this, col, row);
+}
+
+void TSortGrid::SetCellForEditor(int col, int row, const QString& text) {
+    const bool was = m_ownWrite;
+    m_ownWrite = true;
+    m_data->SetCell(col, row, text);
+    m_ownWrite = was;
+}
+
+void TSortGrid::Batch(const std::function<void(SortGridData& data)>& writes) {
+    ++m_batchDepth;
+    writes(*m_data);
+    --m_batchDepth;
+    DataChanged();
 }
 
 void TSortGrid::SyncColumnWidths() {
@@ -320,6 +369,7 @@ void TSortGrid::ExchangeRows(int a, int b) {
 }
 
 bool TSortGrid::SortByColumn(int col) {
+    ValidateCell();
     HideEditor();
     return m_data->SortByColumn(col);
 }
@@ -504,12 +554,8 @@ void TSortGrid::AutoSizeColumn(int col, bool force) {
     int headerWidth = 0;
     int dataWidth = 0;
     for (int r = 0; r < RowCount(); ++r) {
-        TFormatOptions format;
-        bool checkBox = false;
-        bool comboBox = false;
-        bool ellipsis = false;
-        GetCellFormat(col, r, CellState(col, r), format, checkBox, comboBox, ellipsis);
-        last = format.Font;
+        const TCellFormat cf = CellFormat(col, r);
+        last = cf.Format.Font;
         const QFontMetrics metrics(last);
         // Very long cells: the column never grows past what a screen can show.
         const int w = metrics.horizontalAdvance(Cell(col, r).left(2000));

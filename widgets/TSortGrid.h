@@ -88,6 +88,14 @@ struct TFormatOptions {
     bool HideText = false;
 };
 
+// The answer of the cell format request for one cell.
+struct TCellFormat {
+    TFormatOptions Format;
+    bool CheckBox = false;
+    bool ComboBox = false;
+    bool Ellipsis = false;
+};
+
 // The program's table control: a custom-drawn grid of text cells with one
 // header row, painted from a SortGridData. Only the visible rows are painted,
 // so a long protocol scrolls as fast as a short one. Events answering through
@@ -129,7 +137,12 @@ public:
     void MoveRow(int from, int to);
     void MoveColumn(int from, int to);
     void ExchangeRows(int a, int b);
+    // The operator's sort: a typed text is checked first, then the editor closes.
     bool SortByColumn(int col);
+    // A burst of program writes on the data (a ranking): the view follows once at the
+    // end. An open editor whose cell is written or whose rows move is closed without
+    // taking its text (OnEditDropped).
+    void Batch(const std::function<void(SortGridData& data)>& writes);
 
     bool Modified() const;
     void SetModified(bool modified);
@@ -221,6 +234,8 @@ public:
     // Runs the cell format request as drawing does.
     void GetCellFormat(int col, int row, TGridDrawState state, TFormatOptions& format, bool& checkBox, bool& comboBox,
                        bool& ellipsis) const;
+    // The same for the cell in its present state.
+    TCellFormat CellFormat(int col, int row) const;
     TGridDrawState CellState(int col, int row) const;
 
     // A header text wider than `width`: its end replaced by points until it fits.
@@ -273,6 +288,9 @@ public:
     std::function<void(TSortGrid* sender)> OnRowHeightsChanged;
     // Before the platform drag of the selected rows starts; the text is what is dragged.
     std::function<void(TSortGrid* sender, QString& text)> OnStartDrag;
+    // The program changed the cell being edited (or moved its row): the editor closed,
+    // the program's text stays and the typed text is gone.
+    std::function<void(TSortGrid* sender, int col, int row)> OnEditDropped;
 
     QSize sizeHint() const override;
 
@@ -294,9 +312,15 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    class DataEvents;
     void Init();
     void InstallDataHooks();
     void DataChanged();
+    bool Refreshing() const; // inside an update or a batch: no per-cell refresh
+    void CellWritten(int col, int row);
+    void DropEdit(bool revert);
+    // The widget's own write for its editor (typed text, Escape, the check).
+    void SetCellForEditor(int col, int row, const QString& text);
     void SyncColumnWidths();
     void UpdateScrollBars();
     int RowsFit() const;                // data rows that fit below the header on the last page
@@ -339,11 +363,13 @@ private:
     void StartDrag();
     void ApplyStretch();
     bool RaiseKeyPress(QChar& key);
+    static bool IsNavigationKey(int key);
     bool FocusLeftGrid() const;
     bool CurrentCellHasButton() const;
 
     SortGridData* m_data = nullptr;
     std::unique_ptr<SortGridData> m_ownData;
+    std::unique_ptr<DataEvents> m_dataEvents;
     Prompts* m_prompts = nullptr;
     QMenu* m_popupMenu = nullptr;
     QLineEdit* m_editor = nullptr;
@@ -398,6 +424,10 @@ private:
 
     int m_editCol = -1; // cell the open editor belongs to
     int m_editRow = -1;
+    QString m_editCellText;       // the cell's text as the editor last saw it
+    bool m_ownWrite = false;      // the widget writes for its editor
+    bool m_uncheckedMove = false; // the current cell moves without the cell-selection check
+    int m_batchDepth = 0;
 
     int m_comboCol = -1;
     int m_comboRow = -1;

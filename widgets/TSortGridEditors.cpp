@@ -26,12 +26,8 @@ void TSortGrid::SetEditorMode(bool on) {
 bool TSortGrid::CurrentCellHasButton() const {
     if (Row() < 1 || Row() >= RowCount())
         return false;
-    TFormatOptions format;
-    bool checkBox = false;
-    bool comboBox = false;
-    bool ellipsis = false;
-    GetCellFormat(Col(), Row(), CellState(Col(), Row()), format, checkBox, comboBox, ellipsis);
-    return checkBox || comboBox || ellipsis;
+    const TCellFormat cf = CellFormat(Col(), Row());
+    return cf.CheckBox || cf.ComboBox || cf.Ellipsis;
 }
 
 bool TSortGrid::CanEditShow() const {
@@ -40,12 +36,8 @@ bool TSortGrid::CanEditShow() const {
     if (Row() < 1 || Row() >= RowCount() || Col() < 0 || Col() >= ColCount() || ColWidths(Col()) < 0)
         return false;
     // Check boxes and drop-down lists are their own editors.
-    TFormatOptions format;
-    bool checkBox = false;
-    bool comboBox = false;
-    bool ellipsis = false;
-    GetCellFormat(Col(), Row(), CellState(Col(), Row()), format, checkBox, comboBox, ellipsis);
-    return !checkBox && !comboBox;
+    const TCellFormat cf = CellFormat(Col(), Row());
+    return !cf.CheckBox && !cf.ComboBox;
 }
 
 void TSortGrid::ShowEditor(const QString& initial, bool replace) {
@@ -59,6 +51,7 @@ void TSortGrid::ShowEditor(const QString& initial, bool replace) {
     m_editCol = Col();
     m_editRow = Row();
     m_editorStartText = Cell(m_editCol, m_editRow);
+    m_editCellText = m_editorStartText;
     m_editor->setFont(font());
     m_editor->setText(m_editorStartText);
     PlaceEditor();
@@ -104,7 +97,7 @@ void TSortGrid::EditorTextEdited(const QString& typed) {
     SetModified(true);
     if (m_valCol == m_editCol && m_valRow == m_editRow)
         m_valEdited = true;
-    SetCell(m_editCol, m_editRow, text);
+    SetCellForEditor(m_editCol, m_editRow, text);
 }
 
 void TSortGrid::RememberForValidation() {
@@ -134,9 +127,9 @@ void TSortGrid::ValidateCell() {
             OnCellValidate(this, col, row, oldValue, newValue, valid);
         if (valid) {
             if (newValue != Cell(col, row))
-                SetCell(col, row, newValue);
+                SetCellForEditor(col, row, newValue);
         } else {
-            SetCell(col, row, newValue != Cell(col, row) ? newValue : oldValue);
+            SetCellForEditor(col, row, newValue != Cell(col, row) ? newValue : oldValue);
             SetModified(m_valModified);
         }
         if (EditorMode() && m_editCol == col && m_editRow == row && m_editor->text() != Cell(col, row))
@@ -149,24 +142,16 @@ void TSortGrid::ValidateCell() {
 // --- check boxes, drop-down lists, ellipsis buttons
 
 bool TSortGrid::IsChecked(int col, int row) const {
-    TFormatOptions format;
-    bool checkBox = false;
-    bool comboBox = false;
-    bool ellipsis = false;
-    GetCellFormat(col, row, CellState(col, row), format, checkBox, comboBox, ellipsis);
-    if (!checkBox)
+    const TCellFormat cf = CellFormat(col, row);
+    if (!cf.CheckBox)
         return false;
     const QString text = Cell(col, row);
     return text == QLatin1String("true") || text == QLatin1String("?") || text == QLatin1String("v");
 }
 
 void TSortGrid::SetChecked(int col, int row, bool state) {
-    TFormatOptions format;
-    bool checkBox = false;
-    bool comboBox = false;
-    bool ellipsis = false;
-    GetCellFormat(col, row, CellState(col, row), format, checkBox, comboBox, ellipsis);
-    if (!checkBox)
+    const TCellFormat cf = CellFormat(col, row);
+    if (!cf.CheckBox)
         return;
     SetCell(col, row, state ? QStringLiteral("v") : QString());
     viewport()->update();
@@ -181,12 +166,8 @@ void TSortGrid::ToggleCheckBox(int col, int row) {
 bool TSortGrid::ShowComboList(int col, int row) {
     if (!m_comboList || col < 0 || col >= ColCount() || row < 1 || row >= RowCount())
         return false;
-    TFormatOptions format;
-    bool checkBox = false;
-    bool comboBox = false;
-    bool ellipsis = false;
-    GetCellFormat(col, row, CellState(col, row), format, checkBox, comboBox, ellipsis);
-    if (!comboBox || !OnGetComboBox)
+    const TCellFormat cf = CellFormat(col, row);
+    if (!cf.ComboBox || !OnGetComboBox)
         return false;
     QStringList strs;
     int width = 0;

@@ -22,28 +22,6 @@ bool IsPrintable(QChar key) {
     return key.unicode() >= 0x20 && key.unicode() != 0x7f;
 }
 
-// Moves the current cell without asking the cell-selection check and without
-// touching the row selection; both come back when the guard ends.
-class UncheckedMove {
-public:
-    explicit UncheckedMove(SortGridData& data)
-        : m_data(data), m_check(std::move(data.CanSelectCell)), m_track(data.TrackSelection()) {
-        m_data.CanSelectCell = nullptr;
-        m_data.SetTrackSelection(false);
-    }
-    ~UncheckedMove() {
-        m_data.CanSelectCell = std::move(m_check);
-        m_data.SetTrackSelection(m_track);
-    }
-    UncheckedMove(const UncheckedMove&) = delete;
-    UncheckedMove& operator=(const UncheckedMove&) = delete;
-
-private:
-    SortGridData& m_data;
-    std::function<bool(int, int)> m_check;
-    bool m_track;
-};
-
 } // namespace
 
 // --- selection
@@ -51,19 +29,15 @@ private:
 bool TSortGrid::CanSelect(int col, int row) {
     bool canSelect = true;
     if (EditorMode()) {
-        TFormatOptions format;
-        bool checkBox = false;
-        bool comboBox = false;
-        bool ellipsis = false;
-        GetCellFormat(col, row, CellState(col, row), format, checkBox, comboBox, ellipsis);
-        if (comboBox) {
+        const TCellFormat cf = CellFormat(col, row);
+        if (cf.ComboBox) {
             ShowComboList(col, row);
             if (m_tabHeld && col < ColCount() - 2 && row == Row()) {
                 m_tabHeld = false;
                 SetCol(col + 1);
             }
             canSelect = false;
-        } else if (checkBox) {
+        } else if (cf.CheckBox) {
             canSelect = false;
         }
         if (!canSelect) {
@@ -82,11 +56,17 @@ void TSortGrid::MakeCurrent(int col, int row) {
     row = std::clamp(row, 1, std::max(1, RowCount() - 1));
     if (row >= RowCount())
         return;
-    UncheckedMove guard(*m_data);
+    // Moves without asking the cell-selection check and without touching the row selection.
+    const bool track = m_data->TrackSelection();
+    const bool unchecked = m_uncheckedMove;
+    m_uncheckedMove = true;
+    m_data->SetTrackSelection(false);
     if (col != Col())
         m_data->SetCol(col);
     if (row != Row())
         m_data->SetRow(row);
+    m_data->SetTrackSelection(track);
+    m_uncheckedMove = unchecked;
 }
 
 void TSortGrid::MoveCurrent(int col, int row, bool extend) {
@@ -158,6 +138,24 @@ bool TSortGrid::RaiseKeyPress(QChar& key) {
     if (OnKeyPress)
         OnKeyPress(this, key);
     return !key.isNull();
+}
+
+// The keys that move the current cell in multi-select: on press they switch the
+// track-selection flag on, on release they make the rows of the rectangle the selection.
+bool TSortGrid::IsNavigationKey(int key) {
+    switch (key) {
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool TSortGrid::HandleExtendedKeys(QKeyEvent* event) {
@@ -269,7 +267,7 @@ bool TSortGrid::EditorKeyPress(QKeyEvent* event) {
         const int col = m_editCol;
         const int row = m_editRow;
         if (Cell(col, row) != m_editorStartText)
-            SetCell(col, row, m_editorStartText);
+            SetCellForEditor(col, row, m_editorStartText);
         if (m_valCol == col && m_valRow == row && m_valText == m_editorStartText) {
             m_valEdited = false;
             SetModified(m_valModified);
@@ -330,10 +328,7 @@ void TSortGrid::keyPressEvent(QKeyEvent* event) {
         return;
     if (m_extendedKeys && !EditorMode() && HandleExtendedKeys(event))
         return;
-    const bool navigation = event->key() == Qt::Key_Home || event->key() == Qt::Key_End ||
-                            event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown ||
-                            event->key() == Qt::Key_Up || event->key() == Qt::Key_Down ||
-                            event->key() == Qt::Key_Left || event->key() == Qt::Key_Right;
+    const bool navigation = IsNavigationKey(event->key());
     if (m_multiSelect && !EditorMode()) {
         if (event->key() == Qt::Key_Shift) {
             SetOption(goRangeSelect, true);
@@ -384,24 +379,18 @@ void TSortGrid::keyReleaseEvent(QKeyEvent* event) {
     if (handled || Updating())
         return;
     if (event->key() == Qt::Key_Space && !event->isAutoRepeat() && !EditorMode() && Row() >= 1 && Row() < RowCount()) {
-        TFormatOptions format;
-        bool checkBox = false;
-        bool comboBox = false;
-        bool ellipsis = false;
         const int col = Col();
         const int row = Row();
-        GetCellFormat(col, row, CellState(col, row), format, checkBox, comboBox, ellipsis);
-        if (checkBox)
+        const TCellFormat cf = CellFormat(col, row);
+        if (cf.CheckBox)
             ToggleCheckBox(col, row);
-        if (comboBox && !ShowComboList(col, row))
+        if (cf.ComboBox && !ShowComboList(col, row))
             HideComboList();
-        if (ellipsis && OnSetEllipsis)
+        if (cf.Ellipsis && OnSetEllipsis)
             OnSetEllipsis(this, col, row);
     }
     if (m_multiSelect && !EditorMode()) {
-        const bool navigation = event->key() == Qt::Key_Home || event->key() == Qt::Key_End ||
-                                event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown ||
-                                event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+        const bool navigation = IsNavigationKey(event->key());
         m_data->SetTrackSelection(true);
         if (event->key() == Qt::Key_Shift && m_data->SelectedRows().empty()) {
             RebuildRowSelectionFromRect();
@@ -591,16 +580,12 @@ void TSortGrid::mouseReleaseEvent(QMouseEvent* event) {
 
     const bool sameCell = coord.X >= 0 && coord.Y >= 1 && coord.X == m_pressCell.X && coord.Y == m_pressCell.Y;
     if (button == Qt::LeftButton && sameCell) {
-        TFormatOptions format;
-        bool checkBox = false;
-        bool comboBox = false;
-        bool ellipsis = false;
-        GetCellFormat(coord.X, coord.Y, CellState(coord.X, coord.Y), format, checkBox, comboBox, ellipsis);
-        if (checkBox)
+        const TCellFormat cf = CellFormat(coord.X, coord.Y);
+        if (cf.CheckBox)
             ToggleCheckBox(coord.X, coord.Y);
-        if (comboBox)
+        if (cf.ComboBox)
             ShowComboList(coord.X, coord.Y);
-        if (ellipsis && OnSetEllipsis) {
+        if (cf.Ellipsis && OnSetEllipsis) {
             const QRect rect = CellRect(coord.X, coord.Y);
             if (pos.x() >= rect.left() + rect.width() - 16)
                 OnSetEllipsis(this, coord.X, coord.Y);

@@ -83,6 +83,12 @@ void TSortGrid::GetCellFormat(int col, int row, TGridDrawState state, TFormatOpt
         OnGetCellFormat(const_cast<TSortGrid*>(this), col, row, state, format, checkBox, comboBox, ellipsis);
 }
 
+TCellFormat TSortGrid::CellFormat(int col, int row) const {
+    TCellFormat cf;
+    GetCellFormat(col, row, CellState(col, row), cf.Format, cf.CheckBox, cf.ComboBox, cf.Ellipsis);
+    return cf;
+}
+
 QString TSortGrid::ShortenHeader(const QString& text, const QFontMetrics& metrics, int width) {
     if (text.size() < 2 || metrics.horizontalAdvance(text) <= width)
         return text;
@@ -166,11 +172,12 @@ void TSortGrid::PaintCell(QPainter& painter, int col, int row, const QRect& rect
         return;
     }
 
-    TFormatOptions format;
-    bool checkBox = false;
-    bool comboBox = false;
-    bool ellipsis = false;
-    GetCellFormat(col, row, state, format, checkBox, comboBox, ellipsis);
+    TCellFormat cf;
+    GetCellFormat(col, row, state, cf.Format, cf.CheckBox, cf.ComboBox, cf.Ellipsis);
+    TFormatOptions& format = cf.Format;
+    const bool checkBox = cf.CheckBox;
+    const bool comboBox = cf.ComboBox;
+    const bool ellipsis = cf.Ellipsis;
     if (checkBox)
         format.HideText = true;
 

@@ -19,6 +19,7 @@ private slots:
     void massStartMove();
     void deletingOnlyRowLeavesEmptyRow();
     void copyAllToClipboard();
+    void finishWinsOverOpenEditor();
 };
 
 namespace {
@@ -165,6 +166,31 @@ void tst_ProtocolEditing::copyAllToClipboard() {
     QCOMPARE(lines.last(), QString());
     QCOMPARE(lines[0].count(QLatin1Char('\t')), 12);
     QCOMPARE(lines[1], QStringLiteral("1\t17\tA\tB\t\t\t\"M;W\"\t1\t10:00:00,00\t10:09:00,00\t9:00,00\t0,00\t540000"));
+}
+
+void tst_ProtocolEditing::finishWinsOverOpenEditor() {
+    RaceWindow w;
+    w.StartNumber(QStringLiteral("17"));
+    w.StartNumber(QStringLiteral("18"));
+    w.Advance(100000);
+    w.TypeStop(QStringLiteral("17"));
+    // The operator opens 17's empty "Zeit" by typing and takes the key back; 17 crosses the line.
+    w.P()->setFocus();
+    w.P()->GoToCell(Col::Zeit, w.RowOf(QStringLiteral("17")), false);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("9"));
+    QVERIFY(w.P()->EditorMode());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QCOMPARE(w.Of(QStringLiteral("17"), Col::Zeit), QString());
+    w.Key(Qt::Key_F8);
+    QVERIFY(!w.P()->EditorMode());
+    QCOMPARE(w.Of(QStringLiteral("17"), Col::Zeit), QStringLiteral("1:40,00"));
+    QCOMPARE(w.form->StatusPanel(2)->text(),
+             QStringLiteral("Bearbeitung verworfen: Zelle wurde vom Programm geändert"));
+    // The next keys do not write the typed text back over the recorded time.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("5"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(w.Of(QStringLiteral("17"), Col::Zeit), QStringLiteral("1:40,00"));
+    QCOMPARE(w.Of(QStringLiteral("17"), Col::Stopp), QStringLiteral("10:01:40,00"));
 }
 
 QTEST_MAIN(tst_ProtocolEditing)

@@ -1,5 +1,6 @@
 #include "protocol/ProtocolColumns.h"
 #include "protocol/Ranking.h"
+#include "support/GridHooks.h"
 #include "widgets/SortGridData.h"
 
 #include <QtTest>
@@ -13,14 +14,19 @@ struct Athlete {
     const char* split;
 };
 
+// The engine with its events reachable by the test.
+struct ProtocolGrid : SortGridData {
+    GridHooks hooks{*this};
+};
+
 // A protocol grid with the protocol's sort styles, one row per athlete.
-void Fill(SortGridData& g, const QList<Athlete>& athletes) {
+void Fill(ProtocolGrid& g, const QList<Athlete>& athletes) {
     g.BeginUpdate();
     g.SetColCount(Col::Count);
     g.SetRowCount(static_cast<int>(athletes.size()) + 1);
     g.EndUpdate();
     g.SetRows(0, ProtocolCaptions());
-    g.OnGetSortStyle = [&g](int col, TSortStyle& style) { ProtocolSortStyle(g, col, style); };
+    g.hooks.OnGetSortStyle = [&g](int col, TSortStyle& style) { ProtocolSortStyle(g, col, style); };
     int r = 1;
     for (const Athlete& a : athletes) {
         g.SetCell(Col::StNr, r, QString::fromUtf8(a.nr));
@@ -128,7 +134,7 @@ void RankingTest::ranking() {
     QFETCH(QStringList, order);
     QFETCH(QStringList, places);
     QFETCH(QStringList, splits);
-    SortGridData g;
+    ProtocolGrid g;
     Fill(g, athletes);
     RankingOptions o;
     o.individualStart = individual;
@@ -141,7 +147,7 @@ void RankingTest::ranking() {
 }
 
 void RankingTest::classMode() {
-    SortGridData g;
+    ProtocolGrid g;
     Fill(g, {{"3", "M", "52,00", ""}, {"2", "W", "51,00", ""}, {"1", "M", "50,00", ""}, {"4", "W", "51,00", ""}});
     RankingOptions o;
     o.classMode = true;
@@ -154,11 +160,11 @@ void RankingTest::classMode() {
 }
 
 void RankingTest::rowWithoutTimeIsSelected() {
-    SortGridData g;
+    ProtocolGrid g;
     Fill(g, {{"1", "", "10,00", ""}, {"2", "", " ", ""}, {"3", "", "", ""}});
     const int row = RankProtocolRows(g, {});
     QCOMPARE(g.Cell(Col::StNr, row), QStringLiteral("3")); // exactly empty wins over a blank
-    SortGridData none;
+    ProtocolGrid none;
     Fill(none, {{"1", "", "10,00", ""}});
     QCOMPARE(RankProtocolRows(none, {}), -1);
 }

@@ -26,6 +26,7 @@ private slots:
     void editorValidationRestoresInvalidText();
     void editorKeyFilterDiscardsCharacters();
     void escapeRestoresCellText();
+    void programWritesWinOverOpenEditor();
     void isChecked_data();
     void isChecked();
     void checkBoxTogglesByClickAndSpace();
@@ -292,6 +293,41 @@ void SortGridTest::escapeRestoresCellText() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QVERIFY(!m_grid->EditorMode());
     QCOMPARE(m_grid->Cell(0, 1), QStringLiteral("alt"));
+}
+
+void SortGridTest::programWritesWinOverOpenEditor() {
+    MakeGrid(3, 4);
+    m_grid->SetOption(goEditing, true);
+    m_grid->SetRows(1, {"b", "5"});
+    m_grid->SetRows(2, {"a", "7"});
+    QList<QPoint> dropped;
+    int checks = 0;
+    m_grid->OnEditDropped = [&](TSortGrid*, int col, int row) { dropped << QPoint(col, row); };
+    // A check that refuses everything would put the old text back.
+    m_grid->OnCellValidate = [&](TSortGrid*, int, int, const QString&, QString&, bool& valid) {
+        ++checks;
+        valid = false;
+    };
+    ClickCell(1, 2);
+    Type(QStringLiteral("12"));
+    QCOMPARE(m_grid->Cell(1, 2), QStringLiteral("12"));
+    // The program records into the cell being edited: its text wins, no key writes the typed one back.
+    m_grid->SetCell(1, 2, QStringLiteral("9:00,00"));
+    QVERIFY(!m_grid->EditorMode());
+    QCOMPARE(dropped, QList<QPoint>{QPoint(1, 2)});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(checks, 0);
+    QCOMPARE(m_grid->Cell(1, 2), QStringLiteral("9:00,00"));
+
+    // A ranking moves the rows under an editor: the typed text is not taken along.
+    ClickCell(0, 1);
+    Type(QStringLiteral("x"));
+    QCOMPARE(m_grid->Cell(0, 1), QStringLiteral("x"));
+    m_grid->Batch([](SortGridData& data) { data.SortByColumn(1); });
+    QVERIFY(!m_grid->EditorMode());
+    QCOMPARE(dropped.size(), 2);
+    QCOMPARE(m_grid->Cols(0).mid(1), (QStringList{"", "b", "a"}));
+    QCOMPARE(checks, 0);
 }
 
 void SortGridTest::isChecked_data() {

@@ -1,3 +1,4 @@
+#include "support/GridHooks.h"
 #include "widgets/SortGridData.h"
 
 #include <QLocale>
@@ -59,13 +60,21 @@ private slots:
     void filterAgainLosesNoRow();
     void filterRestoresModified();
     void rowOperationsWhileFilteredKeepHiddenRows();
+    // events
+    void oneReceiverOfEvents();
 };
 
 namespace {
 
+// The engine with its events reachable by the test.
+struct HookedGrid : SortGridData {
+    using SortGridData::SortGridData;
+    GridHooks hooks{*this};
+};
+
 // Data rows from `rows`, each "a|b|c" giving the cells of columns 0, 1, 2.
-std::unique_ptr<SortGridData> MakeGrid(const QStringList& rows, int cols = 3) {
-    auto grid = std::make_unique<SortGridData>(cols, int(rows.size()) + 1);
+std::unique_ptr<HookedGrid> MakeGrid(const QStringList& rows, int cols = 3) {
+    auto grid = std::make_unique<HookedGrid>(cols, int(rows.size()) + 1);
     for (int c = 0; c < cols; ++c)
         grid->SetCell(c, 0, QStringLiteral("H%1").arg(c));
     for (int r = 0; r < rows.size(); ++r)
@@ -111,7 +120,7 @@ void SortGridDataTest::insertRow() {
     QFETCH(int, current);
     auto grid = MakeGrid({"r1", "r2", "r3", "r4", "r5"});
     int inserted = -1;
-    grid->OnRowInsert = [&](int row) { inserted = row; };
+    grid->hooks.OnRowInsert = [&](int row) { inserted = row; };
     grid->InsertRow(at);
     QCOMPARE(grid->RowCount(), 7);
     QCOMPARE(Column(*grid), expected);
@@ -124,8 +133,8 @@ void SortGridDataTest::insertRowBeyondLastRowReportsError() {
     auto grid = MakeGrid({"r1", "r2"});
     QStringList errors;
     bool inserted = false;
-    grid->OnError = [&](const QString& m) { errors << m; };
-    grid->OnRowInsert = [&](int) { inserted = true; };
+    grid->hooks.OnError = [&](const QString& m) { errors << m; };
+    grid->hooks.OnRowInsert = [&](int) { inserted = true; };
     grid->InsertRow(3);
     QCOMPARE(grid->RowCount(), 4);
     QCOMPARE(Column(*grid), QStringList({"r1", "r2", ""}));
@@ -144,8 +153,8 @@ void SortGridDataTest::deleteRow() {
     auto grid = MakeGrid({"r1", "r2", "r3"});
     int deleted = -1;
     int modified = 0;
-    grid->OnRowDelete = [&](int row) { deleted = row; };
-    grid->OnModified = [&] { ++modified; };
+    grid->hooks.OnRowDelete = [&](int row) { deleted = row; };
+    grid->hooks.OnModified = [&] { ++modified; };
     grid->DeleteRow(2);
     QCOMPARE(Column(*grid), QStringList({"r1", "r3"}));
     QCOMPARE(deleted, 2);
@@ -159,7 +168,7 @@ void SortGridDataTest::deleteRow() {
 void SortGridDataTest::deleteRowKeepsLastDataRow() {
     auto grid = MakeGrid({"only|x|y"});
     int deleted = -1;
-    grid->OnRowDelete = [&](int row) { deleted = row; };
+    grid->hooks.OnRowDelete = [&](int row) { deleted = row; };
     grid->DeleteRow(1);
     QCOMPARE(grid->RowCount(), 2);
     QCOMPARE(grid->Rows(1), QStringList({"", "", ""}));
@@ -175,13 +184,13 @@ void SortGridDataTest::clearGrid() {
     QList<QPair<int, int>> sizes;
     QList<int> autoSized;
     int rowSelected = 0;
-    grid->OnSizeChanged = [&](int c, int r) { sizes.append({c, r}); };
-    grid->OnAutoSizeColumn = [&](int col, bool force) {
+    grid->hooks.OnSizeChanged = [&](int c, int r) { sizes.append({c, r}); };
+    grid->hooks.OnAutoSizeColumn = [&](int col, bool force) {
         QVERIFY(force);
         QVERIFY(grid->Updating());
         autoSized << col;
     };
-    grid->OnRowSelected = [&] { ++rowSelected; };
+    grid->hooks.OnRowSelected = [&] { ++rowSelected; };
     grid->ClearGrid();
     QCOMPARE(grid->RowCount(), 2);
     QCOMPARE(grid->Rows(1), QStringList({"", "", ""}));
@@ -220,8 +229,8 @@ void SortGridDataTest::insertAndDeleteColumn() {
     auto grid = MakeGrid({"a|b|c", "d|e|f"});
     QList<int> inserted;
     QList<int> deleted;
-    grid->OnColumnInsert = [&](int c) { inserted << c; };
-    grid->OnColumnDelete = [&](int c) { deleted << c; };
+    grid->hooks.OnColumnInsert = [&](int c) { inserted << c; };
+    grid->hooks.OnColumnDelete = [&](int c) { deleted << c; };
     grid->InsertColumn(1);
     QCOMPARE(grid->ColCount(), 4);
     QCOMPARE(grid->Rows(1), QStringList({"a", "", "b", "c"}));
@@ -293,7 +302,7 @@ void SortGridDataTest::goToCellClampsAndAsks() {
     QCOMPARE(grid->Col(), 0);
     QCOMPARE(grid->Row(), 1);
     QCOMPARE(grid->SelectedRows(), std::vector<int>{1});
-    grid->CanSelectCell = [](int, int row) { return row != 3; };
+    grid->hooks.OnCanSelectCell = [](int, int row) { return row != 3; };
     grid->GoToCell(1, 3, true);
     QCOMPARE(grid->Col(), 0);
     QCOMPARE(grid->Row(), 1);
@@ -372,7 +381,7 @@ void SortGridDataTest::sizeChangeOutsideUpdate() {
     grid->SetVisibleRowCount(1);
     grid->ScrollToCell(2, 3);
     QList<QPair<int, int>> sizes;
-    grid->OnSizeChanged = [&](int c, int r) { sizes.append({c, r}); };
+    grid->hooks.OnSizeChanged = [&](int c, int r) { sizes.append({c, r}); };
     grid->SetRowCount(10);
     QCOMPARE(sizes, (QList<QPair<int, int>>{{3, 4}}));
     QCOMPARE(grid->Col(), 0);
@@ -384,7 +393,7 @@ void SortGridDataTest::sizeChangeOutsideUpdate() {
 void SortGridDataTest::rowsizeTooSmall() {
     auto grid = MakeGrid({"a", "b"});
     QStringList errors;
-    grid->OnError = [&](const QString& m) { errors << m; };
+    grid->hooks.OnError = [&](const QString& m) { errors << m; };
     grid->SetRowCount(1);
     QCOMPARE(errors, QStringList{"Rowsize too small"});
     QCOMPARE(grid->RowCount(), 1);
@@ -395,8 +404,8 @@ void SortGridDataTest::countsDuringUpdateOnlySetCounts() {
     grid->GoToCell(1, 3, false);
     int sizes = 0;
     int ended = 0;
-    grid->OnSizeChanged = [&](int, int) { ++sizes; };
-    grid->OnEndUpdate = [&] { ++ended; };
+    grid->hooks.OnSizeChanged = [&](int, int) { ++sizes; };
+    grid->hooks.OnEndUpdate = [&] { ++ended; };
     grid->BeginUpdate();
     QVERIFY(grid->Updating());
     grid->SetRowCount(2);
@@ -414,7 +423,7 @@ void SortGridDataTest::countsDuringUpdateOnlySetCounts() {
 void SortGridDataTest::nestedEndUpdateRunsSizeChange() {
     auto grid = MakeGrid({"a", "b", "c"});
     QList<QPair<int, int>> sizes;
-    grid->OnSizeChanged = [&](int c, int r) { sizes.append({c, r}); };
+    grid->hooks.OnSizeChanged = [&](int c, int r) { sizes.append({c, r}); };
     grid->BeginUpdate();
     grid->BeginUpdate();
     grid->SetRowCount(3);
@@ -506,7 +515,7 @@ void SortGridDataTest::badSecondaryIndexWritesNoRow() {
     auto grid = MakeGrid({"c|3|z", "a|1|x", "b|2|y"});
     grid->SortOptions.SecondaryIndex = secondary;
     QStringList errors;
-    grid->OnError = [&](const QString& m) { errors << m; };
+    grid->hooks.OnError = [&](const QString& m) { errors << m; };
     grid->SortOptions.SortCompare = [](const QString& a, const QString& b) { return a.compare(b); };
     QVERIFY(!grid->SortByColumn(0));
     QCOMPARE(errors.size(), 1);
@@ -549,7 +558,7 @@ void SortGridDataTest::sortStyleVariableCarriesOver() {
     auto grid = MakeGrid({"10|x", "9|x", "2|y"});
     grid->SortOptions.SecondaryIndex = "0";
     QList<QPair<int, TSortStyle>> calls;
-    grid->OnGetSortStyle = [&](int col, TSortStyle& style) {
+    grid->hooks.OnGetSortStyle = [&](int col, TSortStyle& style) {
         calls.append({col, style});
         if (col == 0)
             style = TSortStyle::ssNumeric;
@@ -565,7 +574,7 @@ void SortGridDataTest::sortStyleVariableCarriesOver() {
 
     // A handler leaving the style alone sorts like ssNormal.
     auto other = MakeGrid({"10", "9", "2"});
-    other->OnGetSortStyle = [](int, TSortStyle&) {};
+    other->hooks.OnGetSortStyle = [](int, TSortStyle&) {};
     QVERIFY(other->SortByColumn(0));
     QCOMPARE(other->SortOptions.SortStyle, TSortStyle::ssAutomatic);
     QCOMPARE(Column(*other), QStringList({"10", "2", "9"}));
@@ -606,14 +615,14 @@ void SortGridDataTest::selectionFollowsRows() {
 void SortGridDataTest::sortEventsAndCanSort() {
     auto grid = MakeGrid({"b|2", "a|1"});
     QStringList events;
-    grid->OnBeginSort = [&](int& col) {
+    grid->hooks.OnBeginSort = [&](int& col) {
         events << QStringLiteral("begin %1").arg(col);
         col = 1;
     };
-    grid->OnEndSort = [&](int col) { events << QStringLiteral("end %1").arg(col); };
-    grid->OnGetSortStyle = [&](int col, TSortStyle&) { events << QStringLiteral("style %1").arg(col); };
-    grid->OnBeginUpdate = [&] { events << "beginUpdate"; };
-    grid->OnEndUpdate = [&] { events << "endUpdate"; };
+    grid->hooks.OnEndSort = [&](int col) { events << QStringLiteral("end %1").arg(col); };
+    grid->hooks.OnGetSortStyle = [&](int col, TSortStyle&) { events << QStringLiteral("style %1").arg(col); };
+    grid->hooks.OnBeginUpdate = [&] { events << "beginUpdate"; };
+    grid->hooks.OnEndUpdate = [&] { events << "endUpdate"; };
     QVERIFY(grid->SortByColumn(0));
     QCOMPARE(events, QStringList({"beginUpdate", "begin 0", "style 1", "end 1", "endUpdate"}));
     QCOMPARE(grid->SortOptions.SortCol, 0);
@@ -629,7 +638,7 @@ void SortGridDataTest::sortEventsAndCanSort() {
 
     auto single = MakeGrid({"only"});
     int styles = 0;
-    single->OnGetSortStyle = [&](int, TSortStyle&) { ++styles; };
+    single->hooks.OnGetSortStyle = [&](int, TSortStyle&) { ++styles; };
     QVERIFY(single->SortByColumn(0));
     QCOMPARE(styles, 1);
     QCOMPARE(Column(*single), QStringList{"only"});
@@ -648,7 +657,7 @@ void SortGridDataTest::sortLargeGridMatchesReference() {
     auto grid = MakeGrid(rows);
     grid->SortOptions.SecondaryIndex = "1";
     grid->SortOptions.SortDirection = TSortDirection::sdDescending;
-    grid->OnGetSortStyle = [&](int col, TSortStyle& style) {
+    grid->hooks.OnGetSortStyle = [&](int col, TSortStyle& style) {
         style = col == 0 ? TSortStyle::ssNumeric : TSortStyle::ssCustom;
         if (col == 1)
             grid->SortOptions.SortCompare = [](const QString& x, const QString& y) { return x.compare(y); };
@@ -671,7 +680,7 @@ void SortGridDataTest::filterKeepsAcceptedRows() {
     auto grid = MakeGrid({"r1", "r2", "r3", "r4", "r5"});
     grid->SortOptions.CanSort = false;
     grid->GoToCell(1, 4, false);
-    grid->OnSetFilter = [](const QStringList& row, bool& accept) { accept = row[0] == "r2" || row[0] == "r4"; };
+    grid->hooks.OnSetFilter = [](const QStringList& row, bool& accept) { accept = row[0] == "r2" || row[0] == "r4"; };
     grid->SetFiltered(true);
     QVERIFY(grid->Filtered());
     QCOMPARE(grid->RowCount(), 3);
@@ -713,7 +722,7 @@ void SortGridDataTest::filterAgainLosesNoRow() {
     auto grid = MakeGrid({"a1", "b1", "a2", "b2"});
     grid->SortOptions.CanSort = false;
     QString prefix = "a";
-    grid->OnSetFilter = [&](const QStringList& row, bool& accept) { accept = row[0].startsWith(prefix); };
+    grid->hooks.OnSetFilter = [&](const QStringList& row, bool& accept) { accept = row[0].startsWith(prefix); };
     grid->SetFiltered(true);
     QCOMPARE(Column(*grid), QStringList({"a1", "a2"}));
     prefix = "b";
@@ -728,7 +737,7 @@ void SortGridDataTest::filterAgainLosesNoRow() {
 
 void SortGridDataTest::filterRestoresModified() {
     auto grid = MakeGrid({"a", "b"});
-    grid->OnSetFilter = [](const QStringList& row, bool& accept) { accept = row[0] == "b"; };
+    grid->hooks.OnSetFilter = [](const QStringList& row, bool& accept) { accept = row[0] == "b"; };
     QVERIFY(!grid->Modified());
     grid->SetFiltered(true);
     QVERIFY(!grid->Modified());
@@ -736,7 +745,7 @@ void SortGridDataTest::filterRestoresModified() {
     QVERIFY(!grid->Modified());
     grid->SetModified(true);
     int modified = 0;
-    grid->OnModified = [&] { ++modified; };
+    grid->hooks.OnModified = [&] { ++modified; };
     grid->SetFiltered(true);
     QVERIFY(grid->Modified());
     QVERIFY(modified > 0);
@@ -745,7 +754,7 @@ void SortGridDataTest::filterRestoresModified() {
 void SortGridDataTest::rowOperationsWhileFilteredKeepHiddenRows() {
     auto grid = MakeGrid({"a1", "b1", "a2", "b2", "a3"});
     grid->SortOptions.CanSort = false;
-    grid->OnSetFilter = [](const QStringList& row, bool& accept) { accept = row[0].startsWith(u'a'); };
+    grid->hooks.OnSetFilter = [](const QStringList& row, bool& accept) { accept = row[0].startsWith(u'a'); };
     grid->SetFiltered(true);
     QCOMPARE(Column(*grid), QStringList({"a1", "a2", "a3"}));
     grid->DeleteRow(2);
@@ -757,6 +766,24 @@ void SortGridDataTest::rowOperationsWhileFilteredKeepHiddenRows() {
     QCOMPARE(grid->FindRow(0, "b2"), 6);
     grid->SetFiltered(false);
     QCOMPARE(Column(*grid), QStringList({"new", "a1", "a3", "end", "b1", "b2"}));
+}
+
+// --- events
+
+void SortGridDataTest::oneReceiverOfEvents() {
+    auto grid = MakeGrid({"a", "b"});
+    QStringList seen;
+    grid->hooks.OnCellChanged = [&](int col, int row) { seen << QStringLiteral("%1,%2").arg(col).arg(row); };
+    {
+        // What shows the data keeps hearing from it: a second receiver is refused.
+        GridHooks intruder(*grid);
+        QCOMPARE(grid->Events(), static_cast<SortGridEvents*>(&grid->hooks));
+        grid->SetCell(0, 1, "x");
+    }
+    QCOMPARE(grid->Events(), static_cast<SortGridEvents*>(&grid->hooks));
+    grid->SetCell(0, 2, "b"); // the same text: no cell change
+    grid->SetCell(1, 2, "y");
+    QCOMPARE(seen, QStringList({"0,1", "1,2"}));
 }
 
 QTEST_APPLESS_MAIN(SortGridDataTest)
