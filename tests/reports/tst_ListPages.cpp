@@ -16,18 +16,20 @@ constexpr int kDpi = 300;
 // A4 less 15 mm margins all round, as the PDF file and the printer are set up.
 constexpr double kPortraitW = 180, kPortraitH = 267;
 
-SortGridData Protocol(int rows) {
-    SortGridData g;
-    g.SetColCount(Col::Count);
-    g.SetRowCount(rows + 1);
-    g.SetRows(0, ProtocolCaptions());
-    for (int r = 1; r <= rows; ++r)
-        g.SetRows(r, {QString::number(r), QString::number(100 + r), QStringLiteral("Jürgen"),
-                      QStringLiteral("Müller-%1").arg(r), "1980", QStringLiteral("SV <Grün> & Weiß"), "M40",
-                      QString::number(r % 7 + 1), "10:00:00,00", "10:40:00,00", QStringLiteral("40:%1,00").arg(r % 60),
-                      "0,00", QString::number(r * 1000)});
-    return g;
-}
+// A protocol of `rows` athletes, every column filled.
+struct ProtocolGrid : SortGridData {
+    explicit ProtocolGrid(int rows) {
+        SortGridData& g = *this;
+        g.SetColCount(Col::Count);
+        g.SetRowCount(rows + 1);
+        g.SetRows(0, ProtocolCaptions());
+        for (int r = 1; r <= rows; ++r)
+            g.SetRows(r, {QString::number(r), QString::number(100 + r), QStringLiteral("Jürgen"),
+                          QStringLiteral("Müller-%1").arg(r), "1980", QStringLiteral("SV <Grün> & Weiß"), "M40",
+                          QString::number(r % 7 + 1), "10:00:00,00", "10:40:00,00",
+                          QStringLiteral("40:%1,00").arg(r % 60), "0,00", QString::number(r * 1000)});
+    }
+};
 
 // Widths as the grid has them with the start and stop columns hidden.
 ExportOptions Narrow(const QString& title = QStringLiteral("Stadtlauf <Süd> & Co")) {
@@ -83,7 +85,7 @@ private slots:
 };
 
 void ListPagesTest::everyCellOnceInOrderHeaderOnEveryPage() {
-    const SortGridData g = Protocol(250);
+    const ProtocolGrid g(250);
     const ResultList list = MakeResultList(g, Narrow());
     QCOMPARE(list.columns.size(), 10);
     const Painted p = Paint(list);
@@ -107,7 +109,7 @@ void ListPagesTest::everyCellOnceInOrderHeaderOnEveryPage() {
 }
 
 void ListPagesTest::titleAndPageNumberOnEveryPage() {
-    const Painted p = Paint(MakeResultList(Protocol(120), Narrow()));
+    const Painted p = Paint(MakeResultList(ProtocolGrid(120), Narrow()));
     QVERIFY(p.pages >= 2);
     for (int i = 0; i < p.pages; ++i) {
         const QList<DrawnText>& page = p.device->Pages[i];
@@ -121,7 +123,7 @@ void ListPagesTest::titleAndPageNumberOnEveryPage() {
 }
 
 void ListPagesTest::textsStayInTheirColumnsAndOnThePage() {
-    const Painted p = Paint(MakeResultList(Protocol(120), Narrow()));
+    const Painted p = Paint(MakeResultList(ProtocolGrid(120), Narrow()));
     const double w = p.device->width(), h = p.device->height();
     for (const QList<DrawnText>& page : p.device->Pages) {
         double lastY = -1;
@@ -144,7 +146,7 @@ void ListPagesTest::textsStayInTheirColumnsAndOnThePage() {
 void ListPagesTest::alignmentAsThePageSetsIt() {
     // Place and time columns right-aligned, JG centred, names left: the texts of one
     // column end (right), centre (JG) or begin (left) at the same place in every row.
-    SortGridData g = Protocol(30);
+    ProtocolGrid g(30);
     g.SetCell(Col::Platz, 2, "10");
     g.SetCell(Col::JG, 2, "19");
     g.SetCell(Col::Vorname, 2, "Al");
@@ -161,7 +163,7 @@ void ListPagesTest::alignmentAsThePageSetsIt() {
 }
 
 void ListPagesTest::longTextsWrapInsideTheirColumn() {
-    SortGridData g = Protocol(3);
+    ProtocolGrid g(3);
     const QString club = QStringLiteral("Turn- und Sportgemeinschaft Oberweißenbach-Unterkleinhausen 1897 e. V. "
                                         "Abteilung Leichtathletik und Volkslauf");
     for (int r = 1; r <= 3; ++r)
@@ -200,7 +202,7 @@ void ListPagesTest::longTextsWrapInsideTheirColumn() {
 }
 
 void ListPagesTest::emptyListIsOnePage() {
-    SortGridData g = Protocol(0);
+    ProtocolGrid g(0);
     const Painted p = Paint(MakeResultList(g, Narrow("Leer")));
     QCOMPARE(p.pages, 1);
     const QStringList texts = Texts(p.device->Pages[0]);
@@ -209,7 +211,7 @@ void ListPagesTest::emptyListIsOnePage() {
 }
 
 void ListPagesTest::pageRangePaintsOnlyThosePages() {
-    const ResultList list = MakeResultList(Protocol(250), Narrow());
+    const ResultList list = MakeResultList(ProtocolGrid(250), Narrow());
     const Painted all = Paint(list);
     QVERIFY(all.pages >= 4);
     const Painted some = Paint(list, kPortraitW, kPortraitH, {2, 3});
@@ -240,14 +242,14 @@ void ListPagesTest::landscapeForMoreThanEightColumns() {
     for (int c = 0; c < visible; ++c)
         o.colWidths[c] = 30;
     o.colWidths[Col::Raw] = 50; // the raw column never counts
-    const ResultList list = MakeResultList(Protocol(2), o);
+    const ResultList list = MakeResultList(ProtocolGrid(2), o);
     QCOMPARE(list.columns.size(), visible);
     QCOMPARE(ListWantsLandscape(list), landscape);
 }
 
 void ListPagesTest::pdfHasThePaintedPages() {
     QTemporaryDir dir;
-    const SortGridData g = Protocol(400);
+    const ProtocolGrid g(400);
     QString error;
     // Ten columns: landscape.
     QVERIFY2(WritePdfList(g, Narrow(), dir.filePath("l.pdf"), &error), qPrintable(error));
@@ -275,7 +277,7 @@ void ListPagesTest::pdfHasThePaintedPages() {
 void ListPagesTest::pdfFailsOnUnwritableFile() {
     QTemporaryDir dir;
     QString error;
-    QVERIFY(!WritePdfList(Protocol(2), Narrow(), dir.filePath("missing/x.pdf"), &error));
+    QVERIFY(!WritePdfList(ProtocolGrid(2), Narrow(), dir.filePath("missing/x.pdf"), &error));
     QVERIFY(error.startsWith("Der Schreibfehler der Datei: "));
     QVERIFY(!QFile::exists(dir.filePath("missing/x.pdf")));
 }
