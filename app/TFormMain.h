@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "protocol/Backups.h"
+#include "protocol/Journal.h"
 #include "reports/LiveSettings.h"
 #include "reports/TSettings.h"
 #include "timing/RunState.h"
@@ -60,6 +61,7 @@ public:
     ProtocolEditing& Editing() { return *m_editing; }
     TFDlgYesNo& Question() { return *m_question; }
     const Backups& BackupFiles() const { return m_backups; }
+    const Journal& JournalFile() const { return m_journal; }
     QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
 
     ContactInput* Contacts() { return m_contacts.get(); }
@@ -162,6 +164,15 @@ private:
     void CaptureWindowSettings();
     void KeepOnScreen();
     void CheckBackupFolder();
+    // The impulse journal (TFormMainJournal.cpp): one call per event of the controllers.
+    void Journalize(const QList<JournalEntry>& entries);
+    // Start-up, after the backups are restored: offers to rebuild a missing or damaged
+    // protocol from the journal, then notes the program start in it.
+    void StartJournal(bool protocolRestored);
+    void RecoverFromJournal();
+    void JournalProgramEvent(const QString& event);
+    // The status field the failed backups and journal writes share.
+    void ShowProtectionStatus();
 
     Platform m_platform;
     LiveSettings m_live;
@@ -169,6 +180,8 @@ private:
     RunState m_state;
     Backups m_backups;
     bool m_backupFailing = false;
+    Journal m_journal;
+    bool m_journalFailing = false;
     bool m_sleepHeld = false;
     bool m_sleepWarned = false;
     std::array<QLabel*, 5> m_statusPanels{};

@@ -1,5 +1,6 @@
 #include "protocol/Backups.h"
 
+#include "protocol/FolderSync.h"
 #include "protocol/GridTextFile.h"
 #include "timing/RunState.h"
 
@@ -41,6 +42,7 @@ bool Backups::WriteRunState(const RunState& state, QString& error) const {
         file.cancelWriting();
         return false;
     }
+    SyncFolderOf(name);
     return true;
 }
 
