@@ -344,12 +344,18 @@ JournalReplayResult ReplayJournal(const QByteArray& journal, SortGridData& proto
     Reset(finish);
     SortGridData unused(finish.ColCount(), 2);
     SortGridData unusedProtocol(protocol.ColCount(), 2);
+    // The ranking sorts the time columns as the protocol grid does.
+    for (SortGridData* g : {&protocol, &unusedProtocol}) {
+        SortGridData* grid = g;
+        grid->OnGetSortStyle = [grid](int col, TSortStyle& style) { ProtocolSortStyle(*grid, col, style); };
+    }
     for (qsizetype i = std::min(fromProtocol, fromFinish); i < entries.size(); ++i) {
         SortGridData& g = i >= fromProtocol ? protocol : unusedProtocol;
         SortGridData& f = i >= fromFinish ? finish : unused;
         Replay(g, f, entries[i]);
         ++result.events;
     }
+    protocol.OnGetSortStyle = nullptr;
     result.content = HasText(protocol) || HasText(finish);
     return result;
 }
