@@ -95,7 +95,7 @@ void TFormMain::JournalProgramEvent(const QString& event) {
 
 void TFormMain::StartJournal(bool protocolRestored) {
     m_journal.SetFolder(m_backups.Folder());
-    if (!protocolRestored) {
+    if (!protocolRestored || !BackupLooksIntact(ProtocolBackupName(m_backups.Folder()))) {
         RecoverFromJournal();
     } else {
         // A power cut during a write leaves the last line without its end.

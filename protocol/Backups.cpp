@@ -64,6 +64,16 @@ void Backups::ReadRunState(RunState& state) const {
     }
 }
 
+bool BackupLooksIntact(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return false;
+    while (!file.atEnd())
+        if (file.read(64 * 1024).contains('\0'))
+            return false;
+    return true;
+}
+
 QString DefaultBackupFolder(const QString& programFolder) {
     const QFileInfo info(programFolder);
     if (!programFolder.isEmpty() && info.isDir() && info.isWritable())
