@@ -159,6 +159,7 @@ void TFormMain::CreateControllers() {
     edh.journal = fh.journal;
     m_editing = std::make_unique<ProtocolEditing>(SortGrid1, this, *m_protocol, edh, m_settings, *m_question,
                                                   *m_platform.prompts);
+    BuildJournalView();
 
     RunControls rc;
     rc.bSTART = bSTART;

@@ -35,6 +35,7 @@ class ContactInput;
 class ProtocolFiles;
 class ProtocolExport;
 class ProtocolEditing;
+class JournalView;
 
 // The main window: creates the controls (layout in TFormMainLayout.cpp), the
 // controllers with exactly the controls and collaborators each needs, and
@@ -60,6 +61,7 @@ public:
     ProtocolExport& Export() { return *m_export; }
     ProtocolEditing& Editing() { return *m_editing; }
     TFDlgYesNo& Question() { return *m_question; }
+    JournalView& JournalWindow() { return *m_journalView; }
     const Backups& BackupFiles() const { return m_backups; }
     const Journal& JournalFile() const { return m_journal; }
     QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
@@ -170,6 +172,8 @@ private:
     // protocol from the journal, then notes the program start in it.
     void StartJournal(bool protocolRestored);
     void RecoverFromJournal();
+    // The window "Journal" (Ctrl+J and an item of the protocol's context menu).
+    void BuildJournalView();
     void JournalProgramEvent(const QString& event);
     // The status field the failed backups and journal writes share.
     void ShowProtectionStatus();
@@ -182,6 +186,7 @@ private:
     bool m_backupFailing = false;
     Journal m_journal;
     bool m_journalFailing = false;
+    JournalView* m_journalView = nullptr;
     bool m_sleepHeld = false;
     bool m_sleepWarned = false;
     std::array<QLabel*, 5> m_statusPanels{};

@@ -7,7 +7,9 @@
 #include "protocol/FinishTable.h"
 #include "protocol/GridTextFile.h"
 #include "protocol/JournalReplay.h"
+#include "protocol/JournalView.h"
 #include "protocol/ProtocolColumns.h"
+#include "protocol/ProtocolEditing.h"
 #include "protocol/ProtocolFiles.h"
 #include "protocol/ProtocolTable.h"
 #include "reports/TFDlgYesNo.h"
@@ -18,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QTemporaryDir>
 
 #ifndef KADENZOR_VERSION
@@ -142,4 +145,10 @@ void TFormMain::RecoverFromJournal() {
         WriteGridText(finish, finishFile);
     }
     m_files->RestoreBackups(protocolFile, finishFile);
+}
+
+void TFormMain::BuildJournalView() {
+    m_journalView = new JournalView(this, [this] { return m_journal.FileName(); });
+    m_editing->PopupMenuProtokol->addSeparator();
+    m_editing->PopupMenuProtokol->addAction(m_journalView->mJournal);
 }

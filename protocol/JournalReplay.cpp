@@ -312,10 +312,12 @@ void AddCells(JournalEntry& entry, const SortGridData& grid, int row, std::initi
         entry.Add(CellKey(col), grid.Cell(col, row));
 }
 
-JournalReplayResult ReplayJournal(const QByteArray& journal, SortGridData& protocol, SortGridData& finish) {
-    JournalReplayResult result;
+namespace {
+
+// The journal's whole lines; everything after the last line end is a line the write
+// did not finish.
+QList<JournalEntry> ReadEntries(const QByteArray& journal, JournalReplayResult& result) {
     QList<QByteArray> lines = journal.split('\n');
-    // Everything after the last line end is a line the write did not finish.
     if (!lines.isEmpty()) {
         if (!lines.last().isEmpty())
             result.lastLineCut = true;
@@ -330,6 +332,28 @@ JournalReplayResult ReplayJournal(const QByteArray& journal, SortGridData& proto
         else if (!line.startsWith("Datum\t") && !line.trimmed().isEmpty())
             ++result.skipped;
     }
+    return entries;
+}
+
+} // namespace
+
+QList<JournalEntry> CurrentRaceEntries(const QByteArray& journal) {
+    JournalReplayResult unused;
+    const QList<JournalEntry> entries = ReadEntries(journal, unused);
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        if (entries[i].event == JournalEvent::Cleared || entries[i].event == JournalEvent::StartList)
+            from = i;
+    QList<JournalEntry> race;
+    for (qsizetype i = from; i < entries.size(); ++i)
+        if (entries[i].event != JournalEvent::StartListRow)
+            race << entries[i];
+    return race;
+}
+
+JournalReplayResult ReplayJournal(const QByteArray& journal, SortGridData& protocol, SortGridData& finish) {
+    JournalReplayResult result;
+    const QList<JournalEntry> entries = ReadEntries(journal, result);
     // The protocol from its last start list or clearing on, the finish table from the
     // last clearing on (a start list leaves the queued finishes as they are).
     qsizetype fromProtocol = 0;

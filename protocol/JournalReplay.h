@@ -3,6 +3,7 @@
 #include "protocol/Ranking.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
@@ -49,3 +50,7 @@ JournalReplayResult ReplayJournal(const QByteArray& journal, SortGridData& proto
 
 // The status-bar notice for skipped lines, empty when none were skipped.
 QString ReplayNotice(const JournalReplayResult& result);
+
+// The events of the current race (from the last start list or "protocol cleared" on,
+// without the start list's rows), oldest first; damaged lines are left out.
+QList<JournalEntry> CurrentRaceEntries(const QByteArray& journal);

@@ -5,12 +5,16 @@
 
 #include "protocol/GridTextFile.h"
 #include "protocol/JournalReplay.h"
+#include "protocol/JournalView.h"
 #include "protocol/ProtocolEditing.h"
 #include "reports/TFDlgYesNo.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
+#include <QTableWidget>
 
 namespace {
 
@@ -83,6 +87,7 @@ private slots:
     void replayEqualsTheTables();
     void sourcesAreNamed();
     void failedJournalShowsAndRaceGoesOn();
+    void journalWindowFindsAnAthletesImpulse();
     void lostBackupComesBackFromJournal_data();
     void lostBackupComesBackFromJournal();
 };
@@ -206,6 +211,40 @@ void tst_WindowJournal::failedJournalShowsAndRaceGoesOn() {
     w.StartNumber("2");
     QCOMPARE(w.form->StatusPanel(2)->text(), QString());
     QVERIFY(w.ReadFile(kJournal).contains("\tSTART\tTaste\t2\t"));
+}
+
+void tst_WindowJournal::journalWindowFindsAnAthletesImpulse() {
+    RaceWindow w;
+    LoadList(w);
+    w.StartNumber("17");
+    w.Advance(1000);
+    w.StartNumber("18");
+    w.Advance(61310);
+    w.FinishNumber("17");
+    w.Advance(1000);
+    w.FinishNumber("18");
+    QVERIFY(w.form->Editing().PopupMenuProtokol->actions().contains(w.form->JournalWindow().mJournal));
+    w.Key(Qt::Key_J, Qt::ControlModifier);
+    JournalView& v = w.form->JournalWindow();
+    QVERIFY(v.isVisible());
+    // This race only, newest first: the two finishes, the two starts, the start list.
+    QCOMPARE(v.Table->rowCount(), 5);
+    QCOMPARE(v.Table->item(0, 2)->text(), QStringLiteral("FINISH"));
+    QCOMPARE(v.Table->item(0, 4)->text(), QStringLiteral("18"));
+    QCOMPARE(v.Table->item(4, 2)->text(), QStringLiteral("STARTLISTE"));
+    QTest::keyClicks(v.EditNr, "17");
+    QList<int> shown;
+    for (int r = 0; r < v.Table->rowCount(); ++r)
+        if (!v.Table->isRowHidden(r))
+            shown << r;
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(v.Table->item(shown[0], 2)->text(), QStringLiteral("FINISH"));
+    QCOMPARE(v.Table->item(shown[0], 1)->text(), QStringLiteral("10:01:02,310"));
+    QTest::mouseClick(v.bCopy, Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("10:01:02,31"));
+    // Read-only: nothing in it can be typed over.
+    QCOMPARE(v.Table->editTriggers(), QAbstractItemView::NoEditTriggers);
+    v.close();
 }
 
 void tst_WindowJournal::lostBackupComesBackFromJournal_data() {
