@@ -192,6 +192,9 @@ void ProtocolEditing::SortGrid1CellValidate(int col, int row, const QString& old
     m_committedOld = oldValue;
     if (oldValue != newValue) {
         JournalEntry entry = Entry(JournalEvent::CellTyped, row);
+        // The row as it stood before: a retyped number names the row by its old one.
+        if (col == Col::StNr)
+            entry.number = oldValue;
         entry.Add(JournalKey::Column, QString::number(col));
         entry.Add(QStringLiteral("Feld"), m_grid->Cell(col, 0));
         entry.Add(JournalKey::Old, oldValue);
@@ -389,7 +392,7 @@ void ProtocolEditing::StNrEnter(int row) {
     const QString overwritten = m_grid->Cell(Col::Zeit, target);
     ProtocolEdits::ApplyResultMove(data, move, m_settings.Acc);
     entry.time = m_grid->Cell(Col::Zeit, target);
-    AddCells(entry, data, target, {Col::Zeit, Col::Split, Col::Raw});
+    AddCells(entry, data, target, {Col::Platz, Col::KlPl, Col::Start, Col::Stopp, Col::Zeit, Col::Split, Col::Raw});
     if (!overwritten.trimmed().isEmpty())
         entry.Add(QStringLiteral("überschrieben"), overwritten);
     entry.Add(JournalKey::Old, RowText(row));

@@ -150,6 +150,14 @@ void tst_WindowJournal::replayEqualsTheTables() {
     w.AssignInFinishTable(QueuedRow(w, "4."), "17");
     QVERIFY(w.Of("17", Col::Zeit) != before);
 
+    if (!massStart) {
+        // The athlete started without number was 20: the result moves onto 20's row.
+        w.FinishNumber("-5");
+        QVERIFY(!w.Of("-5", Col::Zeit).isEmpty());
+        TypeInCell(w, Col::StNr, w.RowOf("-5"), "20");
+        QCOMPARE(w.RowOf("-5"), -1);
+        QVERIFY(!w.Of("20", Col::Zeit).isEmpty());
+    }
     // Corrections: a running time, a name, "Zeile löschen", "Zeit löschen", a new row.
     TypeInCell(w, Col::Zeit, w.RowOf("18"), "1:11,00");
     QCOMPARE(w.Of("18", Col::Zeit), QStringLiteral("1:11,00"));
