@@ -39,6 +39,7 @@ JournalEntry FinishLine(int i) {
 }
 
 std::vector<double> FinishTimes(FakePlatform& fake, TFormMain& form, int runs, int first) {
+    // Each run finishes another athlete: `first`, `first` + 2, ...
     std::vector<double> times;
     int next = first;
     for (int i = 0; i < runs; ++i, next += 2) {
@@ -111,20 +112,24 @@ int main(int argc, char** argv) {
     fake.clock.Set(100000, QDateTime(QDate(2026, 3, 20), QTime(10, 0)));
     form.mStart->trigger();
 
-    constexpr int kRuns = 31;
-    // Alternating blocks, so that a slow phase of the machine hits both alike.
+    // Short blocks in turn, with the journal and without, so that a slow phase of the
+    // shared machine hits both alike. The first FINISH of a block is left out: after a
+    // block without, the journal is created anew (header line and folder synced).
+    constexpr int kBlocks = 12;
+    constexpr int kPerBlock = 8;
     std::vector<double> with, without;
     int first = 1;
-    for (int block = 0; block < 2; ++block) {
-        auto w = FinishTimes(fake, form, kRuns, first);
-        first += 2 * kRuns;
-        with.insert(with.end(), w.begin(), w.end());
-        QFile::remove(folder + "Kadenzor-Journal.txt");
-        QDir(folder).mkdir("Kadenzor-Journal.txt"); // the journal cannot be opened: it writes nothing
-        auto wo = FinishTimes(fake, form, kRuns, first);
-        first += 2 * kRuns;
-        without.insert(without.end(), wo.begin(), wo.end());
-        QDir(folder).rmdir("Kadenzor-Journal.txt");
+    for (int block = 0; block < kBlocks; ++block) {
+        const bool blocked = block % 2 == 1;
+        if (blocked) {
+            QFile::remove(folder + "Kadenzor-Journal.txt");
+            QDir(folder).mkdir("Kadenzor-Journal.txt"); // the journal cannot be opened: it writes nothing
+        }
+        const std::vector<double> t = FinishTimes(fake, form, kPerBlock, first);
+        first += 2 * kPerBlock;
+        (blocked ? without : with).insert((blocked ? without : with).end(), t.begin() + 1, t.end());
+        if (blocked)
+            QDir(folder).rmdir("Kadenzor-Journal.txt");
     }
     const double mw = Percentile(with, 50), mwo = Percentile(without, 50);
     std::printf("FINISH with AutoSort, %d rows: with journal median %.2f ms (p90 %.2f), without %.2f ms (p90 %.2f)\n",
