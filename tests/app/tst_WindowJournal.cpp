@@ -3,11 +3,14 @@
 // and a lost protocol backup comes back from the journal at start-up.
 #include "RaceWindow.h"
 
+#include "contacts/ContactInput.h"
 #include "protocol/GridTextFile.h"
 #include "protocol/JournalReplay.h"
 #include "protocol/JournalView.h"
 #include "protocol/ProtocolEditing.h"
 #include "reports/TFDlgYesNo.h"
+#include "support/FakeSerialDevices.h"
+#include "timing/Countdown.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -15,6 +18,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTableWidget>
+
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -86,6 +91,7 @@ private slots:
     void replayEqualsTheTables_data();
     void replayEqualsTheTables();
     void sourcesAreNamed();
+    void contactAndCountdownSources();
     void failedJournalShowsAndRaceGoesOn();
     void journalWindowFindsAnAthletesImpulse();
     void lostBackupComesBackFromJournal_data();
@@ -201,6 +207,31 @@ void tst_WindowJournal::sourcesAreNamed() {
                                          "START Schaltfl\xE4"
                                          "che",
                                          "FINISH Doppelklick"}));
+}
+
+void tst_WindowJournal::contactAndCountdownSources() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    FakePlatform fake(folder, folder);
+    FakeSerialDevices serial;
+    fake.platform.serial = &serial;
+    fake.clock.Set(100000, QDateTime(QDate(2026, 3, 20), QTime(10, 0)));
+    TFormMain form(fake.platform);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.Contacts()->ComPortOpen();
+    QTest::keyClick(&form, Qt::Key_F11);
+    // The watcher captured the start at tick 99 000, 1 s before the clock now.
+    form.Contacts()->ComPortHard({99000, kStatusDsr, 0, QTime(9, 59, 59)});
+    QTest::keyClick(&form, Qt::Key_F4);
+    fake.clock.Advance(5000);
+    form.CountDown().TimerCountDownTimer();
+    form.Contacts()->ComPortClose();
+    QFile f(folder + kJournal);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray journal = f.readAll();
+    QVERIFY(journal.contains("2026-03-20\t09:59:59,000\t99000\tSTART\tKontakt COM0\t-1\t 9:59:59,00\t"));
+    QVERIFY(journal.contains("\t105000\tSTART\tCountdown\t-2\t"));
 }
 
 void tst_WindowJournal::failedJournalShowsAndRaceGoesOn() {
