@@ -116,7 +116,8 @@ void TFormMain::RecoverFromJournal() {
     QFile file(m_journal.FileName());
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QByteArray bytes = file.read(MaxTextFileSize);
+    // All of it: the race to rebuild is at the end.
+    const QByteArray bytes = file.readAll();
     file.close();
     SortGridData protocol(Col::Count, 2);
     protocol.SetRows(0, SortGrid1->Rows(0));

@@ -94,6 +94,7 @@ private slots:
     void contactAndCountdownSources();
     void failedJournalShowsAndRaceGoesOn();
     void journalWindowFindsAnAthletesImpulse();
+    void cutLastLineIsNamedAtStartUp();
     void lostBackupComesBackFromJournal_data();
     void lostBackupComesBackFromJournal();
 };
@@ -284,6 +285,26 @@ void tst_WindowJournal::journalWindowFindsAnAthletesImpulse() {
     // Read-only: nothing in it can be typed over.
     QCOMPARE(v.Table->editTriggers(), QAbstractItemView::NoEditTriggers);
     v.close();
+}
+
+void tst_WindowJournal::cutLastLineIsNamedAtStartUp() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    {
+        RaceWindow w(TSettings(), true, folder);
+        w.StartNumber("1");
+    }
+    QFile journal(folder + kJournal);
+    QVERIFY(journal.open(QIODevice::Append));
+    journal.write("2026-03-20\t10:01:00,000\t16000"); // the power went during this write
+    journal.close();
+    RaceWindow w(TSettings(), true, folder);
+    QVERIFY(w.fake->prompts.Shown.isEmpty()); // the backup is good: nothing to ask
+    QVERIFY(w.form->StatusPanel(2)->text().contains(QStringLiteral("unvollständig")));
+    QCOMPARE(w.Cell(Col::StNr, 1), QStringLiteral("1"));
+    // The next line starts on a line of its own.
+    w.StartNumber("2");
+    QVERIFY(w.ReadFile(kJournal).contains("\t16000\r\n2026-03-20\t"));
 }
 
 void tst_WindowJournal::lostBackupComesBackFromJournal_data() {
