@@ -147,7 +147,9 @@ void TFormMain::SetUpHelp() {
 
 // The tables of the last run come back, and the run goes on where it was.
 void TFormMain::RestoreBackups() {
-    m_files->RestoreBackups(ProtocolBackupName(m_backups.Folder()), FinishBackupName(m_backups.Folder()));
+    const bool protocolRestored =
+        m_files->RestoreBackups(ProtocolBackupName(m_backups.Folder()), FinishBackupName(m_backups.Folder()));
+    StartJournal(protocolRestored);
     // Queued finishes count on, a mass start keeps its clock.
     m_state.finishCounter = m_finish->HighestNumber();
     m_backups.ReadRunState(m_state);
@@ -192,6 +194,7 @@ TFormMain::~TFormMain() {
     SortGrid1->removeEventFilter(this);
     SortGrid2->removeEventFilter(this);
     WriteBackups();
+    JournalProgramEvent(JournalEvent::ProgramEnd);
     SaveSettings();
     if (m_contacts)
         m_contacts->ClosePort();
@@ -220,6 +223,7 @@ void TFormMain::CreateControllers() {
     ph.armFinishContact = [this] { m_lockOut->ArmFinishContact(); };
     ph.disarmStartContact = [this] { m_lockOut->DisarmStartContact(); };
     ph.status = [this](int panel, const QString& text) { SetStatus(panel, text); };
+    ph.triggerByDoubleClick = [this](QAction* command) { m_run->TriggerFrom(command, JournalSource::DoubleClick); };
     ph.layoutOthers = [this] {
         m_finish->ApplyColumnLayout();
         m_statusPanels[4]->setFixedWidth(Panelprom->width());
@@ -232,6 +236,7 @@ void TFormMain::CreateControllers() {
     fh.writeBackups = [this] { WriteBackups(); };
     fh.layout = [this] { FormResize(); };
     fh.massStartClock = [this] { return m_state.massStartClock; };
+    fh.journal = [this](const QList<JournalEntry>& e) { Journalize(e); };
     m_finish = std::make_unique<FinishTable>(SortGrid2, fh, m_settings, *m_protocol, cbStopN, *m_question,
                                              *m_platform.prompts);
     SortGrid2->SetPrompts(m_platform.prompts);
@@ -239,8 +244,10 @@ void TFormMain::CreateControllers() {
     ProtocolEditingHooks edh;
     edh.writeBackups = [this] { WriteBackups(); };
     edh.status = ph.status;
+    edh.journal = fh.journal;
     m_editing = std::make_unique<ProtocolEditing>(SortGrid1, this, *m_protocol, edh, m_settings, *m_question,
                                                   *m_platform.prompts);
+    BuildJournalView();
 
     RunControls rc;
     rc.bSTART = bSTART;
@@ -267,13 +274,15 @@ void TFormMain::CreateControllers() {
     rh.autoStartChecked = [this] { return cbAuto->isChecked(); };
     rh.timerShown = [this] { return !bTimer->isHidden(); };
     rh.writeBackups = [this] { WriteBackups(); };
+    rh.journal = fh.journal;
     m_run = std::make_unique<RunControl>(rc, rh, clock, m_settings, m_state, *m_protocol, *m_finish, *m_display,
                                          *m_platform.sound, *m_platform.prompts, *m_question, m_platform.programFolder);
 
     m_countdown = std::make_unique<Countdown>(
         bTimer, seAutoStart, cbAuto, clock, m_settings, *m_display, *m_lockOut, *m_platform.sound,
-        m_run->StartToneFile(), [this] { return bSTART->isEnabled(); }, [this] { mStart->trigger(); },
-        [this] { return m_settings.Sound; }, m_state.toneAlreadyPlayed);
+        m_run->StartToneFile(), [this] { return bSTART->isEnabled(); },
+        [this] { m_run->TriggerFrom(mStart, JournalSource::Countdown); }, [this] { return m_settings.Sound; },
+        m_state.toneAlreadyPlayed);
 
     connect(mTimer, &QAction::triggered, m_countdown.get(), &Countdown::mTimerClick);
     connect(bTimer, &TBitBtnWithColor::Activated, mTimer, &QAction::trigger);
@@ -286,6 +295,7 @@ void TFormMain::CreateControllers() {
     ProtocolFilesHooks files;
     files.layout = [this] { FormResize(); };
     files.status = ph.status;
+    files.journal = fh.journal;
     m_files =
         std::make_unique<ProtocolFiles>(this, files, m_settings, *m_protocol, *m_finish, *m_display, cbStartN, cbStopN,
                                         cbKlass, sbSave, *m_question, *m_platform.prompts, m_platform.programFolder);
@@ -304,8 +314,12 @@ void TFormMain::CreateControllers() {
         ch.startArmed = [this] { return m_lockOut->StartArmed(); };
         ch.finishLockRunning = [this] { return m_lockOut->FinishLockRunning(); };
         ch.finishArmed = [this] { return m_lockOut->FinishArmed(); };
-        ch.clickStart = [this](const Moment& at) { m_run->StartByImpulse(at); };
-        ch.clickStop = [this](const Moment& at) { m_run->StopByImpulse(at); };
+        ch.clickStart = [this](const Moment& at) {
+            m_run->StartByImpulse(at, JournalSource::Contact + QLatin1Char(' ') + PortName(m_settings.Port));
+        };
+        ch.clickStop = [this](const Moment& at) {
+            m_run->StopByImpulse(at, JournalSource::Contact + QLatin1Char(' ') + PortName(m_settings.Port));
+        };
         ch.showIcons = [this](bool shown) { m_lockOut->SetIconsVisible(shown); };
         ch.contactStatus = [this](const QString& text, bool alarm) { SetContactStatus(text, alarm); };
         ch.alarmTone = [this] { m_platform.sound->play(m_platform.programFolder + QStringLiteral("Ton-alarm.wav")); };
@@ -377,6 +391,7 @@ bool TFormMain::ApplyPortSettings(int oldPort) {
 }
 
 void TFormMain::bLoadClick() {
+    JournalProgramEvent(JournalEvent::Ranked);
     m_protocol->RankProtocol();
     m_protocol->UpdateResultCommands();
 }
@@ -396,6 +411,7 @@ void TFormMain::WriteBackups() {
         if (m_backupFailing)
             SetStatus(2, QString());
         m_backupFailing = false;
+        ShowProtectionStatus();
         return;
     }
     // The race goes on; the operator sees that it is unprotected until a write succeeds.

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "protocol/Backups.h"
+#include "protocol/Journal.h"
 #include "reports/LiveSettings.h"
 #include "reports/TSettings.h"
 #include "timing/RunState.h"
@@ -36,6 +37,7 @@ class ContactInput;
 class ProtocolFiles;
 class ProtocolExport;
 class ProtocolEditing;
+class JournalView;
 
 // The main window: creates the controls (layout in TFormMainLayout.cpp), the
 // controllers with exactly the controls and collaborators each needs, and
@@ -64,7 +66,9 @@ public:
     TFormInfo& Info() { return *m_info; }
     // The operator's help page beside the program.
     const QString& HelpFile() const { return m_helpFile; }
+    JournalView& JournalWindow() { return *m_journalView; }
     const Backups& BackupFiles() const { return m_backups; }
+    const Journal& JournalFile() const { return m_journal; }
     QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
 
     ContactInput* Contacts() { return m_contacts.get(); }
@@ -189,6 +193,17 @@ private:
     void CaptureWindowSettings();
     void KeepOnScreen();
     void CheckBackupFolder();
+    // The impulse journal (TFormMainJournal.cpp): one call per event of the controllers.
+    void Journalize(const QList<JournalEntry>& entries);
+    // Start-up, after the backups are restored: offers to rebuild a missing or damaged
+    // protocol from the journal, then notes the program start in it.
+    void StartJournal(bool protocolRestored);
+    void RecoverFromJournal();
+    // The window "Journal" (Ctrl+J and an item of the protocol's context menu).
+    void BuildJournalView();
+    void JournalProgramEvent(const QString& event);
+    // The status field the failed backups and journal writes share.
+    void ShowProtectionStatus();
 
     Platform m_platform;
     LiveSettings m_live;
@@ -196,6 +211,9 @@ private:
     RunState m_state;
     Backups m_backups;
     bool m_backupFailing = false;
+    Journal m_journal;
+    bool m_journalFailing = false;
+    JournalView* m_journalView = nullptr;
     bool m_sleepHeld = false;
     bool m_sleepWarned = false;
     std::array<QLabel*, 5> m_statusPanels{};

@@ -49,6 +49,7 @@ void TFormMain::SettingsChanged(const TSettings& before) {
     if (m_settings.RezervDir != before.RezervDir) {
         m_backups.SetFolder(m_settings.RezervDir.isEmpty() ? DefaultBackupFolder(m_platform.programFolder)
                                                            : m_settings.RezervDir);
+        m_journal.SetFolder(m_backups.Folder());
         // The operator sees at once whether the new folder takes the backups.
         WriteBackups();
         CheckBackupFolder();

@@ -2,10 +2,13 @@
 // individual-start race in the real main window with the fake clock is killed
 // with SIGKILL at random moments and restarted from its backups each time.
 // Every impulse whose handler had returned before the kill must be found in the
-// restored tables. Prints the number of impulses lost (goal: 0).
+// restored tables, and in the impulse journal exactly once (an impulse whose handler
+// the kill interrupted is made again after the restart and may be there twice).
+// Prints the number of impulses lost (goal: 0).
 //
 //   reliability_kill [kills=200] [seed=1]
 #include "app/TFormMain.h"
+#include "protocol/JournalEntry.h"
 #include "protocol/ProtocolColumns.h"
 #include "support/FakePlatform.h"
 #include "timing/NumberBox.h"
@@ -16,11 +19,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstdio>
+#include <map>
 #include <random>
+#include <set>
 #include <vector>
 
 namespace {
@@ -65,6 +71,26 @@ int Child(int argc, char** argv) {
             ++lost;
     }
     std::printf("LOST %d\n", lost);
+    // The journal has every acknowledged impulse, each once; its tick names it.
+    std::map<quint32, int> journaled;
+    QFile journal(folder + QStringLiteral("Kadenzor-Journal.txt"));
+    if (journal.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : journal.readAll().split('\n')) {
+            JournalEntry e;
+            if (ParseJournalLine(line, e) &&
+                (e.event == JournalEvent::Start || e.event == JournalEvent::Finish || e.event == JournalEvent::Queued))
+                ++journaled[e.tick];
+        }
+    }
+    int missing = 0;
+    for (int i = 0; i < acked; ++i) {
+        const int n = journaled[1000 + Tick(i) * 3000];
+        if (n == 0)
+            ++missing;
+        else if (n > 1)
+            std::printf("TWICE %d\n", i);
+    }
+    std::printf("MISSING %d\n", missing);
     std::fflush(stdout);
 
     for (size_t i = static_cast<size_t>(acked); i < plan.size(); ++i) {
@@ -97,6 +123,10 @@ int main(int argc, char** argv) {
     const QString folder = dir.path() + QLatin1Char('/');
     int acked = 0;
     int lost = 0;
+    int missing = 0;
+    int doubled = 0;
+    std::set<int> twice;    // impulses found twice in the journal
+    std::set<int> inFlight; // impulses whose handler a kill may have interrupted
     int killed = 0;
     int rounds = 0;
     while (killed < kills) {
@@ -123,6 +153,10 @@ int main(int argc, char** argv) {
                     lost += line.mid(5).toInt();
                     ready = true;
                     since.start();
+                } else if (line.startsWith("MISSING ")) {
+                    missing += line.mid(8).toInt();
+                } else if (line.startsWith("TWICE ")) {
+                    twice.insert(line.mid(6).toInt());
                 } else if (line.startsWith("ACK ")) {
                     acked = line.mid(4).toInt();
                 } else if (line == "DONE") {
@@ -139,6 +173,7 @@ int main(int argc, char** argv) {
                 for (const QByteArray& line : out.split('\n'))
                     if (line.startsWith("ACK "))
                         acked = line.mid(4).toInt();
+                inFlight.insert(acked);
                 ++killed;
                 break;
             }
@@ -146,10 +181,18 @@ int main(int argc, char** argv) {
         if (done || acked >= static_cast<int>(Schedule().size())) {
             child.waitForFinished();
             acked = 0; // a new race in a fresh folder
+            for (const int i : twice)
+                doubled += inFlight.count(i) ? 0 : 1;
+            twice.clear();
+            inFlight.clear();
             QDir(folder).removeRecursively();
             QDir().mkpath(folder);
         }
     }
+    for (const int i : twice)
+        doubled += inFlight.count(i) ? 0 : 1;
     std::printf("%d kills in %d runs of a 500-athlete race: %d recorded impulses lost\n", killed, rounds, lost);
-    return lost == 0 ? 0 : 1;
+    std::printf("journal: %d acknowledged impulses missing, %d twice (an impulse interrupted by a kill may be)\n",
+                missing, doubled);
+    return lost == 0 && missing == 0 && doubled == 0 ? 0 : 1;
 }

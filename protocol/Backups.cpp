@@ -1,5 +1,6 @@
 #include "protocol/Backups.h"
 
+#include "protocol/FolderSync.h"
 #include "protocol/GridTextFile.h"
 #include "timing/RunState.h"
 
@@ -41,6 +42,7 @@ bool Backups::WriteRunState(const RunState& state, QString& error) const {
         file.cancelWriting();
         return false;
     }
+    SyncFolderOf(name);
     return true;
 }
 
@@ -60,6 +62,16 @@ void Backups::ReadRunState(RunState& state) const {
                 *target = value;
         }
     }
+}
+
+bool BackupLooksIntact(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return false;
+    while (!file.atEnd())
+        if (file.read(64 * 1024).contains('\0'))
+            return false;
+    return true;
 }
 
 QString DefaultBackupFolder(const QString& programFolder) {

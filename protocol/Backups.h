@@ -27,6 +27,10 @@ private:
     QString m_folder;
 };
 
+// False for a backup that a power cut typically leaves behind: empty, or with zero
+// bytes where its text was. Such a file still reads, as an empty or garbled table.
+bool BackupLooksIntact(const QString& fileName);
+
 // The run-state backup beside the two table backups.
 QString RunStateBackupName(const QString& folder);
 

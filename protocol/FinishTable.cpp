@@ -1,6 +1,7 @@
 #include "protocol/FinishTable.h"
 
 #include "platform/Prompts.h"
+#include "protocol/JournalReplay.h"
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolEdits.h"
 #include "protocol/ProtocolTable.h"
@@ -111,6 +112,22 @@ int FinishTable::HighestNumber() const {
     return highest;
 }
 
+JournalEntry FinishTable::Entry(const QString& event, int k, const QString& number) const {
+    JournalEntry entry;
+    entry.event = event;
+    entry.source = JournalSource::Key;
+    entry.number = number;
+    entry.time = m_grid->Cell(FinishCol::Kontakt, k);
+    entry.Add(JournalKey::FinishRow, QString::number(k));
+    entry.Add(JournalKey::Number, m_grid->Cell(FinishCol::Number, k));
+    return entry;
+}
+
+void FinishTable::Journalize(const JournalEntry& entry) {
+    if (m_hooks.journal)
+        m_hooks.journal({entry});
+}
+
 void FinishTable::Assign() {
     const int k = m_grid->Row();
     const QString number = m_grid->Cell(FinishCol::Nr, k);
@@ -118,30 +135,38 @@ void FinishTable::Assign() {
         m_grid->SetCell(FinishCol::Nr, k, QString());
         return;
     }
+    // An attempt that assigns nothing leaves its mark in "Nr", and in the journal.
+    auto refuse = [&](const QString& mark) {
+        m_grid->SetCell(FinishCol::Nr, k, mark);
+        Journalize(Entry(JournalEvent::Assign, k, number).Add(JournalKey::Marked, mark));
+    };
     // "-" stays when no row or no time is found.
-    m_grid->SetCell(FinishCol::Nr, k, QStringLiteral("-"));
     const int row = m_protocol.FindStartNumber(number);
-    if (row < 1)
-        return;
     const QString kontakt = m_grid->Cell(FinishCol::Kontakt, k);
-    if (kontakt.trimmed().isEmpty())
+    if (row < 1 || kontakt.trimmed().isEmpty()) {
+        refuse(QStringLiteral("-"));
         return;
+    }
+    m_grid->SetCell(FinishCol::Nr, k, QStringLiteral("-"));
+    const QString overwritten = m_protocol.Cell(Col::Zeit, row);
     if (!m_protocol.Cell(Col::Stopp, row).trimmed().isEmpty()) {
         m_question.MakeYesDefault();
         if (!m_question.Ask(m_prompts, QStringLiteral("Dieser Startnummer ist bereits eine Zielzeit zugeordnet. "
                                                       "Soll diese Zielzeit überschrieben werden?"))) {
-            m_grid->SetCell(FinishCol::Nr, k, QString());
+            refuse(QString());
             return;
         }
     }
     TSortGrid* protocol = m_protocol.Grid();
+    JournalEntry entry = Entry(JournalEvent::Assign, k, m_protocol.Cell(Col::StNr, row));
+    entry.Add(JournalKey::Row, QString::number(row));
     QString finishClock;
     if (m_settings.massStart() && IsMassStartClockEntry(kontakt, &finishClock)) {
         // Queued before a start was known: timed from the start's clock when there is one now.
         const QString start = m_hooks.massStartClock ? m_hooks.massStartClock() : QString();
         qint32 running = 0;
         if (!ClockTextDifference(finishClock, start, m_settings.Acc, running)) {
-            m_grid->SetCell(FinishCol::Nr, k, QStringLiteral("!"));
+            refuse(QStringLiteral("!"));
             return;
         }
         protocol->SetCell(Col::Stopp, row, finishClock);
@@ -152,7 +177,7 @@ void FinishTable::Assign() {
     } else {
         qint32 running = 0;
         if (!ClockTextDifference(kontakt, m_protocol.Cell(Col::Start, row), m_settings.Acc, running)) {
-            m_grid->SetCell(FinishCol::Nr, k, QStringLiteral("!"));
+            refuse(QStringLiteral("!"));
             return;
         }
         protocol->SetCell(Col::Stopp, row, kontakt);
@@ -160,6 +185,12 @@ void FinishTable::Assign() {
         protocol->SetCell(Col::Raw, row, QString::number(running));
     }
     protocol->SetCell(Col::Split, row, QString());
+    AddCells(entry, protocol->Data(), row, {Col::Stopp, Col::Zeit, Col::Split, Col::Raw});
+    if (!overwritten.trimmed().isEmpty())
+        entry.Add(QStringLiteral("überschrieben"), overwritten);
+    if (m_settings.AutoSort)
+        entry.Add(JournalKey::Ranked, RankingText(m_protocol.RankOptions()));
+    Journalize(entry);
     m_grid->DeleteRow(k);
     ShowCount();
     if (m_settings.AutoSort)
@@ -232,11 +263,19 @@ void FinishTable::Erase3Click() {
     if (!m_question.Ask(m_prompts, QStringLiteral("Zeile löschen?")))
         return;
     const int row = m_grid->Row();
+    JournalEntry entry = Entry(JournalEvent::FinishRowDeleted, row, m_grid->Cell(FinishCol::Nr, row));
+    entry.source = JournalSource::Menu;
+    Journalize(entry);
     m_grid->DeleteRow(row);
     m_grid->GoToCell(0, qMin(row, m_grid->RowCount() - 1), true);
 }
 
 void FinishTable::Allezeitenloschen1Click() {
+    JournalEntry entry;
+    entry.event = JournalEvent::FinishTimesCleared;
+    entry.source = JournalSource::Menu;
+    entry.Add(QStringLiteral("Zeilen"), QString::number(m_grid->RowCount() - 1));
+    Journalize(entry);
     m_grid->ClearGrid();
     if (m_hooks.layout)
         m_hooks.layout();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/JournalEntry.h"
 #include "reports/TSettings.h"
 #include "widgets/TSortGrid.h"
 
@@ -19,6 +20,7 @@ struct FinishHooks {
     std::function<void()> layout; // the window's resize handling
     // Mass start: the clock text of the run's start, empty when none is known.
     std::function<QString()> massStartClock;
+    JournalSink journal; // assignments and deleted queued finishes
 };
 
 // The finish table SortGrid2: finishes whose start number is not known yet,
@@ -56,6 +58,9 @@ private:
     void SortGrid2GetCellFormat(int col, int row, TGridDrawState state, TFormatOptions& format);
     bool SingleEmptyRow() const;
     void ShowCount();
+    // The journal entry of an event on queued finish `k`: its running number and time.
+    JournalEntry Entry(const QString& event, int k, const QString& number) const;
+    void Journalize(const JournalEntry& entry);
 
     TSortGrid* m_grid;
     FinishHooks m_hooks;

@@ -1,5 +1,6 @@
 #include "protocol/GridTextFile.h"
 
+#include "protocol/FolderSync.h"
 #include "widgets/CellText.h"
 
 #include "widgets/SortGridData.h"
@@ -237,6 +238,8 @@ bool WriteGridText(const SortGridData& grid, const QString& fileName, QString* e
         file.cancelWriting();
         return false;
     }
+    // The rename into place must survive a power cut too.
+    SyncFolderOf(fileName);
     return true;
 }
 

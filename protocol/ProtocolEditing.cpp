@@ -1,6 +1,7 @@
 #include "protocol/ProtocolEditing.h"
 
 #include "platform/Prompts.h"
+#include "protocol/JournalReplay.h"
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolEdits.h"
 #include "protocol/ProtocolTable.h"
@@ -154,6 +155,41 @@ void ProtocolEditing::Changed() {
         m_hooks.writeBackups();
 }
 
+JournalEntry ProtocolEditing::Entry(const QString& event, int row) const {
+    JournalEntry entry;
+    entry.event = event;
+    entry.source = JournalSource::Key;
+    entry.number = m_grid->Cell(Col::StNr, row);
+    entry.Add(JournalKey::Row, QString::number(row));
+    return entry;
+}
+
+void ProtocolEditing::Journalize(JournalEntry entry, bool ranks) {
+    if (!m_hooks.journal)
+        return;
+    if (ranks)
+        entry.Add(JournalKey::Ranked, RankingText(m_protocol.RankOptions()));
+    m_hooks.journal({entry});
+}
+
+QString ProtocolEditing::RowText(int row) const {
+    QStringList cells = m_grid->Rows(row);
+    if (cells.size() > Col::Raw)
+        cells.removeLast();
+    return cells.join(QStringLiteral(" | "));
+}
+
+void ProtocolEditing::Revert(int col, int row, const QString& was) {
+    JournalEntry entry = Entry(JournalEvent::CellTyped, row);
+    entry.source = JournalSource::Program;
+    entry.Add(JournalKey::Column, QString::number(col));
+    entry.Add(QStringLiteral("Feld"), m_grid->Cell(col, 0));
+    entry.Add(JournalKey::Old, m_grid->Cell(col, row));
+    entry.Add(JournalKey::New, was);
+    m_grid->SetCell(col, row, was);
+    Journalize(entry, false);
+}
+
 void ProtocolEditing::SortGrid1CellValidate(int col, int row, const QString& oldValue, const QString& newValue,
                                             bool& valid) {
     if (col == Col::Zeit) {
@@ -169,6 +205,19 @@ void ProtocolEditing::SortGrid1CellValidate(int col, int row, const QString& old
     m_committedCol = col;
     m_committedRow = row;
     m_committedOld = oldValue;
+    if (oldValue != newValue) {
+        JournalEntry entry = Entry(JournalEvent::CellTyped, row);
+        // The row as it stood before: a retyped number names the row by its old one.
+        if (col == Col::StNr)
+            entry.number = oldValue;
+        entry.Add(JournalKey::Column, QString::number(col));
+        entry.Add(QStringLiteral("Feld"), m_grid->Cell(col, 0));
+        entry.Add(JournalKey::Old, oldValue);
+        entry.Add(JournalKey::New, newValue);
+        if (col == Col::Zeit)
+            entry.time = newValue;
+        Journalize(entry, false);
+    }
     // Enter in "Zeit" and "St.Nr." writes the backups when its command is done.
     if (!m_passing)
         Changed();
@@ -185,6 +234,11 @@ void ProtocolEditing::Allezeitloschwn1Click() {
     CommitPendingEdit();
     if (!m_question.Ask(m_prompts, QStringLiteral("Alle Zeiten löschen?")))
         return;
+    JournalEntry entry;
+    entry.event = JournalEvent::AllTimesCleared;
+    entry.source = JournalSource::Menu;
+    entry.Add(QStringLiteral("Zeilen"), QString::number(m_grid->RowCount() - 1));
+    Journalize(entry, false);
     ProtocolEdits::ClearAllResults(m_grid->Data());
     m_grid->viewport()->update();
     Changed();
@@ -195,6 +249,11 @@ void ProtocolEditing::Zeitloschen1Click() {
     const int k = m_grid->Row();
     if (k < 1 || k >= m_grid->RowCount())
         return;
+    JournalEntry entry = Entry(JournalEvent::TimeCleared, k);
+    entry.source = sender() == DelStrt1 ? JournalSource::Key : JournalSource::Menu;
+    entry.time = m_grid->Cell(Col::Zeit, k);
+    entry.Add(JournalKey::Old, RowText(k));
+    Journalize(entry, m_settings.AutoSort);
     ProtocolEdits::ClearResults(m_grid->Data(), k);
     if (m_settings.AutoSort)
         m_protocol.RankProtocol();
@@ -207,6 +266,11 @@ void ProtocolEditing::Erase1Click() {
     if (!m_question.Ask(m_prompts, QStringLiteral("Zeile löschen?")))
         return;
     const int k = m_grid->Row();
+    JournalEntry entry = Entry(JournalEvent::RowDeleted, k);
+    entry.source = sender() == Erase2 ? JournalSource::Key : JournalSource::Menu;
+    entry.time = m_grid->Cell(Col::Zeit, k);
+    entry.Add(JournalKey::Old, RowText(k));
+    Journalize(entry, true);
     m_grid->DeleteRow(k);
     m_protocol.RankProtocol();
     MakeRowCurrent(qMin(k, m_grid->RowCount() - 1));
@@ -217,7 +281,10 @@ void ProtocolEditing::Erase1Click() {
 void ProtocolEditing::Neuezeile1Click() {
     CommitPendingEdit();
     const int k = m_grid->Row();
+    JournalEntry entry = Entry(JournalEvent::RowInserted, k);
+    entry.source = sender() == mNeuezeile1 ? JournalSource::Key : JournalSource::Menu;
     if (k + 1 >= m_grid->RowCount()) {
+        Journalize(entry.Add(JournalKey::Appended, QStringLiteral("ja")), false);
         // Below the last row the grid can only append; the new row does not become current.
         const int row = m_grid->RowCount();
         m_grid->SetRowCount(row + 1);
@@ -226,6 +293,7 @@ void ProtocolEditing::Neuezeile1Click() {
         Changed();
         return;
     }
+    Journalize(entry, false);
     m_grid->InsertRow(k + 1);
     m_grid->SetOption(goRowSelect, true);
     m_protocol.SelectWholeRow(m_grid->Row());
@@ -289,6 +357,10 @@ void ProtocolEditing::ZeitEnter(int row) {
         ShowStatus(error);
         return;
     }
+    JournalEntry entry = Entry(JournalEvent::TimeCorrected, row);
+    entry.time = m_grid->Cell(Col::Zeit, row);
+    AddCells(entry, m_grid->Data(), row, {Col::Stopp, Col::Zeit, Col::Split, Col::Raw});
+    Journalize(entry, m_settings.AutoSort);
     m_protocol.SelectWholeRow(row);
     if (m_settings.AutoSort)
         m_protocol.RankProtocol();
@@ -320,7 +392,7 @@ void ProtocolEditing::StNrEnter(int row) {
     move.massStart = m_settings.massStart();
     QString error;
     if (!ProtocolEdits::PrepareResultMove(data, move, m_settings.Acc, error)) {
-        m_grid->SetCell(Col::StNr, row, old);
+        Revert(Col::StNr, row, old);
         m_prompts.showError(m_window, error + QStringLiteral(" Die Startnummer %1 bleibt.").arg(old));
         return;
     }
@@ -328,11 +400,20 @@ void ProtocolEditing::StNrEnter(int row) {
         m_question.MakeYesDefault();
         if (!m_question.Ask(m_prompts, QStringLiteral("Dieser Startnummer ist bereits eine Zielzeit zugeordnet. "
                                                       "Soll diese Zielzeit überschrieben werden?"))) {
-            m_grid->SetCell(Col::StNr, row, old);
+            Revert(Col::StNr, row, old);
             return;
         }
     }
+    JournalEntry entry = Entry(JournalEvent::ResultMoved, row);
+    entry.Add(JournalKey::Target, QString::number(target));
+    const QString overwritten = m_grid->Cell(Col::Zeit, target);
     ProtocolEdits::ApplyResultMove(data, move, m_settings.Acc);
+    entry.time = m_grid->Cell(Col::Zeit, target);
+    AddCells(entry, data, target, {Col::Platz, Col::KlPl, Col::Start, Col::Stopp, Col::Zeit, Col::Split, Col::Raw});
+    if (!overwritten.trimmed().isEmpty())
+        entry.Add(QStringLiteral("überschrieben"), overwritten);
+    entry.Add(JournalKey::Old, RowText(row));
+    Journalize(entry, m_settings.AutoSort);
     m_grid->DeleteRow(row);
     MakeRowCurrent(target > row ? target - 1 : target);
     if (m_settings.AutoSort)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/JournalEntry.h"
 #include "reports/TSettings.h"
 
 #include <QObject>
@@ -19,6 +20,7 @@ class TSortGrid;
 struct ProtocolEditingHooks {
     std::function<void()> writeBackups; // both backup files, after every change of the protocol
     std::function<void(int panel, const QString& text)> status;
+    JournalSink journal; // every change, with the texts before and after
 };
 
 // The operator's corrections to the protocol grid SortGrid1: its context menu
@@ -74,6 +76,13 @@ private:
     void StNrEnter(int row);
     void ShowStatus(const QString& text);
     void Changed();
+    // The journal entry of a change to `row`, named by its start number.
+    JournalEntry Entry(const QString& event, int row) const;
+    void Journalize(JournalEntry entry, bool ranks);
+    // The row's texts before a command took them, for the journal.
+    QString RowText(int row) const;
+    // Puts a cell back (the change was refused) and notes it.
+    void Revert(int col, int row, const QString& was);
 
     TSortGrid* m_grid = nullptr;
     QWidget* m_window = nullptr;

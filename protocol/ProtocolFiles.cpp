@@ -4,6 +4,7 @@
 #include "protocol/ClassesFile.h"
 #include "protocol/FinishTable.h"
 #include "protocol/GridTextFile.h"
+#include "protocol/JournalReplay.h"
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolTable.h"
 #include "protocol/SpreadsheetReader.h"
@@ -56,6 +57,7 @@ bool ProtocolFiles::LoadStartList(const QString& fileName) {
             return false;
         }
         AfterTextLoad();
+        JournalizeStartList(fileName);
         return true;
     }
     if (suffix == QLatin1String("XLS") || suffix == QLatin1String("XLSX")) {
@@ -66,12 +68,36 @@ bool ProtocolFiles::LoadStartList(const QString& fileName) {
         m_protocol.SelectWholeRow(1);
         FillStartNumberList();
         m_protocol.UpdateResultCommands();
+        JournalizeStartList(fileName);
         return true;
     }
     m_prompts.showError(m_window, QStringLiteral("Die Datei »%1« ist weder eine Startliste als Text (.txt) noch eine "
                                                  "Tabelle (.xls, .xlsx).")
                                       .arg(QFileInfo(fileName).fileName()));
     return false;
+}
+
+void ProtocolFiles::JournalizeStartList(const QString& fileName) {
+    if (!m_hooks.journal)
+        return;
+    const SortGridData& g = m_protocol.Grid()->Data();
+    QList<JournalEntry> lines;
+    JournalEntry list;
+    list.event = JournalEvent::StartList;
+    list.source = JournalSource::Menu;
+    list.Add(QStringLiteral("Datei"), fileName);
+    list.Add(QStringLiteral("Zeilen"), QString::number(g.RowCount() - 1));
+    lines << list;
+    for (int r = 0; r < g.RowCount(); ++r) {
+        JournalEntry row;
+        row.event = JournalEvent::StartListRow;
+        row.source = JournalSource::Program;
+        row.number = g.Cell(Col::StNr, r);
+        row.Add(JournalKey::Row, QString::number(r));
+        row.cells = g.Rows(r);
+        lines << row;
+    }
+    m_hooks.journal(lines);
 }
 
 void ProtocolFiles::AfterTextLoad() {
@@ -81,7 +107,7 @@ void ProtocolFiles::AfterTextLoad() {
     FillStartNumberList();
 }
 
-void ProtocolFiles::RestoreBackups(const QString& protocolFile, const QString& finishFile) {
+bool ProtocolFiles::RestoreBackups(const QString& protocolFile, const QString& finishFile) {
     const bool restored = QFileInfo::exists(protocolFile) &&
                           LoadProtocolText(m_protocol.Grid()->Data(), protocolFile, ProtocolCaptions());
     if (restored)
@@ -94,6 +120,7 @@ void ProtocolFiles::RestoreBackups(const QString& protocolFile, const QString& f
         m_protocol.SelectWholeRow(1);
     // No number is left over for a FINISH before the operator names one.
     m_cbStopN->setEditText(QString());
+    return restored;
 }
 
 // Back where the operator was: the first row without a start, or the empty row at the
@@ -159,4 +186,10 @@ void ProtocolFiles::sbClsClick() {
     m_display.ShowLower(0);
     if (m_hooks.status)
         m_hooks.status(4, QStringLiteral("0"));
+    if (m_hooks.journal) {
+        JournalEntry entry;
+        entry.event = JournalEvent::Cleared;
+        entry.source = JournalSource::Button;
+        m_hooks.journal({entry});
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/JournalEntry.h"
 #include "reports/SettingsWriter.h"
 #include "reports/TSettings.h"
 
@@ -18,6 +19,7 @@ class QWidget;
 struct ProtocolFilesHooks {
     std::function<void()> layout;                               // the window's resize handling
     std::function<void(int panel, const QString& text)> status; // status bar
+    JournalSink journal;                                        // start lists loaded, the protocol cleared
 };
 
 // Start lists and the classes file into the protocol, the tables of the last run
@@ -39,7 +41,8 @@ public:
     // operator) when it could not be read; the table stays as it was then.
     bool LoadStartList(const QString& fileName);
     // At window creation: both tables from the backups in `folder`; a missing backup is skipped.
-    void RestoreBackups(const QString& protocolFile, const QString& finishFile);
+    // True when the protocol backup was there and could be read.
+    bool RestoreBackups(const QString& protocolFile, const QString& finishFile);
     // "Klassen.txt" of the working folder into cbKlass; an unreadable file keeps the items.
     void LoadClassesFile(const QString& fileName);
     // The start-number box receives the start numbers of the protocol.
@@ -58,6 +61,8 @@ public:
 private:
     void AfterTextLoad();
     void SelectNextToStart();
+    // The loaded table, every row of it, into the journal in one write.
+    void JournalizeStartList(const QString& fileName);
 
     QWidget* m_window;
     ProtocolFilesHooks m_hooks;

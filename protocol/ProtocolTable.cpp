@@ -273,10 +273,17 @@ void ProtocolTable::SortGrid1DblClick() {
         return;
     bool canSelect = true;
     SortGrid1SelectCell(g->Col(), row, canSelect);
+    QAction* command = nullptr;
     if (Cell(Col::Start, row).trimmed().isEmpty())
-        c.mStart->trigger();
+        command = c.mStart;
     else if (Cell(Col::Stopp, row).trimmed().isEmpty())
-        c.mStop->trigger();
+        command = c.mStop;
+    if (!command)
+        return;
+    if (m_hooks.triggerByDoubleClick)
+        m_hooks.triggerByDoubleClick(command);
+    else
+        command->trigger();
 }
 
 void ProtocolTable::SortGrid1GetCellFormat(int col, int row, TGridDrawState state, TFormatOptions& format) {
@@ -317,12 +324,17 @@ void ProtocolTable::SortGrid1GetCellFormat(int col, int row, TGridDrawState stat
     }
 }
 
-void ProtocolTable::RankProtocol() {
-    TSortGrid* g = c.SortGrid1;
+RankingOptions ProtocolTable::RankOptions() const {
     RankingOptions options;
     options.individualStart = !m_settings.massStart();
     options.classMode = m_settings.Klass;
     options.fractionDigits = m_settings.Acc;
+    return options;
+}
+
+void ProtocolTable::RankProtocol() {
+    TSortGrid* g = c.SortGrid1;
+    const RankingOptions options = RankOptions();
     // Through the grid: it follows the ranking once at its end, not after each of its
     // cell writes, and closes an editor whose cell or row the ranking changes.
     int row = -1;

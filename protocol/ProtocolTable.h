@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "protocol/Ranking.h"
 #include "reports/TSettings.h"
 #include "timing/RunState.h"
 #include "timing/TimeText.h"
@@ -32,6 +33,8 @@ struct ProtocolHooks {
     std::function<void()> disarmStartContact; // locks the start contact when it is armed
     std::function<void(int panel, const QString& text)> status;
     std::function<void()> layoutOthers; // finish grid and status bar follow the protocol's layout
+    // A double click's START or FINISH: triggers the action naming the double click as its source.
+    std::function<void(QAction*)> triggerByDoubleClick;
 };
 
 // The protocol grid SortGrid1: one row per start number, its columns, colours
@@ -61,6 +64,8 @@ public:
     void SelectProtocolRow(int row);
 
     void RankProtocol();
+    // How RankProtocol ranks with the settings in force.
+    RankingOptions RankOptions() const;
     void ScrollAfterRanking();
     void ApplyColumnLayout();
     // After a settings change: the column layout follows Columns.

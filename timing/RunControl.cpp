@@ -2,6 +2,7 @@
 
 #include "platform/Prompts.h"
 #include "protocol/FinishTable.h"
+#include "protocol/JournalReplay.h"
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolTable.h"
 #include "reports/TFDlgYesNo.h"
@@ -39,9 +40,9 @@ RunControl::RunControl(const RunControls& controls, RunHooks hooks, Clock& clock
     connect(c.mStop, &QAction::triggered, this, &RunControl::mStopClick);
     connect(c.mEnd, &QAction::triggered, this, &RunControl::bEndClick);
     // The command buttons act on the press of any mouse button, through their actions.
-    connect(c.bSTART, &TBitBtnWithColor::Activated, c.mStart, &QAction::trigger);
-    connect(c.bSTOP, &TBitBtnWithColor::Activated, c.mStop, &QAction::trigger);
-    connect(c.bEnd, &QAbstractButton::clicked, c.mEnd, &QAction::trigger);
+    connect(c.bSTART, &TBitBtnWithColor::Activated, this, [this] { TriggerFrom(c.mStart, JournalSource::Button); });
+    connect(c.bSTOP, &TBitBtnWithColor::Activated, this, [this] { TriggerFrom(c.mStop, JournalSource::Button); });
+    connect(c.bEnd, &QAbstractButton::clicked, this, [this] { TriggerFrom(c.mEnd, JournalSource::Button); });
 
     connect(c.cbStartN, &NumberBox::KeyReleased, this, &RunControl::cbStartNKeyUp);
     connect(c.cbStartN, &NumberBox::Changed, this, &RunControl::cbStartNChange);
@@ -58,16 +59,35 @@ RunControl::RunControl(const RunControls& controls, RunHooks hooks, Clock& clock
     connect(c.sbSound0, &QAbstractButton::clicked, this, &RunControl::sbSound0Click);
 }
 
-void RunControl::StartByImpulse(const Moment& at) {
+void RunControl::StartByImpulse(const Moment& at, const QString& source) {
     m_impulse = at;
-    c.mStart->trigger(); // a disabled action ignores the impulse
+    TriggerFrom(c.mStart, source); // a disabled action ignores the impulse
     m_impulse.reset();
 }
 
-void RunControl::StopByImpulse(const Moment& at) {
+void RunControl::StopByImpulse(const Moment& at, const QString& source) {
     m_impulse = at;
-    c.mStop->trigger();
+    TriggerFrom(c.mStop, source);
     m_impulse.reset();
+}
+
+void RunControl::TriggerFrom(QAction* action, const QString& source) {
+    const QString before = std::exchange(m_source, source);
+    action->trigger();
+    m_source = before;
+}
+
+QString RunControl::EventSource() const {
+    return m_source.isEmpty() ? JournalSource::Key : m_source;
+}
+
+void RunControl::Journalize(JournalEntry entry, const Moment& at) {
+    if (!m_hooks.journal)
+        return;
+    entry.clock = at.clock;
+    entry.tick = at.tick;
+    entry.hasTick = true;
+    m_hooks.journal({entry});
 }
 
 Moment RunControl::EventMoment() const {
@@ -110,13 +130,24 @@ void RunControl::mStartClick() {
     m_state.lastStartTick = tick;
     const TimeValue offset = TickDiff(tick, *m_state.runStart);
 
+    JournalEntry entry;
+    entry.event = JournalEvent::Start;
+    entry.source = EventSource();
     if (!m_settings.massStart()) {
-        m_protocol.RecordStartInRow(c.cbStartN->currentText(), tick, clock, offset);
+        const int row = m_protocol.RecordStartInRow(c.cbStartN->currentText(), tick, clock, offset);
+        entry.number = m_protocol.Cell(Col::StNr, row);
+        entry.time = m_protocol.Cell(Col::Start, row);
+        entry.Add(JournalKey::Row, QString::number(row));
+        AddCells(entry, m_protocol.Grid()->Data(), row, {Col::Split, Col::Raw});
     } else {
         // Kept with the backups: after a restart the finishes are timed from it.
         m_state.massStartClock = ClockText(clock);
         m_protocol.FillStopListForMassStart();
+        entry.time = m_state.massStartClock;
+        entry.Add(QStringLiteral("Startart"), QStringLiteral("Massenstart"));
     }
+    // On the disk before anything else can go wrong.
+    Journalize(entry, at);
 
     m_display.ShowLower(0);
     m_display.StartClock(*m_state.runStart);
@@ -209,16 +240,33 @@ void RunControl::mStopClick() {
         }
     }
 
+    JournalEntry entry;
+    entry.source = EventSource();
     if (k != 0) {
         m_protocol.RecordFinishInRow(row, *running, finishClock,
                                      individual ? QString() : QLatin1Char('+') + TimeToText(gap, digits));
+        entry.event = JournalEvent::Finish;
+        entry.number = m_protocol.Cell(Col::StNr, row);
+        entry.time = finishClock;
+        entry.Add(JournalKey::Row, QString::number(row));
+        AddCells(entry, m_protocol.Grid()->Data(), row, {Col::Zeit, Col::Split, Col::Raw});
+        if (m_settings.AutoSort)
+            entry.Add(JournalKey::Ranked, RankingText(m_protocol.RankOptions()));
     } else {
         ++m_state.finishCounter;
         QString kontakt = finishClock;
         if (!individual)
             kontakt = running ? TimeToText(*running, digits) : MassStartClockEntry(finishClock);
         m_finish.QueueFinish(kontakt, m_state.finishCounter);
+        entry.event = JournalEvent::Queued;
+        entry.time = kontakt;
+        entry.Add(JournalKey::Number, QString::number(m_state.finishCounter) + QLatin1Char('.'));
+        if (!number.isEmpty())
+            entry.Add(QStringLiteral("eingegeben"), number);
+        if (finishClock != kontakt)
+            entry.Add(QStringLiteral("Uhrzeit"), finishClock);
     }
+    Journalize(entry, at);
 
     if (k != 0) {
         const int item = c.cbStopN->FindItem(QString::number(k));
@@ -263,9 +311,14 @@ bool RunControl::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void RunControl::bEndClick() {
+    const QString source = EventSource();
     if (!m_question.Ask(m_prompts, QStringLiteral("Wettkampf Ende?")))
         return;
     EndCompetition();
+    JournalEntry entry;
+    entry.event = JournalEvent::End;
+    entry.source = source;
+    Journalize(entry, m_clock.moment());
 }
 
 void RunControl::EndCompetition() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "protocol/JournalEntry.h"
 #include "reports/SettingsWriter.h"
 #include "reports/TSettings.h"
 #include "timing/RunState.h"
@@ -52,6 +53,7 @@ struct RunHooks {
     std::function<bool()> autoStartChecked;
     std::function<bool()> timerShown;
     std::function<void()> writeBackups;
+    JournalSink journal; // START, FINISH, QUEUED and ENDE
 };
 
 // START, FINISH and ENDE, the number boxes, the pre-entered finish order and the tones.
@@ -64,8 +66,12 @@ public:
 
     // A contact impulse: START/FINISH through their actions, recording the moment the
     // watcher captured instead of the moment at which the handler runs.
-    void StartByImpulse(const Moment& at);
-    void StopByImpulse(const Moment& at);
+    // `source` is what the journal names ("Kontakt COM1").
+    void StartByImpulse(const Moment& at, const QString& source = JournalSource::Contact);
+    void StopByImpulse(const Moment& at, const QString& source = JournalSource::Contact);
+    // Triggers `action` with the journal naming `source` as where the command came from
+    // (a route without one is a key).
+    void TriggerFrom(QAction* action, const QString& source);
 
     void mStartClick();
     void mStopClick();
@@ -102,6 +108,8 @@ private:
     // The moment of the event being handled: the captured one of an impulse, else read now.
     Moment EventMoment() const;
     void SetEnabled(TBitBtnWithColor* button, QAction* action, bool enabled, const QColor& color);
+    QString EventSource() const;
+    void Journalize(JournalEntry entry, const Moment& at);
 
     RunControls c;
     RunHooks m_hooks;
@@ -118,4 +126,5 @@ private:
     QString m_startTone;
     QString m_finishTone;
     std::optional<Moment> m_impulse;
+    QString m_source;
 };

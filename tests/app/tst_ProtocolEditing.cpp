@@ -49,8 +49,10 @@ void tst_ProtocolEditing::menuCaptions() {
     QStringList captions;
     for (QAction* a : e.PopupMenuProtokol->actions())
         captions << a->text();
-    QCOMPARE(captions, QStringList({"Edit zeit", "Alle Zeiten löschen", "Zeit löschen       (Strg+0)",
-                                    "Zeile löschen     (Strg+\"-\")", "Neue Zeile         (Strg+\"+\")"}));
+    // The five commands; below a separator the journal window follows.
+    QCOMPARE(captions.mid(0, 5), QStringList({"Edit zeit", "Alle Zeiten löschen", "Zeit löschen       (Strg+0)",
+                                              "Zeile löschen     (Strg+\"-\")", "Neue Zeile         (Strg+\"+\")"}));
+    QCOMPARE(captions.mid(5), QStringList({"", "Journal      (Strg+J)"}));
     QCOMPARE(w.P()->PopupMenu(), e.PopupMenuProtokol);
 }
 
