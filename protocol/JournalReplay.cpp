@@ -335,6 +335,46 @@ QList<JournalEntry> ReadEntries(const QByteArray& journal, JournalReplayResult& 
     return entries;
 }
 
+// Answers the ranking's question how the time columns sort, as the protocol grid does;
+// a replayed grid has no widget to ask.
+class ProtocolSortStyles final : public SortGridEvents {
+public:
+    explicit ProtocolSortStyles(SortGridData& grid) : m_grid(grid) { grid.SetEvents(this); }
+    ~ProtocolSortStyles() override {
+        if (m_grid.Events() == this)
+            m_grid.SetEvents(nullptr);
+    }
+    ProtocolSortStyles(const ProtocolSortStyles&) = delete;
+    ProtocolSortStyles& operator=(const ProtocolSortStyles&) = delete;
+
+    bool GetSortStyle(int col, TSortStyle& style) override {
+        ProtocolSortStyle(m_grid, col, style);
+        return true;
+    }
+    void GridChanged() override {}
+    void CellChanged(int, int) override {}
+    void TopLeftChanged() override {}
+    void RowSelected() override {}
+    void Modified() override {}
+    void UpdateBegun() override {}
+    void UpdateEnded() override {}
+    void SizeChanged(int, int) override {}
+    void RowInserted(int) override {}
+    void RowDeleted(int) override {}
+    void ColumnInserted(int) override {}
+    void ColumnDeleted(int) override {}
+    void Error(const QString&) override {}
+    bool CanSelectCell(int, int) override { return true; }
+    int VisibleColCountFrom(int) override { return -1; }
+    void AutoSizeColumn(int, bool) override {}
+    void SortBegun(int&) override {}
+    void SortEnded(int) override {}
+    void FilterRow(const QStringList&, bool&) override {}
+
+private:
+    SortGridData& m_grid;
+};
+
 } // namespace
 
 QList<JournalEntry> CurrentRaceEntries(const QByteArray& journal) {
@@ -369,17 +409,14 @@ JournalReplayResult ReplayJournal(const QByteArray& journal, SortGridData& proto
     SortGridData unused(finish.ColCount(), 2);
     SortGridData unusedProtocol(protocol.ColCount(), 2);
     // The ranking sorts the time columns as the protocol grid does.
-    for (SortGridData* g : {&protocol, &unusedProtocol}) {
-        SortGridData* grid = g;
-        grid->OnGetSortStyle = [grid](int col, TSortStyle& style) { ProtocolSortStyle(*grid, col, style); };
-    }
+    const ProtocolSortStyles protocolStyles(protocol);
+    const ProtocolSortStyles unusedStyles(unusedProtocol);
     for (qsizetype i = std::min(fromProtocol, fromFinish); i < entries.size(); ++i) {
         SortGridData& g = i >= fromProtocol ? protocol : unusedProtocol;
         SortGridData& f = i >= fromFinish ? finish : unused;
         Replay(g, f, entries[i]);
         ++result.events;
     }
-    protocol.OnGetSortStyle = nullptr;
     result.content = HasText(protocol) || HasText(finish);
     return result;
 }
