@@ -10,4 +10,5 @@ struct HttpLimits {
     int maxHeaderBytes = 8192;         // bytes of all header lines together; more is 431
     int maxHeaderCount = 64;           // header lines; more is 431
     qint64 maxPendingOutput = 8 << 20; // answered but not yet taken by the client: no further request is read
+    int retryMs = 10000;               // a port another program holds is tried again after this time
 };

@@ -19,11 +19,11 @@ void LiveHttpServer::Listen(const QHostAddress& address, quint16 port) {
     m_tcp->setMaxPendingConnections(m_limits.maxConnections);
     connect(m_tcp, &QTcpServer::newConnection, this, &LiveHttpServer::OnNewConnection);
     if (!m_tcp->listen(address, port)) {
-        const bool inUse = m_tcp->serverError() == QAbstractSocket::AddressInUseError;
+        const int error = m_tcp->serverError();
         const QString reason = m_tcp->errorString();
         delete m_tcp;
         m_tcp = nullptr;
-        emit failed(inUse, reason);
+        emit failed(error, reason);
         return;
     }
     emit listening(m_tcp->serverPort());

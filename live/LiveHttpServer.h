@@ -30,8 +30,8 @@ public:
 
 signals:
     void listening(quint16 port);
-    // `inUse`: another program has the port.
-    void failed(bool inUse, const QString& reason);
+    // `error` is a QAbstractSocket::SocketError (AddressInUseError: another program has the port).
+    void failed(int error, const QString& reason);
 
 private:
     void OnNewConnection();

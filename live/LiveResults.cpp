@@ -20,6 +20,15 @@ LiveResults::LiveResults(SortGridData& protocol, const TSettings& settings, cons
     m_soon.setSingleShot(true);
     m_soon.setInterval(kCoalesceMs);
     connect(&m_soon, &QTimer::timeout, this, &LiveResults::PublishNow);
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(m_limits.retryMs);
+    connect(&m_retry, &QTimer::timeout, this, [this] {
+        if (m_settings.WebPort == 0 || m_port != 0)
+            return;
+        StopServer();
+        StartServer();
+        ShowStatus();
+    });
     // The grid's own hook (the widget's repaint) keeps running first.
     std::function<void()> before = m_protocol.OnChanged;
     std::weak_ptr<int> token = m_hookToken;
@@ -34,6 +43,7 @@ LiveResults::LiveResults(SortGridData& protocol, const TSettings& settings, cons
 LiveResults::~LiveResults() {
     m_hookToken.reset();
     m_soon.stop();
+    m_retry.stop();
     m_server.reset();
     m_folder.reset();
 }
@@ -96,11 +106,24 @@ void LiveResults::StartServer() {
         ShowStatus();
         emit serverChanged();
     });
-    connect(m_server.get(), &LiveServerThread::failed, this, [this, wanted](bool inUse, const QString& reason) {
+    connect(m_server.get(), &LiveServerThread::failed, this, [this, wanted, bind](int error, const QString& reason) {
         m_port = 0;
-        m_serverText = inUse ? QStringLiteral("Live-Ergebnisse aus: Port %1 ist belegt").arg(wanted)
-                             : QStringLiteral("Live-Ergebnisse aus: %1").arg(reason);
         m_serverAlarm = true;
+        switch (error) {
+        case QAbstractSocket::AddressInUseError:
+            m_serverText = QStringLiteral("Live-Ergebnisse aus: Port %1 ist belegt").arg(wanted);
+            // Tried again now and then: the other program may end.
+            m_retry.start();
+            break;
+        case QAbstractSocket::SocketAddressNotAvailableError:
+            m_serverText = QStringLiteral("Live-Ergebnisse aus: Adresse %1 gibt es auf diesem Rechner nicht").arg(bind);
+            break;
+        case QAbstractSocket::SocketAccessError:
+            m_serverText = QStringLiteral("Live-Ergebnisse aus: Port %1 nicht erlaubt").arg(wanted);
+            break;
+        default:
+            m_serverText = QStringLiteral("Live-Ergebnisse aus: %1").arg(reason);
+        }
         // Not within its own signal: the handle goes once this call has returned.
         QTimer::singleShot(0, this, [this] {
             if (m_port == 0 && m_serverAlarm)
@@ -116,6 +139,7 @@ void LiveResults::StartServer() {
 
 void LiveResults::StopServer() {
     const bool had = m_server || !m_serverText.isEmpty();
+    m_retry.stop();
     m_server.reset();
     m_port = 0;
     m_serverText.clear();

@@ -28,7 +28,7 @@ public:
 
 signals:
     void listening(quint16 port);
-    void failed(bool inUse, const QString& reason);
+    void failed(int error, const QString& reason); // a QAbstractSocket::SocketError
 
 private:
     QThread m_thread;
