@@ -1,5 +1,7 @@
 #include "HttpClient.h"
 #include "live/LiveResults.h"
+#include "live/PublishFolder.h"
+#include "live/SnapshotBuilder.h"
 #include "protocol/ProtocolColumns.h"
 #include "support/FakeClock.h"
 #include "widgets/SortGridData.h"
@@ -58,6 +60,7 @@ private slots:
     void addressThatIsNoneIsSaid_data();
     void addressThatIsNoneIsSaid();
     void unwritableFolderIsSaid();
+    void folderGetsTheFirstAndTheLastOfABurst();
 };
 
 void LiveControllerTest::manyCellWritesMakeOneSnapshot() {
@@ -141,6 +144,41 @@ void LiveControllerTest::unwritableFolderIsSaid() {
     QVERIFY(c.status.isEmpty());
     QTRY_VERIFY(QFile::exists(good.filePath(QStringLiteral("results.json"))));
     QVERIFY(c.status.isEmpty());
+}
+
+void LiveControllerTest::folderGetsTheFirstAndTheLastOfABurst() {
+    QTemporaryDir out;
+    auto folder = std::make_unique<PublishFolder>(300);
+    folder->SetFolder(out.path());
+    QSignalSpy written(folder.get(), &PublishFolder::written);
+    SortGridData grid(Col::Count, 2);
+    grid.SetRows(0, ProtocolCaptions());
+    SnapshotInputs in;
+    in.title = QStringLiteral("Lauf");
+    std::shared_ptr<const Snapshot> last;
+    for (int i = 1; i <= 20; ++i) {
+        grid.SetCell(Col::StNr, 1, QString::number(i));
+        last = TakeSnapshot(grid, in, last.get());
+        folder->Offer(last);
+    }
+    // The first at once, the last after the interval; none of those between.
+    QTRY_COMPARE(written.size(), 2);
+    QTest::qWait(400);
+    QCOMPARE(written.size(), 2);
+    QCOMPARE(written.at(1).at(0).toString(), QString());
+    QFile json(out.filePath(PublishFolder::JsonName()));
+    QVERIFY(json.open(QIODevice::ReadOnly));
+    QVERIFY(json.readAll().contains("\"version\":20,"));
+    // A change waiting when the program ends is still written.
+    grid.SetCell(Col::StNr, 1, QStringLiteral("98"));
+    last = TakeSnapshot(grid, in, last.get());
+    folder->Offer(last); // at once
+    grid.SetCell(Col::StNr, 1, QStringLiteral("99"));
+    folder->Offer(TakeSnapshot(grid, in, last.get())); // waits for the interval
+    folder.reset();
+    json.close();
+    QVERIFY(json.open(QIODevice::ReadOnly));
+    QVERIFY(json.readAll().contains("\"version\":22,"));
 }
 
 QTEST_GUILESS_MAIN(LiveControllerTest)

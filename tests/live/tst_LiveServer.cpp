@@ -67,6 +67,7 @@ private slots:
     void oversizedRequestsAreRefused_data();
     void oversizedRequestsAreRefused();
     void keepAliveServesPipelinedRequests();
+    void aClientThatReadsLateGetsEveryAnswerInOrder();
     void aNewSnapshotIsServedAtOnce();
     void craftedNameIsEscapedOnThePage();
     void atMost64ConnectionsAtOnce();
@@ -191,6 +192,26 @@ void LiveServerTest::keepAliveServesPipelinedRequests() {
     QCOMPARE(csv.headers.value("connection"), QByteArray("close"));
     QVERIFY(csv.body.startsWith("\xEF\xBB\xBF"));
     QVERIFY(client.WaitClosed());
+}
+
+void LiveServerTest::aClientThatReadsLateGetsEveryAnswerInOrder() {
+    Server server;
+    server.slot.Publish(SnapshotOf(2000, server.slot.Current().get()));
+    HttpClient client(server.port);
+    // Many requests at once and nothing read for a while: the server holds back
+    // (its output is bounded) and goes on as the client takes the answers.
+    QByteArray requests;
+    for (int i = 0; i < 30; ++i)
+        requests += i % 3 == 2 ? "GET /results.csv HTTP/1.1\r\n\r\n" : "GET /results.json HTTP/1.1\r\n\r\n";
+    client.Send(requests);
+    QTest::qWait(200);
+    for (int i = 0; i < 30; ++i) {
+        const HttpReply reply = client.Read();
+        QCOMPARE(reply.status, 200);
+        QCOMPARE(reply.headers.value("content-type").startsWith("text/csv"), i % 3 == 2);
+        QVERIFY(reply.body.size() > 20000);
+    }
+    QCOMPARE(client.Request("GET", "/clock").status, 200);
 }
 
 void LiveServerTest::aNewSnapshotIsServedAtOnce() {
