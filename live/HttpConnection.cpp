@@ -97,7 +97,10 @@ void HttpConnection::Process() {
 }
 
 void HttpConnection::Send(const HttpResponse& response, bool headOnly) {
-    m_socket->write(response.Bytes(headOnly));
+    // Head and the small part in one write; the shared part as it is, without a copy of ours.
+    m_socket->write(headOnly ? response.Head() : response.Head() + response.body);
+    if (!headOnly && !response.sharedBody.isEmpty())
+        m_socket->write(response.sharedBody);
 }
 
 void HttpConnection::EndAfterWriting() {

@@ -23,12 +23,12 @@ QByteArray HttpReason(int status) {
     }
 }
 
-QByteArray HttpResponse::Bytes(bool headOnly) const {
+QByteArray HttpResponse::Head() const {
     QByteArray out;
-    out.reserve(512 + (headOnly ? 0 : body.size()));
+    out.reserve(512);
     out += "HTTP/1.1 " + QByteArray::number(status) + ' ' + HttpReason(status) + "\r\n";
     out += "Content-Type: " + contentType + "\r\n";
-    out += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    out += "Content-Length: " + QByteArray::number(body.size() + sharedBody.size()) + "\r\n";
     out += "Cache-Control: no-store\r\n";
     out += "X-Content-Type-Options: nosniff\r\n";
     out += "Content-Security-Policy: " + contentSecurityPolicy + "\r\n";
@@ -37,9 +37,13 @@ QByteArray HttpResponse::Bytes(bool headOnly) const {
         out += h.first + ": " + h.second + "\r\n";
     out += close ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
     out += "\r\n";
-    if (!headOnly)
-        out += body;
     return out;
+}
+
+QByteArray HttpResponse::Bytes(bool headOnly) const {
+    if (headOnly)
+        return Head();
+    return Head() + body + sharedBody;
 }
 
 HttpResponse HttpResponse::Error(int status) {

@@ -1,6 +1,7 @@
 #include "live/LiveServerThread.h"
 
 #include "live/LiveHttpServer.h"
+#include "live/ThreadPriority.h"
 
 LiveServerThread::LiveServerThread(const SnapshotSlot& slot, const HttpLimits& limits, QObject* parent)
     : QObject(parent) {
@@ -11,6 +12,9 @@ LiveServerThread::LiveServerThread(const SnapshotSlot& slot, const HttpLimits& l
     connect(m_server, &LiveHttpServer::listening, this, &LiveServerThread::listening);
     connect(m_server, &LiveHttpServer::failed, this, &LiveServerThread::failed);
     m_thread.start();
+    // Where the window and the server both want the processor, the window goes first.
+    QMetaObject::invokeMethod(
+        m_server, [] { LowerThisThreadsPriority(); }, Qt::QueuedConnection);
 }
 
 LiveServerThread::~LiveServerThread() {

@@ -31,24 +31,25 @@ HttpResponse LiveSite::Respond(const HttpRequest& request) {
         if (m_page.isEmpty())
             m_page = ResultPage(*s);
         r.contentType = "text/html; charset=utf-8";
-        r.body = m_page;
+        r.sharedBody = m_page;
         r.contentSecurityPolicy = ResultPagePolicy();
     } else if (path == "/clock") {
         r.contentType = "text/html; charset=utf-8";
-        r.body = ClockPage();
+        r.sharedBody = ClockPage();
         r.contentSecurityPolicy = ClockPagePolicy();
     } else if (path == "/results.json") {
         const auto s = Current();
         if (m_jsonRest.isEmpty())
             m_jsonRest = ResultsJsonRest(*s);
         r.contentType = "application/json; charset=utf-8";
-        r.body = ResultsJsonClocks(*s) + m_jsonRest;
+        r.body = ResultsJsonClocks(*s);
+        r.sharedBody = m_jsonRest;
     } else if (path == "/results.csv") {
         const auto s = Current();
         if (m_csv.isEmpty())
             m_csv = ResultsCsv(*s);
         r.contentType = "text/csv; charset=utf-8";
-        r.body = m_csv;
+        r.sharedBody = m_csv;
         r.extraHeaders.append(
             qMakePair(QByteArray("Content-Disposition"), QByteArray("inline; filename=\"results.csv\"")));
     } else {

@@ -1,6 +1,7 @@
 #include "live/PublishFolder.h"
 
 #include "live/LivePages.h"
+#include "live/ThreadPriority.h"
 #include "reports/ExportOptions.h"
 #include "reports/HtmlList.h"
 #include "widgets/SortGridData.h"
@@ -91,6 +92,7 @@ void PublishFolder::Hand(std::shared_ptr<const Snapshot> snapshot) {
 }
 
 void PublishFolder::Run() {
+    LowerThisThreadsPriority();
     for (;;) {
         std::shared_ptr<const Snapshot> snapshot;
         QString folder;

@@ -50,12 +50,12 @@ void TCfgDialog::BuildLiveControls() {
     seWebPort->setGeometry(56, 15, 62, 22);
 
     auto* bindLabel = new QLabel(QStringLiteral("Adresse:"), box);
-    bindLabel->setGeometry(124, 18, 46, 16);
+    bindLabel->setGeometry(123, 18, 50, 16);
     eWebBind = new QLineEdit(box);
     eWebBind->setObjectName(QStringLiteral("eWebBind"));
     eWebBind->setPlaceholderText(QStringLiteral("alle"));
     eWebBind->setToolTip(QStringLiteral("Leer: im ganzen Netz; 127.0.0.1: nur auf diesem Rechner"));
-    eWebBind->setGeometry(170, 15, box->width() - 176, 22);
+    eWebBind->setGeometry(175, 15, box->width() - 181, 22);
     connect(eWebBind, &QLineEdit::textChanged, this, &TCfgDialog::LiveControlsChange);
 
     sbPublishDir = new QToolButton(box);
