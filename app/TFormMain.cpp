@@ -2,6 +2,7 @@
 
 #include "contacts/ContactInput.h"
 #include "contacts/PortProbe.h"
+#include "live/LiveResults.h"
 #include "platform/Clock.h"
 #include "platform/Prompts.h"
 #include "platform/SleepInhibitor.h"
@@ -52,6 +53,8 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
     CreateDialogs();
     // Once more after the backups are restored and the dialogs are built.
     FormResize();
+    // Publishing starts from the restored tables.
+    CreateLiveResults();
 }
 
 // The start-up sequence, all before the window is first shown. Nothing here may use
@@ -193,6 +196,8 @@ void TFormMain::bInfoClick() {
 TFormMain::~TFormMain() {
     SortGrid1->removeEventFilter(this);
     SortGrid2->removeEventFilter(this);
+    // The web server and the folder writer stop before the tables they publish go.
+    m_liveResults.reset();
     WriteBackups();
     JournalProgramEvent(JournalEvent::ProgramEnd);
     SaveSettings();
@@ -362,6 +367,26 @@ void TFormMain::SyncSleepInhibitor() {
         m_sleepWarned = true;
         SetStatus(2, QStringLiteral("Ruhezustand nicht gesperrt (%1) – Rechner nicht zuklappen").arg(reason));
     });
+}
+
+void TFormMain::CreateLiveResults() {
+    LiveResultsHooks hooks;
+    hooks.columnWidths = [this] {
+        QList<int> widths;
+        for (int col = 0; col < SortGrid1->ColCount(); ++col)
+            widths << SortGrid1->ColWidths(col);
+        return widths;
+    };
+    hooks.status = [this](const QString& text, bool alarm) {
+        StatusWeb->setText(text);
+        StatusWeb->setStyleSheet(alarm ? QStringLiteral("QLabel { color: white; background: #c00000; }") : QString());
+        StatusWeb->setVisible(!text.isEmpty());
+    };
+    m_liveResults = std::make_unique<LiveResults>(SortGrid1->Data(), m_settings, m_state, *m_platform.clock, hooks);
+    // START and ENDE change the run state even where no cell changes.
+    connect(mStart, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);
+    connect(mEnd, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);
+    m_liveResults->Begin();
 }
 
 void TFormMain::SetContactStatus(const QString& text, bool alarm) {

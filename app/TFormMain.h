@@ -38,6 +38,7 @@ class ProtocolFiles;
 class ProtocolExport;
 class ProtocolEditing;
 class JournalView;
+class LiveResults;
 
 // The main window: creates the controls (layout in TFormMainLayout.cpp), the
 // controllers with exactly the controls and collaborators each needs, and
@@ -72,6 +73,7 @@ public:
     QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
 
     ContactInput* Contacts() { return m_contacts.get(); }
+    LiveResults& Web() { return *m_liveResults; }
     // The serial ports found at start, for the settings dialog's port list.
     const QList<int>& AvailablePorts() const { return m_availablePorts; }
     // After the settings dialog: closes the old port when the choice changed and opens
@@ -137,6 +139,8 @@ public:
     // The light barriers' own field, kept at the right beside the five fields,
     // so no other status text can overwrite what the contacts report.
     QLabel* StatusContacts = nullptr;
+    // The live results' field, beside the contacts' one.
+    QLabel* StatusWeb = nullptr;
 
     QAction* mStart = nullptr;
     QAction* mStop = nullptr;
@@ -184,6 +188,7 @@ private:
     void ApplyStartModeAndTimer();
     void SetStatus(int panel, const QString& text);
     void SetContactStatus(const QString& text, bool alarm);
+    void CreateLiveResults();
     // Holds the sleep block from the first START to ENDE.
     void SyncSleepInhibitor();
     void bLoadClick();
@@ -234,5 +239,6 @@ private:
     std::unique_ptr<ProtocolEditing> m_editing;
     std::unique_ptr<ProtocolExport> m_export;
     std::unique_ptr<ContactInput> m_contacts;
+    std::unique_ptr<LiveResults> m_liveResults;
     QList<int> m_availablePorts;
 };

@@ -331,6 +331,13 @@ void TFormMain::BuildStatusBar() {
     StatusContacts->setAlignment(Qt::AlignCenter);
     StatusContacts->hide(); // shown while there is something to say about the contacts
     StatusBar1->addPermanentWidget(StatusContacts);
+    // The live results' own field: the address to type in, or why they are off.
+    StatusWeb = Named(new QLabel(StatusBar1), "StatusWeb");
+    StatusWeb->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusWeb->setAlignment(Qt::AlignCenter);
+    StatusWeb->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    StatusWeb->hide();
+    StatusBar1->addPermanentWidget(StatusWeb);
 }
 
 void TFormMain::BuildActions() {

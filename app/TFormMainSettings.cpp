@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 #include "contacts/ContactInput.h"
+#include "live/LiveResults.h"
 #include "platform/Prompts.h"
 #include "protocol/FinishTable.h"
 #include "protocol/GridTextFile.h"
@@ -44,6 +45,8 @@ void TFormMain::SettingsChanged(const TSettings& before) {
     m_countdown->ApplySettings(before);
     m_run->ApplySettings(before);
     m_protocol->ApplySettings(before);
+    if (m_liveResults)
+        m_liveResults->ApplySettings(before);
     if (m_settings.StartType != before.StartType || m_settings.Timer != before.Timer)
         ApplyStartModeAndTimer();
     if (m_settings.RezervDir != before.RezervDir) {

@@ -70,6 +70,9 @@ const std::vector<Field>& Fields() {
         Int("FormatZeit", &TSettings::FormatZeit),
         Bool("AutoSort", &TSettings::AutoSort),
         Int("Debounce", &TSettings::Debounce),
+        Int("WebPort", &TSettings::WebPort),
+        Text("WebBind", &TSettings::WebBind),
+        Text("PublishDir", &TSettings::PublishDir),
     };
     return fields;
 }
@@ -149,7 +152,9 @@ const QStringList& SettingsStore::WritingOrder() {
                                       "FilterInd",  "Timer",      "cbAuto",    "XX",        "YY",    "StartType",
                                       "Columns",    "Klass",      "FilterOut", "WaitStart", "Title", "RezervDir",
                                       "WaitFinish", "FormatZeit", "AutoSort",  "Debounce"};
-    return names;
+    // The live results' values follow all the older ones.
+    static const QStringList all = names + QStringList{"WebPort", "WebBind", "PublishDir"};
+    return all;
 }
 
 TSettings SettingsStore::FromValues(const QVariantMap& values, const QString& programFolder) {
@@ -177,6 +182,9 @@ TSettings SettingsStore::FromValues(const QVariantMap& values, const QString& pr
     // Values edited by hand must not reach the time texts out of range.
     s.Acc = std::clamp(s.Acc, 0, 2);
     s.Debounce = std::clamp(s.Debounce, 0, 50);
+    // A port edited by hand outside the allowed range keeps the server off.
+    if (s.WebPort < TSettings::kWebPortMin || s.WebPort > 65535)
+        s.WebPort = 0;
     if (s.RezervDir.isEmpty())
         s.RezervDir = programFolder;
     s.Columns |= TSettings::kForcedColumns;

@@ -70,6 +70,7 @@ TCfgDialog::TCfgDialog(Prompts& prompts, QWidget* parent) : QDialog(parent), m_p
     f.setPixelSize(11);
     setFont(f);
     BuildControls();
+    BuildLiveControls();
 }
 
 void TCfgDialog::BuildControls() {
@@ -206,6 +207,7 @@ void TCfgDialog::LoadControls(const TSettings& s) {
     m_zeitGroup->button(s.FormatZeit == 1 ? 1 : 0)->setChecked(true);
     cbAutoSort->setChecked(s.AutoSort);
     seDebounce->setValue(s.Debounce);
+    LoadLiveControls(s);
 }
 
 void TCfgDialog::FormShow(const TSettings& s, const QList<int>& columnWidths) {
@@ -238,6 +240,7 @@ void TCfgDialog::StoreControls(TSettings& s) const {
     s.StartType = StartIndex();
     s.Timer = seTimer->value();
     s.Debounce = seDebounce->value();
+    StoreLiveControls(s);
     const int entry = cbPort->currentIndex();
     if (entry > 0) {
         bool ok = false;

@@ -62,6 +62,11 @@ public:
     QGroupBox* cbStart = nullptr;
     QGroupBox* rgZeit = nullptr;
     QListWidget* ColListBox1 = nullptr;
+    // Live results: web server port (its lowest value reads "Aus"), address, publishing folder.
+    QSpinBox* seWebPort = nullptr;
+    QLineEdit* eWebBind = nullptr;
+    QLineEdit* ePublishDir = nullptr;
+    QToolButton* sbPublishDir = nullptr;
 
 signals:
     // cbDigitsChange: the display shows this many fraction digits while the dialog is open.
@@ -69,6 +74,10 @@ signals:
 
 private:
     void BuildControls();
+    void BuildLiveControls();
+    void LoadLiveControls(const TSettings& s);
+    void StoreLiveControls(TSettings& s) const;
+    void LiveControlsChange();
     void cbDigitsChange();
     void cbPortChange();
     void seTimerChange();

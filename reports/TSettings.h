@@ -36,8 +36,12 @@ struct TSettings {
     qint32 FormatZeit = 0;   // upper display row: 0 clock of day, 1 time since the first start
     bool AutoSort = false;   // rank the protocol after each change
     qint32 Debounce = 2;     // quiet time of the contact lines, ms (0 to 50): a shorter pulse is noise
+    qint32 WebPort = 0;      // port of the live results web server: 0 off, else 1024 to 65535
+    QString WebBind;         // address the web server listens on; empty = every address of the computer
+    QString PublishDir;      // folder that receives the live result files after every change; empty = off
 
     static constexpr qint32 kForcedColumns = 0x403; // "Platz", "St.Nr." and "Zeit" are always shown
+    static constexpr qint32 kWebPortMin = 1024;     // below are the system's ports
 
     bool massStart() const { return StartType == 1; }
     bool operator==(const TSettings&) const = default;

@@ -129,7 +129,9 @@ void SettingsTest::f2AndButtonOpenTheDialog() {
     w.F2(SettingsWindow::Cancel);
     QCOMPARE(w.fake.prompts.Shown.size(), 1);
     QCOMPARE(w.fake.prompts.Shown[0]->windowTitle(), QStringLiteral("Einstellungen"));
-    QCOMPARE(w.fake.prompts.Shown[0]->size(), QSize(285, 370));
+    // 285 x 370, and below the original controls the live results' group.
+    QCOMPARE(w.fake.prompts.Shown[0]->width(), 285);
+    QCOMPARE(w.fake.prompts.Shown[0]->height(), 370 + w.form->CfgDialog().findChild<QWidget*>("gbLive")->height() + 4);
     QTest::mouseClick(w.form->bCFG, Qt::LeftButton);
     QCOMPARE(w.fake.prompts.Shown.size(), 2);
     w.form->activateWindow();

@@ -36,6 +36,9 @@ TSettings Changed() {
     s.FormatZeit = 1;
     s.AutoSort = true;
     s.Debounce = 7;
+    s.WebPort = 8080;
+    s.WebBind = QStringLiteral("127.0.0.1");
+    s.PublishDir = QStringLiteral("/srv/ergebnisse/");
     return s;
 }
 
@@ -58,6 +61,9 @@ private slots:
     void columnsAreForced();
     void damagedLineEndsTheReadingAndIsRepaired();
     void unknownValuesAreKept();
+    void storeOfAnOlderVersionKeepsTheLiveResultsOff();
+    void webPortOutsideItsRangeIsOff_data();
+    void webPortOutsideItsRangeIsOff();
     void writeFailureIsReported();
     void outOfRangeDigitsAreBounded();
 
@@ -254,7 +260,7 @@ void SettingsStoreTest::damagedLineEndsTheReadingAndIsRepaired() {
 
 void SettingsStoreTest::unknownValuesAreKept() {
     QByteArray text = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
-    text.replace("\"Port\"", "\"WebPort\"=dword:00001f90\r\n\"Notiz\"=\"von Hand\"\r\n\"Port\"");
+    text.replace("\"Port\"", "\"Fremdwert\"=dword:00001f90\r\n\"Notiz\"=\"von Hand\"\r\n\"Port\"");
     WriteText(text);
     TSettings s = SettingsStore(m_file).Load(m_program);
     QCOMPARE(s.Port, 3);
@@ -262,7 +268,7 @@ void SettingsStoreTest::unknownValuesAreKept() {
     QString error;
     QVERIFY(SettingsStore(m_file).Save(s, error));
     const QString written = Text();
-    QVERIFY(written.contains(QStringLiteral("\"WebPort\"=dword:00001f90\r\n")));
+    QVERIFY(written.contains(QStringLiteral("\"Fremdwert\"=dword:00001f90\r\n")));
     QVERIFY(written.contains(QStringLiteral("\"Notiz\"=\"von Hand\"\r\n")));
     QVERIFY(written.contains(QStringLiteral("\"Port\"=dword:00000004\r\n")));
     // Ours first in writing order, the others after them.
@@ -288,6 +294,45 @@ void SettingsStoreTest::outOfRangeDigitsAreBounded() {
     const TSettings s = SettingsStore(m_file).Load(m_program);
     QCOMPARE(s.Acc, 2);
     QCOMPARE(s.Debounce, 50);
+}
+
+void SettingsStoreTest::storeOfAnOlderVersionKeepsTheLiveResultsOff() {
+    QList<RegValue> values = SettingsStore::ToValues(Changed());
+    values.erase(std::remove_if(values.begin(), values.end(),
+                                [](const RegValue& v) {
+                                    return v.name == QLatin1String("WebPort") || v.name == QLatin1String("WebBind") ||
+                                           v.name == QLatin1String("PublishDir");
+                                }),
+                 values.end());
+    WriteText(RegFormat::Write(values, SettingsStore::KeyPath()));
+    const TSettings s = SettingsStore(m_file).Load(m_program);
+    QCOMPARE(s.Debounce, 7); // everything before them is read
+    QCOMPARE(s.WebPort, 0);
+    QCOMPARE(s.WebBind, QString());
+    QCOMPARE(s.PublishDir, QString());
+}
+
+void SettingsStoreTest::webPortOutsideItsRangeIsOff_data() {
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("read");
+    QTest::newRow("system port") << 80 << 0;
+    QTest::newRow("one below") << 1023 << 0;
+    QTest::newRow("lowest") << 1024 << 1024;
+    QTest::newRow("highest") << 65535 << 65535;
+    QTest::newRow("above") << 65536 << 0;
+    QTest::newRow("negative") << -8080 << 0;
+}
+
+void SettingsStoreTest::webPortOutsideItsRangeIsOff() {
+    QFETCH(int, stored);
+    QFETCH(int, read);
+    TSettings s = Changed();
+    s.WebPort = stored;
+    QString error;
+    QVERIFY(SettingsStore(m_file).Save(s, error));
+    const TSettings loaded = SettingsStore(m_file).Load(m_program);
+    QCOMPARE(loaded.WebPort, read);
+    QCOMPARE(loaded.PublishDir, QStringLiteral("/srv/ergebnisse/")); // the reading went on
 }
 
 QTEST_APPLESS_MAIN(SettingsStoreTest)
