@@ -383,6 +383,7 @@ void TFormMain::CreateLiveResults() {
         StatusWeb->setVisible(!text.isEmpty());
     };
     m_liveResults = std::make_unique<LiveResults>(SortGrid1->Data(), m_settings, m_state, *m_platform.clock, hooks);
+    connect(SortGrid1, &TSortGrid::ContentsChanged, m_liveResults.get(), &LiveResults::Changed);
     // START and ENDE change the run state even where no cell changes.
     connect(mStart, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);
     connect(mEnd, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);

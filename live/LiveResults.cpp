@@ -29,19 +29,9 @@ LiveResults::LiveResults(SortGridData& protocol, const TSettings& settings, cons
         StartServer();
         ShowStatus();
     });
-    // The grid's own hook (the widget's repaint) keeps running first.
-    std::function<void()> before = m_protocol.OnChanged;
-    std::weak_ptr<int> token = m_hookToken;
-    m_protocol.OnChanged = [before, token, this] {
-        if (before)
-            before();
-        if (!token.expired())
-            Changed();
-    };
 }
 
 LiveResults::~LiveResults() {
-    m_hookToken.reset();
     m_soon.stop();
     m_retry.stop();
     m_server.reset();

@@ -70,7 +70,6 @@ private:
     const Clock& m_clock;
     LiveResultsHooks m_hooks;
     HttpLimits m_limits;
-    std::shared_ptr<int> m_hookToken = std::make_shared<int>(0); // the grid's hook calls us while it lives
     QTimer m_soon;
     QTimer m_retry;      // a port that was taken is tried again
     SnapshotSlot m_slot; // before the server, which reads it until it is gone

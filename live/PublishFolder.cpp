@@ -10,16 +10,20 @@
 
 namespace {
 
-// The snapshot's cells as a grid, for the HTML list writer.
-SortGridData GridOf(const Snapshot& s) {
+int ColumnCount(const Snapshot& s) {
     int cols = 1;
     for (const QStringList& row : s.cells)
         cols = std::max(cols, static_cast<int>(row.size()));
-    SortGridData grid(cols, std::max(1, s.RowCount()));
-    for (int r = 0; r < s.RowCount(); ++r)
-        grid.SetRows(r, s.cells[static_cast<size_t>(r)]);
-    return grid;
+    return cols;
 }
+
+// The snapshot's cells as a grid, for the HTML list writer.
+struct SnapshotGrid : SortGridData {
+    explicit SnapshotGrid(const Snapshot& s) : SortGridData(ColumnCount(s), std::max(1, s.RowCount())) {
+        for (int r = 0; r < s.RowCount(); ++r)
+            SetRows(r, s.cells[static_cast<size_t>(r)]);
+    }
+};
 
 QString WriteFiles(const Snapshot& s, const QString& folder) {
     const QDir dir(folder);
@@ -27,7 +31,7 @@ QString WriteFiles(const Snapshot& s, const QString& folder) {
     ExportOptions options;
     options.title = s.title;
     options.colWidths = s.colWidths;
-    if (!WriteHtmlList(GridOf(s), options, dir.filePath(PublishFolder::HtmlName()), &error))
+    if (!WriteHtmlList(SnapshotGrid(s), options, dir.filePath(PublishFolder::HtmlName()), &error))
         return error;
     if (!WriteFileAtomically(dir.filePath(PublishFolder::JsonName()), ResultsJson(s), &error))
         return error;

@@ -193,6 +193,7 @@ void TSortGrid::DataChanged() {
     if (!EditorMode() && (m_options & goAlwaysShowEditor) && hasFocus() && !Updating() && CanEditShow())
         ShowEditor();
     viewport()->update();
+    emit ContentsChanged();
 }
 
 void TSortGrid::CellWritten(int col, int row) {

@@ -294,6 +294,11 @@ public:
 
     QSize sizeHint() const override;
 
+signals:
+    // The shown data changed (once at the end of an update or a batch); any number of
+    // listeners, unlike the events above.
+    void ContentsChanged();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -4,6 +4,7 @@
 #include "live/SnapshotBuilder.h"
 #include "protocol/ProtocolColumns.h"
 #include "support/FakeClock.h"
+#include "support/GridHooks.h"
 #include "widgets/SortGridData.h"
 
 #include <QSignalSpy>
@@ -14,6 +15,7 @@ namespace {
 // The controller on a bare protocol grid, without a window.
 struct Controller {
     SortGridData grid{Col::Count, 3};
+    GridHooks gridEvents{grid}; // stands in for the window, which passes on the grid's changes
     TSettings settings;
     RunState state;
     FakeClock clock{5000, QDateTime(QDate(2026, 3, 20), QTime(11, 30))};
@@ -31,6 +33,7 @@ struct Controller {
             alarm = red;
         };
         live = std::make_unique<LiveResults>(grid, settings, state, clock, hooks, limits);
+        gridEvents.OnChanged = [this] { live->Changed(); };
         live->Begin();
     }
     // The settings dialog's way: new values, then ApplySettings with the old ones.
