@@ -250,7 +250,13 @@ void TFormMain::BuildDisplayStrip(QWidget* parent) {
     EditPred->setGeometry(238, 20, 195, 30);
     EditPred->setToolTip(QStringLiteral("439,-,2,459,-"));
     EditPred->setPlaceholderText(QStringLiteral("439,-,2,459,-"));
-    EditPred->setStyleSheet(QStringLiteral("QLineEdit { background: rgb(255,255,0); color: rgb(0,128,0); }"));
+    // The example order is drawn pale: a field that looks filled would make the operator
+    // believe the next finishes were already assigned.
+    QPalette predColors = EditPred->palette();
+    predColors.setColor(QPalette::Base, QColor(255, 255, 0));
+    predColors.setColor(QPalette::Text, QColor(0, 128, 0));
+    predColors.setColor(QPalette::PlaceholderText, QColor(0, 128, 0, 90));
+    EditPred->setPalette(predColors);
     bEnd = CommandButton(PanelB, "bEnd", QStringLiteral("ENDE"), QStringLiteral("[F10] END/RESET"), Qt::white,
                          palette().color(QPalette::Button), {45, 69, 92, 42});
     bEnd->setCursor(Qt::PointingHandCursor);
