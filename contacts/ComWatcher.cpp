@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <iterator>
 #include <sys/ioctl.h>
 
 namespace {
@@ -22,6 +23,38 @@ void Pause(long ns) {
 bool CountersDiffer(const ModemCounters& a, const ModemCounters& b, int mask) {
     return ((mask & TIOCM_CTS) && a.cts != b.cts) || ((mask & TIOCM_DSR) && a.dsr != b.dsr) ||
            ((mask & TIOCM_RNG) && a.rng != b.rng) || ((mask & TIOCM_CD) && a.dcd != b.dcd);
+}
+
+constexpr int kLineBits[] = {TIOCM_CD, TIOCM_DSR, TIOCM_CTS, TIOCM_RNG};
+
+int CounterOf(const ModemCounters& c, int line) {
+    switch (line) {
+    case TIOCM_CD:
+        return c.dcd;
+    case TIOCM_DSR:
+        return c.dsr;
+    case TIOCM_CTS:
+        return c.cts;
+    default:
+        return c.rng;
+    }
+}
+
+// Lines of `mask` in the same state at two looks whose counters moved by two
+// edges or more meanwhile: each went the other way and came back.
+int ReturnedLines(int before, int after, const ModemCounters& countersBefore, const ModemCounters& countersAfter,
+                  int mask) {
+    int returned = 0;
+    for (const int line : kLineBits) {
+        if (!(mask & line) || ((before ^ after) & line))
+            continue;
+        // The driver's counters wrap like any int; the unsigned difference survives that.
+        const quint32 edges = static_cast<quint32>(CounterOf(countersAfter, line)) -
+                              static_cast<quint32>(CounterOf(countersBefore, line));
+        if (edges >= 2 && edges < 0x80000000u)
+            returned |= line;
+    }
+    return returned;
 }
 
 } // namespace
@@ -112,42 +145,70 @@ bool ComWatcher::ChangedSinceCapture(int lastBits, const ModemCounters* lastCoun
     return ReadStatus(bits) == 0 && bits != lastBits;
 }
 
-// Reads the lines until they have been quiet for the debounce time. `bits` and
-// `counters` end as the settled state; `lastActivity` is the tick of the last
-// change seen and `seenOn` collects every line seen on meanwhile.
-int ComWatcher::Settle(int& bits, ModemCounters& counters, Tick& lastActivity, int& seenOn) {
+// One look: the moment first, then the counters, then the status. Counters read
+// before the status can only lag behind it: an edge between the two reads shows
+// in the status now and in the counters at the next look, so the counters never
+// hold an edge whose level the status has not shown yet.
+int ComWatcher::Look(Sample& sample, const ModemCounters& previous) {
+    sample.at = m_clock.moment();
+    sample.counters = previous;
+    if (m_haveCounters) {
+        if (const int r = m_devices.counters(m_fd, sample.counters)) {
+            if (!Unsupported(r))
+                return r;
+            m_haveCounters = false;
+            ReportPolling();
+            sample.counters = previous;
+        }
+    }
+    return ReadStatus(sample.bits);
+}
+
+// Looks at the lines until they have been quiet for the quiet time; `state`
+// ends as the settled lines and counters. A look that finds a change after the
+// previous one had been quiet for the quiet time came late (the thread did not
+// run, or the next impulse followed closely): what was seen before stands, and
+// that look is handed back in `next` as the start of the next impulse.
+int ComWatcher::Settle(Sample& state, Settled& settled, Sample& next, bool& carried) {
     using std::chrono::steady_clock;
     const auto start = steady_clock::now();
     auto quietSince = start;
-    const auto quiet = std::chrono::milliseconds(m_options.debounceMs);
+    const int quietMs = m_options.debounceMs;
+    const auto quiet = std::chrono::milliseconds(quietMs);
     const auto limit = std::chrono::milliseconds(kSettleLimitMs);
+    Tick changedAt = state.at.tick;
+    Tick onSince[std::size(kLineBits)];
+    for (Tick& since : onSince)
+        since = state.at.tick;
     while (!m_stop.load()) {
         Pause(kSettlePollNs);
-        int now = 0;
-        if (const int r = ReadStatus(now))
+        Sample look;
+        if (const int r = Look(look, state.counters))
             return r;
-        ModemCounters c = counters;
-        if (m_haveCounters) {
-            if (const int r = m_devices.counters(m_fd, c)) {
-                if (!Unsupported(r))
-                    return r;
-                m_haveCounters = false;
-                ReportPolling();
-                c = counters;
-            }
-        }
         const auto t = steady_clock::now();
-        if (now != bits || CountersDiffer(c, counters, m_options.mask)) {
-            bits = now;
-            counters = c;
-            seenOn |= now;
-            lastActivity = m_clock.tick();
+        if (look.bits != state.bits || CountersDiffer(look.counters, state.counters, m_options.mask)) {
+            if (t - quietSince >= quiet || TickDiff(look.at.tick, changedAt) > quietMs) {
+                next = look;
+                carried = true;
+                break;
+            }
+            for (size_t i = 0; i < std::size(kLineBits); ++i) {
+                const int line = kLineBits[i];
+                if ((look.bits & line) && !(state.bits & line))
+                    onSince[i] = look.at.tick;
+                else if (!(look.bits & line) && (state.bits & line) && TickDiff(look.at.tick, onSince[i]) >= quietMs)
+                    settled.longOn |= line;
+            }
+            settled.seenOn |= look.bits;
+            state.bits = look.bits;
+            state.counters = look.counters;
+            changedAt = look.at.tick;
             quietSince = t;
         } else if (t - quietSince >= quiet) {
             break;
         }
         if (t - start >= limit)
-            break;
+            break; // chattering: taken as it stands
     }
     return 0;
 }
@@ -173,50 +234,53 @@ int ComWatcher::Loop() {
     bool countersProven = m_haveCounters && CountersDiffer(lastCounters, ModemCounters{}, m_options.mask);
     bool canWait = true;
     const quint32 watched = StatusFromModemBits(m_options.mask);
+    bool carried = false;
+    Sample next; // a look of the settling before that begins this impulse
     while (!m_stop.load()) {
-        if (canWait && m_haveCounters && countersProven) {
-            if (!ChangedSinceCapture(lastBits, &lastCounters)) {
-                const int r = m_devices.waitModemChange(m_fd, m_options.mask);
-                if (r == EINTR)
-                    continue;
-                if (Unsupported(r)) {
-                    canWait = false; // poll instead
-                    ReportPolling();
-                    continue;
-                }
-                if (r != 0)
-                    return r;
-            }
+        Sample now;
+        int returned = 0;
+        if (carried) {
+            carried = false;
+            now = next;
+            // Lines that went away and came back while the thread did not look:
+            // a press after a release, or a whole pulse, each longer than a look.
+            returned = ReturnedLines(lastBits, now.bits, lastCounters, now.counters, m_options.mask);
         } else {
-            Pause(kPollNs);
-            if (m_stop.load())
-                break;
-            if (!ChangedSinceCapture(lastBits, m_haveCounters ? &lastCounters : nullptr))
-                continue;
-        }
-        // The moment first: its tick and clock of day are the time of the impulse.
-        const Moment at = m_clock.moment();
-        int bits = 0;
-        if (const int r = ReadStatus(bits))
-            return m_stop.load() ? 0 : r;
-        ModemCounters counters = lastCounters;
-        if (m_haveCounters) {
-            if (const int r = m_devices.counters(m_fd, counters)) {
-                if (!Unsupported(r))
-                    return r;
-                m_haveCounters = false;
-                ReportPolling();
-                counters = lastCounters;
+            if (canWait && m_haveCounters && countersProven) {
+                if (!ChangedSinceCapture(lastBits, &lastCounters)) {
+                    const int r = m_devices.waitModemChange(m_fd, m_options.mask);
+                    if (r == EINTR)
+                        continue;
+                    if (Unsupported(r)) {
+                        canWait = false; // poll instead
+                        ReportPolling();
+                        continue;
+                    }
+                    if (r != 0)
+                        return r;
+                }
+            } else {
+                Pause(kPollNs);
+                if (m_stop.load())
+                    break;
+                if (!ChangedSinceCapture(lastBits, m_haveCounters ? &lastCounters : nullptr))
+                    continue;
             }
+            // The moment first: its tick and clock of day are the time of the impulse.
+            if (const int r = Look(now, lastCounters))
+                return m_stop.load() ? 0 : r;
         }
-        Tick lastActivity = at.tick;
-        int seenOn = bits;
+        Sample state = now;
+        Settled settled;
+        settled.seenOn = now.bits;
         if (m_options.debounceMs > 0) {
-            if (const int r = Settle(bits, counters, lastActivity, seenOn))
+            if (const int r = Settle(state, settled, next, carried))
                 return m_stop.load() ? 0 : r;
             if (m_stop.load())
                 break;
         }
+        const int bits = state.bits;
+        const ModemCounters& counters = state.counters;
         if (m_haveCounters && !countersProven) {
             if (CountersDiffer(counters, lastCounters, m_options.mask)) {
                 countersProven = true;
@@ -228,12 +292,13 @@ int ComWatcher::Loop() {
         quint32 pulsed = 0;
         if (m_haveCounters)
             pulsed = PulsedLines(lastBits, bits, lastCounters, counters, m_options.ringTrailingEdge) & watched;
-        // A line seen on while settling that is off again at both ends was a pulse too.
-        pulsed |= StatusFromModemBits(seenOn & ~(lastBits | bits)) & watched;
-        if (pulsed && m_options.debounceMs > 0 && TickDiff(lastActivity, at.tick) < m_options.debounceMs) {
-            // Shorter than the debounce time: noise. A counted RI trailing edge is
-            // all such a driver shows of a pulse, whatever its width.
-            pulsed &= m_options.ringTrailingEdge ? kStatusRi : 0u;
+        if (m_options.debounceMs > 0) {
+            // With a quiet time a pulse counts when a look saw it on for that
+            // long, or when it passed while the thread did not look. Edges only
+            // the counters saw within one look are noise, except a counted RI
+            // trailing edge, which is all such a driver shows of a pulse.
+            pulsed &= StatusFromModemBits(returned) | (m_options.ringTrailingEdge ? kStatusRi : 0u);
+            pulsed |= StatusFromModemBits((settled.longOn & ~(lastBits | bits)) | returned) & watched;
         }
         const bool changed = bits != lastBits;
         lastBits = bits;
@@ -241,7 +306,7 @@ int ComWatcher::Loop() {
             lastCounters = counters;
         if (!changed && pulsed == 0)
             continue;
-        const ComEvent event{at.tick, StatusFromModemBits(bits) & watched, pulsed, at.clock};
+        const ComEvent event{now.at.tick, StatusFromModemBits(bits) & watched, pulsed, now.at.clock};
         Post([this, &event] { m_onEvent(event); });
     }
     return 0;

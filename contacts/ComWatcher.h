@@ -48,12 +48,25 @@ public:
     static constexpr int kSettleLimitMs = 200;    // a line chattering longer than this is taken as it stands
 
 private:
+    // One look at the lines: the moment, then the counters, then the status.
+    struct Sample {
+        Moment at;
+        int bits = 0;
+        ModemCounters counters;
+    };
+    // What settling found besides the settled sample.
+    struct Settled {
+        int seenOn = 0; // lines seen on meanwhile
+        int longOn = 0; // lines seen on for at least the quiet time, then off
+    };
+
     void Run();
     int Loop();
     int ReadStatus(int& bits);
+    int Look(Sample& sample, const ModemCounters& previous);
     int LevelMask() const;
     bool ChangedSinceCapture(int lastBits, const ModemCounters* lastCounters);
-    int Settle(int& bits, ModemCounters& counters, Tick& lastActivity, int& seenOn);
+    int Settle(Sample& sample, Settled& settled, Sample& next, bool& carried);
     void Post(const std::function<void()>& call);
     void ReportPolling();
 

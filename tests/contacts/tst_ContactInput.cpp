@@ -90,6 +90,8 @@ private slots:
     void releaseWithBounceNeverFires_data();
     void releaseWithBounceNeverFires();
     void pressWithBounceFiresOnceAtFirstEdge();
+    void pressRightAfterBouncedRelease_data();
+    void pressRightAfterBouncedRelease();
     void pulseWidthAgainstDebounce_data();
     void pulseWidthAgainstDebounce();
     void cdcAcmIgnoresCts();
@@ -377,24 +379,35 @@ void ContactInputTest::settingsDialogReopensOnlyOnChange() {
 void ContactInputTest::releaseWithBounceNeverFires_data() {
     QTest::addColumn<int>("debounce");
     QTest::addColumn<int>("edges");
-    QTest::newRow("debounce 0, 3 edges") << 0 << 3;
-    QTest::newRow("debounce 2, 3 edges") << 2 << 3;
-    QTest::newRow("debounce 2, 7 edges") << 2 << 7;
+    QTest::addColumn<bool>("fast"); // all edges before the watcher looks; otherwise one per look
+    // Without a quiet time every level a look sees counts, so there the bounce
+    // is one the watcher sees only through the counters.
+    QTest::newRow("debounce 0, 3 fast edges") << 0 << 3 << true;
+    QTest::newRow("debounce 2, 3 fast edges") << 2 << 3 << true;
+    QTest::newRow("debounce 2, 3 edges") << 2 << 3 << false;
+    QTest::newRow("debounce 2, 7 edges") << 2 << 7 << false;
 }
 
 void ContactInputTest::releaseWithBounceNeverFires() {
     QFETCH(int, debounce);
     QFETCH(int, edges);
+    QFETCH(bool, fast);
     m_input->SetDebounce(debounce);
     m_input->OpenPort(kCom17, 0);
     Lines(TIOCM_CTS, 100); // push-button held ...
     Settle(1);
     m_run->ExpireLockOuts(); // ... longer than the finish lock-out
-    QList<Tick> ticks;
-    for (int i = 0; i < edges; ++i)
-        ticks << Tick(900 + i);
     QVERIFY(m_devices->WaitForWaiter());
-    m_devices->Bounce(TIOCM_CTS, ticks); // released, bouncing
+    if (fast) {
+        for (int i = 0; i + 1 < edges; i += 2)
+            m_devices->Pulse(TIOCM_CTS, 900); // off and on again
+        m_devices->SetLines(0, 900);
+    } else {
+        QList<Tick> ticks;
+        for (int i = 0; i < edges; ++i)
+            ticks << Tick(900 + i);
+        m_devices->Bounce(TIOCM_CTS, ticks); // released, bouncing
+    }
     Settle(1);
     QCOMPARE(m_run->clicks, QStringList{"F100"});
 }
@@ -410,6 +423,34 @@ void ContactInputTest::pressWithBounceFiresOnceAtFirstEdge() {
     m_devices->Bounce(TIOCM_CTS, {400, 401, 402, 403, 404}); // ends off
     Settle(1);
     QCOMPARE(m_run->clicks, QStringList{"F300"});
+}
+
+void ContactInputTest::pressRightAfterBouncedRelease_data() {
+    QTest::addColumn<QList<Tick>>("ticks"); // CTS toggles, one per look of the watcher, from held on
+    QTest::addColumn<QStringList>("clicks");
+    // The watcher looks on through the release's bounce and finds the next press
+    // before it has seen a quiet time: the off phase between them lasted 8 ms.
+    QTest::newRow("bounced release, bounced press")
+        << QList<Tick>{900, 901, 902, 910, 911, 912} << QStringList{"F100", "F910"};
+    QTest::newRow("bounced release, clean press") << QList<Tick>{900, 901, 902, 910} << QStringList{"F100", "F910"};
+    QTest::newRow("clean release, bounced press") << QList<Tick>{900, 906, 907, 908} << QStringList{"F100", "F906"};
+    QTest::newRow("dip of 5 ms while held") << QList<Tick>{900, 905} << QStringList{"F100", "F905"};
+    QTest::newRow("dip of 1 ms while held: noise") << QList<Tick>{900, 901} << QStringList{"F100"};
+    QTest::newRow("slow release bounce") << QList<Tick>{900, 901, 902, 903, 904, 905, 906} << QStringList{"F100"};
+}
+
+void ContactInputTest::pressRightAfterBouncedRelease() {
+    QFETCH(QList<Tick>, ticks);
+    QFETCH(QStringList, clicks);
+    m_input->SetDebounce(2);
+    m_input->OpenPort(kCom17, 0);
+    Lines(TIOCM_CTS, 100); // held
+    Settle(1);
+    m_run->ExpireLockOuts();
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CTS, ticks);
+    Settle(int(clicks.size()));
+    QCOMPARE(m_run->clicks, clicks);
 }
 
 void ContactInputTest::pulseWidthAgainstDebounce_data() {
