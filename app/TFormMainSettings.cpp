@@ -40,6 +40,9 @@ void TFormMain::SettingsChanged(const TSettings& before) {
     m_countdown->ApplySettings(before);
     m_run->ApplySettings(before);
     m_protocol->ApplySettings(before);
+    // The open port takes a new quiet time at once; the port stays open, so no impulse is lost.
+    if (m_contacts && m_settings.Debounce != before.Debounce)
+        m_contacts->SetDebounce(m_settings.Debounce);
     if (m_settings.StartType != before.StartType || m_settings.Timer != before.Timer)
         ApplyStartModeAndTimer();
     if (m_settings.RezervDir != before.RezervDir) {

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <iterator>
 #include <sys/ioctl.h>
 
 namespace {
@@ -25,36 +24,11 @@ bool CountersDiffer(const ModemCounters& a, const ModemCounters& b, int mask) {
            ((mask & TIOCM_RNG) && a.rng != b.rng) || ((mask & TIOCM_CD) && a.dcd != b.dcd);
 }
 
-constexpr int kLineBits[] = {TIOCM_CD, TIOCM_DSR, TIOCM_CTS, TIOCM_RNG};
-
-int CounterOf(const ModemCounters& c, int line) {
-    switch (line) {
-    case TIOCM_CD:
-        return c.dcd;
-    case TIOCM_DSR:
-        return c.dsr;
-    case TIOCM_CTS:
-        return c.cts;
-    default:
-        return c.rng;
-    }
-}
-
-// Lines of `mask` in the same state at two looks whose counters moved by two
-// edges or more meanwhile: each went the other way and came back.
-int ReturnedLines(int before, int after, const ModemCounters& countersBefore, const ModemCounters& countersAfter,
-                  int mask) {
-    int returned = 0;
-    for (const int line : kLineBits) {
-        if (!(mask & line) || ((before ^ after) & line))
-            continue;
-        // The driver's counters wrap like any int; the unsigned difference survives that.
-        const quint32 edges = static_cast<quint32>(CounterOf(countersAfter, line)) -
-                              static_cast<quint32>(CounterOf(countersBefore, line));
-        if (edges >= 2 && edges < 0x80000000u)
-            returned |= line;
-    }
-    return returned;
+// Microseconds from `from` to `to` of Clock::micros; a reading made from whole
+// ticks wraps with them.
+qint64 Elapsed(qint64 from, qint64 to) {
+    const qint64 d = to - from;
+    return d >= 0 ? d : d + (qint64(1) << 32) * 1000;
 }
 
 } // namespace
@@ -62,7 +36,12 @@ int ReturnedLines(int before, int after, const ModemCounters& countersBefore, co
 ComWatcher::ComWatcher(SerialDevices& devices, const Clock& clock, int fd, WatchOptions options, EventFn onEvent,
                        EndFn onEnd, PollingFn onPolling)
     : m_devices(devices), m_clock(clock), m_fd(fd), m_options(options), m_onEvent(std::move(onEvent)),
-      m_onEnd(std::move(onEnd)), m_onPolling(std::move(onPolling)), m_thread([this] { Run(); }) {}
+      m_onEnd(std::move(onEnd)), m_onPolling(std::move(onPolling)), m_debounceMs(qBound(0, options.debounceMs, 50)),
+      m_thread([this] { Run(); }) {}
+
+void ComWatcher::SetDebounce(int ms) {
+    m_debounceMs.store(qBound(0, ms, 50));
+}
 
 ComWatcher::~ComWatcher() {
     Stop();
@@ -151,6 +130,7 @@ bool ComWatcher::ChangedSinceCapture(int lastBits, const ModemCounters* lastCoun
 // hold an edge whose level the status has not shown yet.
 int ComWatcher::Look(Sample& sample, const ModemCounters& previous) {
     sample.at = m_clock.moment();
+    sample.us = m_clock.micros();
     sample.counters = previous;
     if (m_haveCounters) {
         if (const int r = m_devices.counters(m_fd, sample.counters)) {
@@ -164,22 +144,42 @@ int ComWatcher::Look(Sample& sample, const ModemCounters& previous) {
     return ReadStatus(sample.bits);
 }
 
-// Looks at the lines until they have been quiet for the quiet time; `state`
-// ends as the settled lines and counters. A look that finds a change after the
-// previous one had been quiet for the quiet time came late (the thread did not
-// run, or the next impulse followed closely): what was seen before stands, and
-// that look is handed back in `next` as the start of the next impulse.
-int ComWatcher::Settle(Sample& state, Settled& settled, Sample& next, bool& carried) {
+// Reports a change of the settled lines, timed with the moment at which the
+// activity that led to it began.
+void ComWatcher::PostChange(const Moment& at, int bits, quint32 pulsed) {
+    const ComEvent event{at.tick, StatusFromModemBits(bits & m_options.mask), pulsed, at.clock};
+    Post([this, &event] { m_onEvent(event); });
+}
+
+// Looks at the lines until they have been quiet for the quiet time. Between
+// two looks that find a change the lines rest in one phase; a phase that lasted
+// the quiet time counts, and where it differs from `settledBits` that is a
+// change of the settled lines, reported with `activity`, the moment of the
+// first look after the previous change. Shorter phases are bounce and noise.
+// A phase lasts from its first look to the first look of the next. Where the
+// thread did not look for a while (a busy machine), nobody knows on which side
+// of that gap a change fell: a phase seen for at least half the quiet time is
+// given the gaps at both of its ends, so a late look ends the release before it
+// and begins the press it finds instead of merging both into one bounce; a
+// spike seen at one look before a gap is given none. `state` ends as the last
+// look, `settledBits` as the settled lines.
+int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& activity) {
     using std::chrono::steady_clock;
     const auto start = steady_clock::now();
     auto quietSince = start;
-    const int quietMs = m_options.debounceMs;
     const auto quiet = std::chrono::milliseconds(quietMs);
     const auto limit = std::chrono::milliseconds(kSettleLimitMs);
-    Tick changedAt = state.at.tick;
-    Tick onSince[std::size(kLineBits)];
-    for (Tick& since : onSince)
-        since = state.at.tick;
+    const qint64 quietUs = qint64(quietMs) * 1000;
+    const auto settle = [&](int bits, const Moment& next) {
+        if (bits == settledBits)
+            return;
+        settledBits = bits;
+        PostChange(activity, bits, 0);
+        activity = next;
+    };
+    // The phase: the look before it, its first and its last look.
+    qint64 before = state.us, first = state.us, last = state.us;
+    auto lastSeen = start;
     while (!m_stop.load()) {
         Pause(kSettlePollNs);
         Sample look;
@@ -187,29 +187,28 @@ int ComWatcher::Settle(Sample& state, Settled& settled, Sample& next, bool& carr
             return r;
         const auto t = steady_clock::now();
         if (look.bits != state.bits || CountersDiffer(look.counters, state.counters, m_options.mask)) {
-            if (t - quietSince >= quiet || TickDiff(look.at.tick, changedAt) > quietMs) {
-                next = look;
-                carried = true;
-                break;
+            if (state.bits != settledBits) {
+                const bool seenLong = Elapsed(first, last) * 2 >= quietUs;
+                const bool gapAfter = (t - lastSeen) * 2 >= quiet;
+                const qint64 from = seenLong ? before : first;
+                const qint64 to = seenLong || !gapAfter ? look.us : last;
+                if (Elapsed(from, to) >= quietUs)
+                    settle(state.bits, look.at);
             }
-            for (size_t i = 0; i < std::size(kLineBits); ++i) {
-                const int line = kLineBits[i];
-                if ((look.bits & line) && !(state.bits & line))
-                    onSince[i] = look.at.tick;
-                else if (!(look.bits & line) && (state.bits & line) && TickDiff(look.at.tick, onSince[i]) >= quietMs)
-                    settled.longOn |= line;
-            }
-            settled.seenOn |= look.bits;
-            state.bits = look.bits;
-            state.counters = look.counters;
-            changedAt = look.at.tick;
+            state = look;
+            before = last;
+            first = look.us;
             quietSince = t;
         } else if (t - quietSince >= quiet) {
             break;
         }
+        last = look.us;
+        lastSeen = t;
         if (t - start >= limit)
             break; // chattering: taken as it stands
     }
+    if (!m_stop.load())
+        settle(state.bits, state.at);
     return 0;
 }
 
@@ -234,57 +233,49 @@ int ComWatcher::Loop() {
     bool countersProven = m_haveCounters && CountersDiffer(lastCounters, ModemCounters{}, m_options.mask);
     bool canWait = true;
     const quint32 watched = StatusFromModemBits(m_options.mask);
-    bool carried = false;
-    Sample next; // a look of the settling before that begins this impulse
     while (!m_stop.load()) {
-        Sample now;
-        int returned = 0;
-        if (carried) {
-            carried = false;
-            now = next;
-            // Lines that went away and came back while the thread did not look:
-            // a press after a release, or a whole pulse, each longer than a look.
-            returned = ReturnedLines(lastBits, now.bits, lastCounters, now.counters, m_options.mask);
-        } else {
-            if (canWait && m_haveCounters && countersProven) {
-                if (!ChangedSinceCapture(lastBits, &lastCounters)) {
-                    const int r = m_devices.waitModemChange(m_fd, m_options.mask);
-                    if (r == EINTR)
-                        continue;
-                    if (Unsupported(r)) {
-                        canWait = false; // poll instead
-                        ReportPolling();
-                        continue;
-                    }
-                    if (r != 0)
-                        return r;
-                }
-            } else {
-                Pause(kPollNs);
-                if (m_stop.load())
-                    break;
-                if (!ChangedSinceCapture(lastBits, m_haveCounters ? &lastCounters : nullptr))
+        if (canWait && m_haveCounters && countersProven) {
+            if (!ChangedSinceCapture(lastBits, &lastCounters)) {
+                const int r = m_devices.waitModemChange(m_fd, m_options.mask);
+                if (r == EINTR)
                     continue;
+                if (Unsupported(r)) {
+                    canWait = false; // poll instead
+                    ReportPolling();
+                    continue;
+                }
+                if (r != 0)
+                    return r;
             }
-            // The moment first: its tick and clock of day are the time of the impulse.
-            if (const int r = Look(now, lastCounters))
-                return m_stop.load() ? 0 : r;
+        } else {
+            Pause(kPollNs);
+            if (m_stop.load())
+                break;
+            if (!ChangedSinceCapture(lastBits, m_haveCounters ? &lastCounters : nullptr))
+                continue;
         }
+        // The moment first: its tick and clock of day are the time of the impulse.
+        Sample now;
+        if (const int r = Look(now, lastCounters))
+            return m_stop.load() ? 0 : r;
+        // One quiet time for the whole impulse, also when the setting changes meanwhile.
+        const int quietMs = m_debounceMs.load();
         Sample state = now;
-        Settled settled;
-        settled.seenOn = now.bits;
-        if (m_options.debounceMs > 0) {
-            if (const int r = Settle(state, settled, next, carried))
+        int bits = now.bits;
+        if (quietMs > 0) {
+            // Settling reports each change of the settled lines itself.
+            Moment activity = now.at;
+            bits = lastBits;
+            if (const int r = Settle(quietMs, state, bits, activity))
                 return m_stop.load() ? 0 : r;
             if (m_stop.load())
                 break;
         }
-        const int bits = state.bits;
         const ModemCounters& counters = state.counters;
         if (m_haveCounters && !countersProven) {
             if (CountersDiffer(counters, lastCounters, m_options.mask)) {
                 countersProven = true;
-            } else if (bits != lastBits) {
+            } else if (state.bits != lastBits) {
                 m_haveCounters = false; // the lines moved, the counters did not
                 ReportPolling();
             }
@@ -292,22 +283,18 @@ int ComWatcher::Loop() {
         quint32 pulsed = 0;
         if (m_haveCounters)
             pulsed = PulsedLines(lastBits, bits, lastCounters, counters, m_options.ringTrailingEdge) & watched;
-        if (m_options.debounceMs > 0) {
-            // With a quiet time a pulse counts when a look saw it on for that
-            // long, or when it passed while the thread did not look. Edges only
-            // the counters saw within one look are noise, except a counted RI
-            // trailing edge, which is all such a driver shows of a pulse.
-            pulsed &= StatusFromModemBits(returned) | (m_options.ringTrailingEdge ? kStatusRi : 0u);
-            pulsed |= StatusFromModemBits((settled.longOn & ~(lastBits | bits)) | returned) & watched;
-        }
-        const bool changed = bits != lastBits;
+        // With a quiet time, edges only the counters saw came and went within one
+        // look: noise. A counted RI trailing edge is all such a driver shows of a
+        // pulse, whatever its width.
+        if (quietMs > 0)
+            pulsed &= m_options.ringTrailingEdge ? kStatusRi : 0u;
+        const bool changed = quietMs == 0 && bits != lastBits;
         lastBits = bits;
         if (m_haveCounters)
             lastCounters = counters;
         if (!changed && pulsed == 0)
             continue;
-        const ComEvent event{now.at.tick, StatusFromModemBits(bits) & watched, pulsed, now.at.clock};
-        Post([this, &event] { m_onEvent(event); });
+        PostChange(now.at, bits, pulsed);
     }
     return 0;
 }

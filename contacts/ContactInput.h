@@ -38,7 +38,8 @@ public:
     TComPort& ComPort() { return m_comPort; }
     quint32 LastModemStatus() const { return m_lastModemStatus; }
 
-    // Quiet time of the lines in ms (setting Debounce); applies from the next opening.
+    // Quiet time of the lines in ms (setting Debounce); applies at once, also to
+    // the open port, whose watcher goes on without reopening.
     void SetDebounce(int ms) { m_comPort.SetDebounce(ms); }
 
     // Opens port n with contact logic `alg` (n = 0: closes only). Throws

@@ -2,6 +2,7 @@
 
 #include "contacts/ContactInput.h"
 #include "protocol/GridTextFile.h"
+#include "protocol/ProtocolColumns.h"
 #include "reports/SettingsStore.h"
 #include "reports/TCfgDialog.h"
 #include "support/FakeSerialDevices.h"
@@ -21,6 +22,8 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QToolButton>
+
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -119,6 +122,7 @@ private slots:
     void folderPickerAppendsTheSeparator();
     void missingBackupFolderIsShownAtOnce();
     void debounceIsStored();
+    void debounceReachesTheOpenPortAtOnce();
     void storeGivesAMassStartWindowWithOneDigit();
     void windowOffEveryScreenComesBack();
     void windowBoundsAndSoundReachTheStoreAtTheEnd();
@@ -434,6 +438,24 @@ void SettingsTest::debounceIsStored() {
     });
     QCOMPARE(w.form->Settings().Debounce, 12);
     QCOMPARE(w.Stored().Debounce, 12);
+}
+
+void SettingsTest::debounceReachesTheOpenPortAtOnce() {
+    SettingsWindow w(WithPort());               // quiet time 2 ms
+    QTest::keyClick(w.form.get(), Qt::Key_F12); // the finish contact's switch on
+    QVERIFY(w.serial.WaitForWaiter());
+    w.serial.Pulse(TIOCM_CTS, 0); // a spike only the counters see: noise
+    QVERIFY(w.serial.WaitForWaiter());
+    QCoreApplication::processEvents();
+    QCOMPARE(w.form->SortGrid2->Cell(FinishCol::Kontakt, 1), QString());
+    w.F2([](TCfgDialog& d) {
+        SettingsWindow::Type(d.seDebounce, QStringLiteral("0"));
+        SettingsWindow::Ok(d);
+    });
+    QCOMPARE(w.serial.Opens(), 1); // not reopened
+    QVERIFY(w.serial.WaitForWaiter());
+    w.serial.Pulse(TIOCM_CTS, 0); // without a quiet time the same spike is a FINISH
+    QTRY_COMPARE(w.form->SortGrid2->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:00:00,00"));
 }
 
 void SettingsTest::storeGivesAMassStartWindowWithOneDigit() {

@@ -92,6 +92,7 @@ private slots:
     void pressWithBounceFiresOnceAtFirstEdge();
     void pressRightAfterBouncedRelease_data();
     void pressRightAfterBouncedRelease();
+    void debounceChangeReachesTheOpenPort();
     void pulseWidthAgainstDebounce_data();
     void pulseWidthAgainstDebounce();
     void cdcAcmIgnoresCts();
@@ -451,6 +452,27 @@ void ContactInputTest::pressRightAfterBouncedRelease() {
     m_devices->Bounce(TIOCM_CTS, ticks);
     Settle(int(clicks.size()));
     QCOMPARE(m_run->clicks, clicks);
+}
+
+void ContactInputTest::debounceChangeReachesTheOpenPort() {
+    m_run->lockOnClick = false;
+    m_input->SetDebounce(0);
+    m_input->OpenPort(kCom17, 0);
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CD, {500, 501}); // 1 ms: a pulse without a quiet time
+    Settle(1);
+    m_input->SetDebounce(5);
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CD, {600, 603}); // 3 ms: noise now
+    Settle(1);
+    Lines(TIOCM_CD, 700); // held across the next change: neither lost nor doubled
+    Settle(2);
+    m_input->SetDebounce(2);
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CD, {800, 803}); // released 3 ms, pressed again
+    Settle(3);
+    QCOMPARE(m_run->clicks, (QStringList{"S500", "S700", "S803"}));
+    QCOMPARE(m_devices->Opens(), 1); // the watcher went on: no impulse fell into a reopening
 }
 
 void ContactInputTest::pulseWidthAgainstDebounce_data() {
