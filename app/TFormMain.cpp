@@ -81,8 +81,8 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
     if (m_contacts) {
         m_availablePorts = ProbePorts(*m_platform.serial);
         m_contacts->SetDebounce(m_settings.Debounce);
-        if (m_settings.Port != 0)
-            m_contacts->OpenPortAtStart(m_settings.Port, m_settings.Alg);
+        if (m_settings.Port != 0 || !m_settings.PortPath.isEmpty())
+            m_contacts->OpenPortAtStart(m_settings.Port, m_settings.Alg, m_settings.PortPath);
     }
     m_protocol->UpdateResultCommands();
     BuildSettingsDialog();
@@ -276,11 +276,12 @@ void TFormMain::ApplyStartModeAndTimer() {
         m_display->TimerPreset(m_settings.Timer);
 }
 
-bool TFormMain::ApplyPortSettings(int oldPort) {
+bool TFormMain::ApplyPortSettings(int oldPort, const QString& oldPath) {
     if (!m_contacts)
         return true;
     m_contacts->SetDebounce(m_settings.Debounce);
-    const QString error = m_contacts->ApplySettings(oldPort, m_settings.Port, m_settings.Alg);
+    const QString error =
+        m_contacts->ApplySettings(oldPort, oldPath, m_settings.Port, m_settings.PortPath, m_settings.Alg);
     if (error.isEmpty())
         return true;
     m_platform.prompts->showError(this, error);

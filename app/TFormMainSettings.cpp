@@ -3,6 +3,7 @@
 #include "app/TFormMain.h"
 
 #include "contacts/ContactInput.h"
+#include "contacts/PortProbe.h"
 #include "platform/Prompts.h"
 #include "protocol/FinishTable.h"
 #include "protocol/GridTextFile.h"
@@ -56,7 +57,8 @@ void TFormMain::SettingsChanged(const TSettings& before) {
 
 void TFormMain::BuildSettingsDialog() {
     m_cfg = new TCfgDialog(*m_platform.prompts, this);
-    m_cfg->FormCreate(m_availablePorts, SortGrid1->Rows(0));
+    m_cfg->FormCreate(m_platform.serial ? ListSerialPorts(*m_platform.serial) : QList<SerialPortEntry>(),
+                      SortGrid1->Rows(0));
     connect(m_cfg, &TCfgDialog::DigitsPreview, m_display.get(), &TimeDisplay::ApplyFractionDigits);
 
     EinstellunGen1 = new QAction(this);
@@ -80,6 +82,7 @@ void TFormMain::bCFGClick() {
 
     if (m_platform.prompts->exec(*m_cfg) == QDialog::Accepted) {
         const int oldPort = m_settings.Port;
+        const QString oldPath = m_settings.PortPath;
         const bool portTouched = m_cfg->cbPort->currentIndex() >= 0;
         TSettings next = m_settings;
         m_cfg->StoreControls(next);
@@ -90,7 +93,7 @@ void TFormMain::bCFGClick() {
         m_protocol->ApplyColumnLayout();
         ApplyStartModeAndTimer();
         if (portTouched)
-            ApplyPortSettings(oldPort);
+            ApplyPortSettings(oldPort, oldPath);
         // A crash later in the day must not cost the configuration.
         SaveSettings();
     }

@@ -70,6 +70,7 @@ const std::vector<Field>& Fields() {
         Int("FormatZeit", &TSettings::FormatZeit),
         Bool("AutoSort", &TSettings::AutoSort),
         Int("Debounce", &TSettings::Debounce),
+        Text("PortPath", &TSettings::PortPath),
     };
     return fields;
 }
@@ -149,7 +150,16 @@ const QStringList& SettingsStore::WritingOrder() {
                                       "FilterInd",  "Timer",      "cbAuto",    "XX",        "YY",    "StartType",
                                       "Columns",    "Klass",      "FilterOut", "WaitStart", "Title", "RezervDir",
                                       "WaitFinish", "FormatZeit", "AutoSort",  "Debounce"};
-    return names;
+
+    // Values added since are written after those, in reading order.
+    static const QStringList all = [] {
+        QStringList list = names;
+        for (const Field& f : Fields())
+            if (!list.contains(QLatin1String(f.name)))
+                list << QLatin1String(f.name);
+        return list;
+    }();
+    return all;
 }
 
 TSettings SettingsStore::FromValues(const QVariantMap& values, const QString& programFolder) {

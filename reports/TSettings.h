@@ -36,6 +36,7 @@ struct TSettings {
     qint32 FormatZeit = 0;   // upper display row: 0 clock of day, 1 time since the first start
     bool AutoSort = false;   // rank the protocol after each change
     qint32 Debounce = 2;     // quiet time of the contact lines, ms (0 to 50): a shorter pulse is noise
+    QString PortPath;        // the adapter's stable name (/dev/serial/by-id/...); empty = the device of Port
 
     static constexpr qint32 kForcedColumns = 0x403; // "Platz", "St.Nr." and "Zeit" are always shown
 

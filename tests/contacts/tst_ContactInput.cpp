@@ -87,6 +87,7 @@ private slots:
     void failedOpenLeavesPortClosed_data();
     void failedOpenLeavesPortClosed();
     void settingsDialogReopensOnlyOnChange();
+    void adapterWithoutNumberByStableName();
     void releaseWithBounceNeverFires_data();
     void releaseWithBounceNeverFires();
     void pressWithBounceFiresOnceAtFirstEdge();
@@ -375,6 +376,32 @@ void ContactInputTest::settingsDialogReopensOnlyOnChange() {
     QVERIFY(!m_run->icons);
     QCOMPARE(m_input->ApplySettings(0, 18, 0), "Unable to open com port: No such file or directory");
     QVERIFY(!m_run->icons);
+}
+
+void ContactInputTest::adapterWithoutNumberByStableName() {
+    const QString link = "/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0";
+    m_devices->AddDevice("/dev/ttyUSB20");
+    m_devices->AddLink(link, "/dev/ttyUSB20");
+    QCOMPARE(m_input->ApplySettings(kCom17, QString(), 0, link, 0), QString());
+    QCOMPARE(m_run->status, QString("Lichtschranke Silicon Labs CP2102 0001"));
+    QCOMPARE(m_input->ComPort().DeviceName(), link);
+    QCOMPARE(m_input->ApplySettings(0, link, 0, link, 1), QString()); // the same choice: kept open
+    QCOMPARE(m_devices->Opens(), 1);
+    QCOMPARE(m_input->ComPort().Tag(), 1);
+    Lines(TIOCM_CD, 100, "/dev/ttyUSB20");
+    Settle(1);
+    // Another choice of the same number by its stable name reopens.
+    m_devices->AddLink("/dev/serial/by-id/usb-FTDI-if00-port0", FakeSerialDevices::kDefaultPath);
+    QCOMPARE(m_input->ApplySettings(0, link, kCom17, "/dev/serial/by-id/usb-FTDI-if00-port0", 0), QString());
+    QCOMPARE(m_devices->Opens(), 2);
+    QCOMPARE(m_run->status, QString("Lichtschranke COM17"));
+    // A chosen adapter that is not there is named in the status field.
+    QCOMPARE(m_input->ApplySettings(kCom17, "/dev/serial/by-id/usb-FTDI-if00-port0", 0,
+                                    "/dev/serial/by-id/usb-Gone_Adapter-if00-port0", 0),
+             "Unable to open com port: No such file or directory");
+    QCOMPARE(m_devices->Opens(), 2);
+    QCOMPARE(m_run->status, QString("Lichtschranke Gone Adapter nicht geöffnet"));
+    QVERIFY(m_run->statusAlarm);
 }
 
 void ContactInputTest::releaseWithBounceNeverFires_data() {
