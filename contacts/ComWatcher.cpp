@@ -156,12 +156,11 @@ void ComWatcher::PostChange(const Moment& at, int bits, quint32 pulsed) {
 // the quiet time counts, and where it differs from `settledBits` that is a
 // change of the settled lines, reported with `activity`, the moment of the
 // first look after the previous change. Shorter phases are bounce and noise.
-// A phase lasts from its first look to the first look of the next. Where the
-// thread did not look for a while (a busy machine), nobody knows on which side
-// of that gap a change fell: a phase seen for at least half the quiet time is
-// given the gaps at both of its ends, so a late look ends the release before it
-// and begins the press it finds instead of merging both into one bounce; a
-// spike seen at one look before a gap is given none. `state` ends as the last
+// A phase lasts from its first look to the first look of the next, so a late
+// look (a busy machine) ends the release before it and begins the press it
+// finds instead of merging both into one bounce. A phase seen for at least half
+// the quiet time is a rest, not bounce: it is also given the time since the
+// look before it, in case that first look came late. `state` ends as the last
 // look, `settledBits` as the settled lines.
 int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& activity) {
     using std::chrono::steady_clock;
@@ -179,7 +178,6 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& act
     };
     // The phase: the look before it, its first and its last look.
     qint64 before = state.us, first = state.us, last = state.us;
-    auto lastSeen = start;
     while (!m_stop.load()) {
         Pause(kSettlePollNs);
         Sample look;
@@ -188,11 +186,8 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& act
         const auto t = steady_clock::now();
         if (look.bits != state.bits || CountersDiffer(look.counters, state.counters, m_options.mask)) {
             if (state.bits != settledBits) {
-                const bool seenLong = Elapsed(first, last) * 2 >= quietUs;
-                const bool gapAfter = (t - lastSeen) * 2 >= quiet;
-                const qint64 from = seenLong ? before : first;
-                const qint64 to = seenLong || !gapAfter ? look.us : last;
-                if (Elapsed(from, to) >= quietUs)
+                const bool rest = Elapsed(first, last) * 2 >= quietUs;
+                if (Elapsed(rest ? before : first, look.us) >= quietUs)
                     settle(state.bits, look.at);
             }
             state = look;
@@ -203,7 +198,6 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& act
             break;
         }
         last = look.us;
-        lastSeen = t;
         if (t - start >= limit)
             break; // chattering: taken as it stands
     }
