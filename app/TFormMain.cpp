@@ -170,8 +170,8 @@ void TFormMain::ProbeAndOpenPort(bool open) {
         return;
     }
     m_contacts->SetDebounce(m_settings.Debounce);
-    if (m_settings.Port != 0)
-        m_contacts->OpenPortAtStart(m_settings.Port, m_settings.Alg);
+    if (m_settings.Port != 0 || !m_settings.PortPath.isEmpty())
+        m_contacts->OpenPortAtStart(m_settings.Port, m_settings.Alg, m_settings.PortPath);
 }
 
 void TFormMain::CreateDialogs() {
@@ -405,11 +405,12 @@ void TFormMain::ApplyStartModeAndTimer() {
         m_display->TimerPreset(m_settings.Timer);
 }
 
-bool TFormMain::ApplyPortSettings(int oldPort) {
+bool TFormMain::ApplyPortSettings(int oldPort, const QString& oldPath) {
     if (!m_contacts)
         return true;
     m_contacts->SetDebounce(m_settings.Debounce);
-    const QString error = m_contacts->ApplySettings(oldPort, m_settings.Port, m_settings.Alg);
+    const QString error =
+        m_contacts->ApplySettings(oldPort, oldPath, m_settings.Port, m_settings.PortPath, m_settings.Alg);
     if (error.isEmpty())
         return true;
     m_platform.prompts->showError(this, error);

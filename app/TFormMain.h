@@ -78,7 +78,7 @@ public:
     const QList<int>& AvailablePorts() const { return m_availablePorts; }
     // After the settings dialog: closes the old port when the choice changed and opens
     // the new one; a failure is shown to the operator. Returns false on failure.
-    bool ApplyPortSettings(int oldPort);
+    bool ApplyPortSettings(int oldPort, const QString& oldPath);
 
     // Writes both backups; a failure shows in the status bar until a write succeeds.
     void WriteBackups();

@@ -4,6 +4,7 @@
 
 #include "contacts/ContactInput.h"
 #include "live/LiveResults.h"
+#include "contacts/PortProbe.h"
 #include "platform/Prompts.h"
 #include "protocol/FinishTable.h"
 #include "protocol/GridTextFile.h"
@@ -47,6 +48,9 @@ void TFormMain::SettingsChanged(const TSettings& before) {
     m_protocol->ApplySettings(before);
     if (m_liveResults)
         m_liveResults->ApplySettings(before);
+    // The open port takes a new quiet time at once; the port stays open, so no impulse is lost.
+    if (m_contacts && m_settings.Debounce != before.Debounce)
+        m_contacts->SetDebounce(m_settings.Debounce);
     if (m_settings.StartType != before.StartType || m_settings.Timer != before.Timer)
         ApplyStartModeAndTimer();
     if (m_settings.RezervDir != before.RezervDir) {
@@ -61,7 +65,8 @@ void TFormMain::SettingsChanged(const TSettings& before) {
 
 void TFormMain::BuildSettingsDialog() {
     m_cfg = new TCfgDialog(*m_platform.prompts, this);
-    m_cfg->FormCreate(m_availablePorts, SortGrid1->Rows(0));
+    m_cfg->FormCreate(m_platform.serial ? ListSerialPorts(*m_platform.serial) : QList<SerialPortEntry>(),
+                      SortGrid1->Rows(0));
     connect(m_cfg, &TCfgDialog::DigitsPreview, m_display.get(), &TimeDisplay::ApplyFractionDigits);
 
     EinstellunGen1 = new QAction(this);
@@ -85,6 +90,7 @@ void TFormMain::bCFGClick() {
 
     if (m_platform.prompts->exec(*m_cfg) == QDialog::Accepted) {
         const int oldPort = m_settings.Port;
+        const QString oldPath = m_settings.PortPath;
         const bool portTouched = m_cfg->cbPort->currentIndex() >= 0;
         TSettings next = m_settings;
         m_cfg->StoreControls(next);
@@ -95,7 +101,7 @@ void TFormMain::bCFGClick() {
         m_protocol->ApplyColumnLayout();
         ApplyStartModeAndTimer();
         if (portTouched)
-            ApplyPortSettings(oldPort);
+            ApplyPortSettings(oldPort, oldPath);
         // A crash later in the day must not cost the configuration.
         SaveSettings();
     }

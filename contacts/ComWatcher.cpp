@@ -24,12 +24,24 @@ bool CountersDiffer(const ModemCounters& a, const ModemCounters& b, int mask) {
            ((mask & TIOCM_RNG) && a.rng != b.rng) || ((mask & TIOCM_CD) && a.dcd != b.dcd);
 }
 
+// Microseconds from `from` to `to` of Clock::micros; a reading made from whole
+// ticks wraps with them.
+qint64 Elapsed(qint64 from, qint64 to) {
+    const qint64 d = to - from;
+    return d >= 0 ? d : d + (qint64(1) << 32) * 1000;
+}
+
 } // namespace
 
 ComWatcher::ComWatcher(SerialDevices& devices, const Clock& clock, int fd, WatchOptions options, EventFn onEvent,
                        EndFn onEnd, PollingFn onPolling)
     : m_devices(devices), m_clock(clock), m_fd(fd), m_options(options), m_onEvent(std::move(onEvent)),
-      m_onEnd(std::move(onEnd)), m_onPolling(std::move(onPolling)), m_thread([this] { Run(); }) {}
+      m_onEnd(std::move(onEnd)), m_onPolling(std::move(onPolling)), m_debounceMs(qBound(0, options.debounceMs, 50)),
+      m_thread([this] { Run(); }) {}
+
+void ComWatcher::SetDebounce(int ms) {
+    m_debounceMs.store(qBound(0, ms, 50));
+}
 
 ComWatcher::~ComWatcher() {
     Stop();
@@ -112,43 +124,85 @@ bool ComWatcher::ChangedSinceCapture(int lastBits, const ModemCounters* lastCoun
     return ReadStatus(bits) == 0 && bits != lastBits;
 }
 
-// Reads the lines until they have been quiet for the debounce time. `bits` and
-// `counters` end as the settled state; `lastActivity` is the tick of the last
-// change seen and `seenOn` collects every line seen on meanwhile.
-int ComWatcher::Settle(int& bits, ModemCounters& counters, Tick& lastActivity, int& seenOn) {
+// One look: the moment first, then the counters, then the status. Counters read
+// before the status can only lag behind it: an edge between the two reads shows
+// in the status now and in the counters at the next look, so the counters never
+// hold an edge whose level the status has not shown yet.
+int ComWatcher::Look(Sample& sample, const ModemCounters& previous) {
+    sample.at = m_clock.moment();
+    sample.us = m_clock.micros();
+    sample.counters = previous;
+    if (m_haveCounters) {
+        if (const int r = m_devices.counters(m_fd, sample.counters)) {
+            if (!Unsupported(r))
+                return r;
+            m_haveCounters = false;
+            ReportPolling();
+            sample.counters = previous;
+        }
+    }
+    return ReadStatus(sample.bits);
+}
+
+// Reports a change of the settled lines, timed with the moment at which the
+// activity that led to it began.
+void ComWatcher::PostChange(const Moment& at, int bits, quint32 pulsed) {
+    const ComEvent event{at.tick, StatusFromModemBits(bits & m_options.mask), pulsed, at.clock};
+    Post([this, &event] { m_onEvent(event); });
+}
+
+// Looks at the lines until they have been quiet for the quiet time. Between
+// two looks that find a change the lines rest in one phase; a phase that lasted
+// the quiet time counts, and where it differs from `settledBits` that is a
+// change of the settled lines, reported with `activity`, the moment of the
+// first look after the previous change. Shorter phases are bounce and noise.
+// A phase lasts from its first look to the first look of the next, so a late
+// look (a busy machine) ends the release before it and begins the press it
+// finds instead of merging both into one bounce. A phase seen for at least half
+// the quiet time is a rest, not bounce: it is also given the time since the
+// look before it, in case that first look came late. `state` ends as the last
+// look, `settledBits` as the settled lines.
+int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& activity) {
     using std::chrono::steady_clock;
     const auto start = steady_clock::now();
     auto quietSince = start;
-    const auto quiet = std::chrono::milliseconds(m_options.debounceMs);
+    const auto quiet = std::chrono::milliseconds(quietMs);
     const auto limit = std::chrono::milliseconds(kSettleLimitMs);
+    const qint64 quietUs = qint64(quietMs) * 1000;
+    const auto settle = [&](int bits, const Moment& next) {
+        if (bits == settledBits)
+            return;
+        settledBits = bits;
+        PostChange(activity, bits, 0);
+        activity = next;
+    };
+    // The phase: the look before it, its first and its last look.
+    qint64 before = state.us, first = state.us, last = state.us;
     while (!m_stop.load()) {
         Pause(kSettlePollNs);
-        int now = 0;
-        if (const int r = ReadStatus(now))
+        Sample look;
+        if (const int r = Look(look, state.counters))
             return r;
-        ModemCounters c = counters;
-        if (m_haveCounters) {
-            if (const int r = m_devices.counters(m_fd, c)) {
-                if (!Unsupported(r))
-                    return r;
-                m_haveCounters = false;
-                ReportPolling();
-                c = counters;
-            }
-        }
         const auto t = steady_clock::now();
-        if (now != bits || CountersDiffer(c, counters, m_options.mask)) {
-            bits = now;
-            counters = c;
-            seenOn |= now;
-            lastActivity = m_clock.tick();
+        if (look.bits != state.bits || CountersDiffer(look.counters, state.counters, m_options.mask)) {
+            if (state.bits != settledBits) {
+                const bool rest = Elapsed(first, last) * 2 >= quietUs;
+                if (Elapsed(rest ? before : first, look.us) >= quietUs)
+                    settle(state.bits, look.at);
+            }
+            state = look;
+            before = last;
+            first = look.us;
             quietSince = t;
         } else if (t - quietSince >= quiet) {
             break;
         }
+        last = look.us;
         if (t - start >= limit)
-            break;
+            break; // chattering: taken as it stands
     }
+    if (!m_stop.load())
+        settle(state.bits, state.at);
     return 0;
 }
 
@@ -195,32 +249,27 @@ int ComWatcher::Loop() {
                 continue;
         }
         // The moment first: its tick and clock of day are the time of the impulse.
-        const Moment at = m_clock.moment();
-        int bits = 0;
-        if (const int r = ReadStatus(bits))
+        Sample now;
+        if (const int r = Look(now, lastCounters))
             return m_stop.load() ? 0 : r;
-        ModemCounters counters = lastCounters;
-        if (m_haveCounters) {
-            if (const int r = m_devices.counters(m_fd, counters)) {
-                if (!Unsupported(r))
-                    return r;
-                m_haveCounters = false;
-                ReportPolling();
-                counters = lastCounters;
-            }
-        }
-        Tick lastActivity = at.tick;
-        int seenOn = bits;
-        if (m_options.debounceMs > 0) {
-            if (const int r = Settle(bits, counters, lastActivity, seenOn))
+        // One quiet time for the whole impulse, also when the setting changes meanwhile.
+        const int quietMs = m_debounceMs.load();
+        Sample state = now;
+        int bits = now.bits;
+        if (quietMs > 0) {
+            // Settling reports each change of the settled lines itself.
+            Moment activity = now.at;
+            bits = lastBits;
+            if (const int r = Settle(quietMs, state, bits, activity))
                 return m_stop.load() ? 0 : r;
             if (m_stop.load())
                 break;
         }
+        const ModemCounters& counters = state.counters;
         if (m_haveCounters && !countersProven) {
             if (CountersDiffer(counters, lastCounters, m_options.mask)) {
                 countersProven = true;
-            } else if (bits != lastBits) {
+            } else if (state.bits != lastBits) {
                 m_haveCounters = false; // the lines moved, the counters did not
                 ReportPolling();
             }
@@ -228,21 +277,18 @@ int ComWatcher::Loop() {
         quint32 pulsed = 0;
         if (m_haveCounters)
             pulsed = PulsedLines(lastBits, bits, lastCounters, counters, m_options.ringTrailingEdge) & watched;
-        // A line seen on while settling that is off again at both ends was a pulse too.
-        pulsed |= StatusFromModemBits(seenOn & ~(lastBits | bits)) & watched;
-        if (pulsed && m_options.debounceMs > 0 && TickDiff(lastActivity, at.tick) < m_options.debounceMs) {
-            // Shorter than the debounce time: noise. A counted RI trailing edge is
-            // all such a driver shows of a pulse, whatever its width.
+        // With a quiet time, edges only the counters saw came and went within one
+        // look: noise. A counted RI trailing edge is all such a driver shows of a
+        // pulse, whatever its width.
+        if (quietMs > 0)
             pulsed &= m_options.ringTrailingEdge ? kStatusRi : 0u;
-        }
-        const bool changed = bits != lastBits;
+        const bool changed = quietMs == 0 && bits != lastBits;
         lastBits = bits;
         if (m_haveCounters)
             lastCounters = counters;
         if (!changed && pulsed == 0)
             continue;
-        const ComEvent event{at.tick, StatusFromModemBits(bits) & watched, pulsed, at.clock};
-        Post([this, &event] { m_onEvent(event); });
+        PostChange(now.at, bits, pulsed);
     }
     return 0;
 }

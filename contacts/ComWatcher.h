@@ -42,18 +42,31 @@ public:
     // Safe to call again.
     bool Stop(int maxWaitMs = -1);
     bool Finished() const { return m_finished.load(); }
+    // A new quiet time (0 to 50 ms) for the running watcher; the next impulse
+    // settles with it, the one being settled keeps the old one.
+    void SetDebounce(int ms);
 
     static constexpr long kPollNs = 1000000;      // status poll period where waiting does not work
     static constexpr long kSettlePollNs = 200000; // reads while a bouncing line settles
     static constexpr int kSettleLimitMs = 200;    // a line chattering longer than this is taken as it stands
 
 private:
+    // One look at the lines: the moment, then the counters, then the status.
+    struct Sample {
+        Moment at;
+        qint64 us = 0; // the same clock in microseconds
+        int bits = 0;
+        ModemCounters counters;
+    };
+
     void Run();
     int Loop();
     int ReadStatus(int& bits);
+    int Look(Sample& sample, const ModemCounters& previous);
     int LevelMask() const;
     bool ChangedSinceCapture(int lastBits, const ModemCounters* lastCounters);
-    int Settle(int& bits, ModemCounters& counters, Tick& lastActivity, int& seenOn);
+    int Settle(int quietMs, Sample& state, int& settledBits, Moment& activity);
+    void PostChange(const Moment& at, int bits, quint32 pulsed);
     void Post(const std::function<void()>& call);
     void ReportPolling();
 
@@ -66,7 +79,8 @@ private:
     PollingFn m_onPolling;
     bool m_haveCounters = true; // watcher thread only
     bool m_pollingReported = false;
-    std::mutex m_postMutex; // Stop sets m_stop under it: no callback starts afterwards
+    std::mutex m_postMutex;           // Stop sets m_stop under it: no callback starts afterwards
+    std::atomic<int> m_debounceMs{0}; // the quiet time in force, from m_options and SetDebounce
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_finished{false};
     std::thread m_thread; // last: starts after everything above is set

@@ -40,13 +40,13 @@ bool Missing(int error) {
 
 } // namespace
 
-void ContactInput::OpenPort(int n, int alg) {
+void ContactInput::OpenPort(int n, int alg, const QString& path) {
     StopAwaiting();
     m_comPort.Close();
     m_comPort.SetPort(n);
-    m_comPort.SetDeviceName(QString());
+    m_comPort.SetDeviceName(path);
     m_comPort.SetTag(alg);
-    if (n == 0) {
+    if (n == 0 && path.isEmpty()) {
         ShowStatus(QString(), false);
         return;
     }
@@ -54,12 +54,12 @@ void ContactInput::OpenPort(int n, int alg) {
     ShowStatus(OpenText(), false);
 }
 
-bool ContactInput::OpenPortAtStart(int n, int alg) {
+bool ContactInput::OpenPortAtStart(int n, int alg, const QString& path) {
     try {
-        OpenPort(n, alg);
+        OpenPort(n, alg, path);
     } catch (const EComError& e) {
         // The operator must not believe the light barriers work.
-        ShowStatus(QStringLiteral("Lichtschranke %1 nicht geöffnet").arg(PortName(n)), true);
+        ShowStatus(QStringLiteral("Lichtschranke %1 nicht geöffnet").arg(PortLabel(n, path)), true);
         if (m_hooks.showMessage)
             m_hooks.showMessage(e.Text());
         if (Missing(e.Error()))
@@ -70,25 +70,30 @@ bool ContactInput::OpenPortAtStart(int n, int alg) {
 }
 
 QString ContactInput::ApplySettings(int oldPort, int newPort, int alg) {
-    if (newPort != oldPort) {
+    return ApplySettings(oldPort, QString(), newPort, QString(), alg);
+}
+
+QString ContactInput::ApplySettings(int oldPort, const QString& oldPath, int newPort, const QString& newPath, int alg) {
+    const bool same = newPort == oldPort && newPath == oldPath;
+    if (!same) {
         StopAwaiting();
         m_comPort.Close();
     }
-    if (newPort == 0) {
+    if (newPort == 0 && newPath.isEmpty()) {
         ShowStatus(QString(), false);
         return QString();
     }
     m_comPort.SetPort(newPort);
     m_comPort.SetTag(alg);
     // The same choice reopens a port that failed at start or was unplugged since.
-    if (newPort == oldPort && m_comPort.Connected())
+    if (same && m_comPort.Connected())
         return QString();
     StopAwaiting();
-    m_comPort.SetDeviceName(QString());
+    m_comPort.SetDeviceName(newPath);
     try {
         m_comPort.Open();
     } catch (const EComError& e) {
-        ShowStatus(QStringLiteral("Lichtschranke %1 nicht geöffnet").arg(PortName(newPort)), true);
+        ShowStatus(QStringLiteral("Lichtschranke %1 nicht geöffnet").arg(PortLabel(newPort, newPath)), true);
         return e.Text();
     }
     ShowStatus(OpenText(), false);
@@ -101,7 +106,13 @@ void ContactInput::ClosePort() {
 }
 
 QString ContactInput::OpenText() const {
-    return QStringLiteral("Lichtschranke %1").arg(PortName(m_comPort.Port()));
+    return QStringLiteral("Lichtschranke %1").arg(PortLabel(m_comPort.Port(), m_comPort.DeviceName()));
+}
+
+QString ContactInput::PortLabel(int n, const QString& path) const {
+    if (n != 0 || path.isEmpty())
+        return PortName(n);
+    return AdapterName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
 }
 
 void ContactInput::ShowStatus(const QString& text, bool alarm) {

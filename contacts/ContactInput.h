@@ -38,19 +38,23 @@ public:
     TComPort& ComPort() { return m_comPort; }
     quint32 LastModemStatus() const { return m_lastModemStatus; }
 
-    // Quiet time of the lines in ms (setting Debounce); applies from the next opening.
+    // Quiet time of the lines in ms (setting Debounce); applies at once, also to
+    // the open port, whose watcher goes on without reopening.
     void SetDebounce(int ms) { m_comPort.SetDebounce(ms); }
 
-    // Opens port n with contact logic `alg` (n = 0: closes only). Throws
-    // EComHandle or EComState; the port is closed then.
-    void OpenPort(int n, int alg);
+    // Opens port n with contact logic `alg` (n = 0 and no `path`: closes only);
+    // a `path` (the adapter's stable name) is opened instead of port n's device.
+    // Throws EComHandle or EComState; the port is closed then.
+    void OpenPort(int n, int alg, const QString& path = QString());
     // At program start: like OpenPort; a failure shows in the status field and
     // once as a message, and a missing adapter is watched for until it comes.
-    bool OpenPortAtStart(int n, int alg);
-    // After the settings dialog: closes when the choice changed, takes over the
-    // contact logic, and opens when the choice changed to a port or the chosen
-    // port is not open. Returns the error text for the operator, empty on success.
+    bool OpenPortAtStart(int n, int alg, const QString& path = QString());
+    // After the settings dialog: closes when the choice (port number and path)
+    // changed, takes over the contact logic, and opens when the choice changed
+    // to a port or the chosen port is not open. Returns the error text for the
+    // operator, empty on success.
     QString ApplySettings(int oldPort, int newPort, int alg);
+    QString ApplySettings(int oldPort, const QString& oldPath, int newPort, const QString& newPath, int alg);
     void ClosePort();
 
     void ComPortOpen();
@@ -70,6 +74,8 @@ private:
     void TryReconnect();
     void ShowStatus(const QString& text, bool alarm);
     QString OpenText() const;
+    // "COMn", or the adapter's name where the port has no number.
+    QString PortLabel(int n, const QString& path) const;
 
     ContactHooks m_hooks;
     SerialDevices& m_devices;

@@ -85,6 +85,12 @@ QString TComPort::DevicePath() const {
     return m_deviceName.isEmpty() ? PortDevicePath(m_port) : m_deviceName;
 }
 
+void TComPort::SetDebounce(int ms) {
+    m_debounce = ms;
+    if (m_watcher)
+        m_watcher->SetDebounce(ms);
+}
+
 int TComPort::WatchMask() const {
     int mask = 0;
     if (m_events & evRing)

@@ -86,9 +86,10 @@ public:
     int Tag() const { return m_tag; }
     void SetTag(int tag) { m_tag = tag; }
     // Quiet time in ms after a line change before its settled state counts; a
-    // pulse shorter than this is noise. 0 takes every edge as it comes.
+    // pulse shorter than this is noise. 0 takes every edge as it comes. A new
+    // value reaches an open port's watcher at once, without reopening.
     int Debounce() const { return m_debounce; }
-    void SetDebounce(int ms) { m_debounce = ms; }
+    void SetDebounce(int ms);
 
     // Closes first when open; throws EComHandle or EComState and stays closed on failure.
     void Open();

@@ -28,6 +28,10 @@ public:
     virtual QDateTime now() const = 0; // local date and time with milliseconds
     // The tick and then the clock of day, with nothing in between.
     virtual Moment moment() const;
+    // The tick's clock read in microseconds, for durations shorter than a few
+    // ticks (the contacts' quiet time). A clock without a finer reading gives
+    // the tick times 1000, which wraps with the tick.
+    virtual qint64 micros() const;
 };
 
 // CLOCK_BOOTTIME (it goes on while the computer sleeps) in milliseconds, wrapped to 32 bits;
@@ -36,4 +40,5 @@ class SystemClock final : public Clock {
 public:
     Tick tick() const override;
     QDateTime now() const override;
+    qint64 micros() const override;
 };

@@ -73,6 +73,7 @@ const std::vector<Field>& Fields() {
         Int("WebPort", &TSettings::WebPort),
         Text("WebBind", &TSettings::WebBind),
         Text("PublishDir", &TSettings::PublishDir),
+        Text("PortPath", &TSettings::PortPath),
     };
     return fields;
 }
@@ -152,8 +153,15 @@ const QStringList& SettingsStore::WritingOrder() {
                                       "FilterInd",  "Timer",      "cbAuto",    "XX",        "YY",    "StartType",
                                       "Columns",    "Klass",      "FilterOut", "WaitStart", "Title", "RezervDir",
                                       "WaitFinish", "FormatZeit", "AutoSort",  "Debounce"};
-    // The live results' values follow all the older ones.
-    static const QStringList all = names + QStringList{"WebPort", "WebBind", "PublishDir"};
+
+    // Values added since are written after those, in reading order.
+    static const QStringList all = [] {
+        QStringList list = names;
+        for (const Field& f : Fields())
+            if (!list.contains(QLatin1String(f.name)))
+                list << QLatin1String(f.name);
+        return list;
+    }();
     return all;
 }
 

@@ -173,11 +173,19 @@ void TCfgDialog::BuildControls() {
         setTabOrder(order[i - 1], order[i]);
 }
 
-void TCfgDialog::FormCreate(const QList<int>& ports, const QStringList& headers) {
+// Each port entry holds its COM number (0 for none) and its stable name.
+constexpr int kPortRole = Qt::UserRole;
+constexpr int kPortPathRole = Qt::UserRole + 1;
+
+void TCfgDialog::FormCreate(const QList<SerialPortEntry>& ports, const QStringList& headers) {
     cbPort->setToolTip(QStringLiteral("4+6=Start\r\n7+8=Ziel\r\n7+9=Hand Start\r\n1+4=Hand Ziel"));
-    for (int n : ports)
-        if (n >= 1)
-            cbPort->addItem(QStringLiteral("COM%1").arg(n));
+    for (const SerialPortEntry& e : ports) {
+        if (e.port < 1 && e.stable.isEmpty())
+            continue;
+        cbPort->addItem(e.label);
+        cbPort->setItemData(cbPort->count() - 1, e.port, kPortRole);
+        cbPort->setItemData(cbPort->count() - 1, e.stable, kPortPathRole);
+    }
     // The grid's last column has no meaning for the operator.
     QStringList entries = headers;
     if (!entries.isEmpty())
@@ -193,8 +201,8 @@ void TCfgDialog::FormCreate(const QList<int>& ports, const QStringList& headers)
 }
 
 void TCfgDialog::LoadControls(const TSettings& s) {
-    cbPort->setCurrentIndex(s.Port != 0 ? cbPort->findText(QStringLiteral("COM%1").arg(s.Port)) : 0);
-    cbAlg->setEnabled(s.Port != 0);
+    cbPort->setCurrentIndex(PortEntryOf(s));
+    cbAlg->setEnabled(s.Port != 0 || !s.PortPath.isEmpty());
     cbAlg->setCurrentIndex(s.Alg >= 0 && s.Alg < cbAlg->count() ? s.Alg : -1);
     m_oldPortEntry = cbPort->currentIndex();
     seTimer->setValue(s.Timer);
@@ -243,15 +251,35 @@ void TCfgDialog::StoreControls(TSettings& s) const {
     StoreLiveControls(s);
     const int entry = cbPort->currentIndex();
     if (entry > 0) {
-        bool ok = false;
-        const int n = cbPort->currentText().mid(3).toInt(&ok);
-        s.Port = ok ? n : 0;
+        // A new choice keeps the adapter's stable name where it has one: it is
+        // opened by that name, whatever ttyUSBn it gets; the number stays for
+        // built-in ports and older program versions. The loaded entry keeps the
+        // stored choice as it is, so confirming changes nothing.
+        if (entry != m_oldPortEntry) {
+            s.Port = cbPort->itemData(entry, kPortRole).toInt();
+            s.PortPath = cbPort->itemData(entry, kPortPathRole).toString();
+        }
         if (cbAlg->currentIndex() >= 0)
             s.Alg = cbAlg->currentIndex();
     } else if (entry == 0) {
         s.Port = 0;
+        s.PortPath.clear();
     }
     // No entry (the stored port is not on this computer): the stored port stays.
+}
+
+// The entry of the stored choice: its stable name first, else its number; 0
+// for none, -1 when the adapter is not on this computer now.
+int TCfgDialog::PortEntryOf(const TSettings& s) const {
+    if (s.Port == 0 && s.PortPath.isEmpty())
+        return 0;
+    if (!s.PortPath.isEmpty()) {
+        const int byPath = cbPort->findData(s.PortPath, kPortPathRole);
+        if (byPath > 0)
+            return byPath;
+    }
+    // A stored number without a stable name, or an adapter now known by another name.
+    return s.Port != 0 && s.PortPath.isEmpty() ? cbPort->findData(s.Port, kPortRole) : -1;
 }
 
 bool TCfgDialog::PortEntryChanged() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/PortProbe.h"
 #include "reports/TSettings.h"
 
 #include <QDialog>
@@ -28,8 +29,9 @@ class TCfgDialog : public QDialog {
 public:
     explicit TCfgDialog(Prompts& prompts, QWidget* parent = nullptr);
 
-    // Once, after the ports were probed: the port entries and the column list.
-    void FormCreate(const QList<int>& ports, const QStringList& headers);
+    // Once, after the ports were probed: the port entries (each with its COM
+    // number and the adapter's stable name, see ListSerialPorts) and the column list.
+    void FormCreate(const QList<SerialPortEntry>& ports, const QStringList& headers);
     // Loads every mapped control from `s` and remembers the port entry.
     void LoadControls(const TSettings& s);
     // Before showing: port choice, folder colour, dependent controls, and the
@@ -85,6 +87,7 @@ private:
     void ColListBox1ClickCheck(QListWidgetItem* item);
     void sbDIRClick();
     void eDIRChange();
+    int PortEntryOf(const TSettings& s) const;
 
     Prompts& m_prompts;
     QButtonGroup* m_startGroup = nullptr;

@@ -39,6 +39,7 @@ struct TSettings {
     qint32 WebPort = 0;      // port of the live results web server: 0 off, else 1024 to 65535
     QString WebBind;         // address the web server listens on; empty = every address of the computer
     QString PublishDir;      // folder that receives the live result files after every change; empty = off
+    QString PortPath;        // the adapter's stable name (/dev/serial/by-id/...); empty = the device of Port
 
     static constexpr qint32 kForcedColumns = 0x403; // "Platz", "St.Nr." and "Zeit" are always shown
     static constexpr qint32 kWebPortMin = 1024;     // below are the system's ports

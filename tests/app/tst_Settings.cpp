@@ -2,6 +2,7 @@
 
 #include "contacts/ContactInput.h"
 #include "protocol/GridTextFile.h"
+#include "protocol/ProtocolColumns.h"
 #include "reports/SettingsStore.h"
 #include "reports/TCfgDialog.h"
 #include "support/FakeSerialDevices.h"
@@ -22,6 +23,8 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include <sys/ioctl.h>
+
 namespace {
 
 constexpr int kPort = 17; // FakeSerialDevices' default device
@@ -35,8 +38,12 @@ struct SettingsWindow {
     FakeSerialDevices serial;
     std::unique_ptr<TFormMain> form;
 
-    explicit SettingsWindow(const TSettings& settings = TSettings(), bool withSerial = true)
+    // `plug` adds adapters before the window lists the ports.
+    explicit SettingsWindow(const TSettings& settings = TSettings(), bool withSerial = true,
+                            const std::function<void(FakeSerialDevices&)>& plug = {})
         : folder(dir.path() + QLatin1Char('/')), fake(folder, folder) {
+        if (plug)
+            plug(serial);
         if (withSerial)
             fake.platform.serial = &serial;
         fake.platform.settingsFile = SettingsStore::FileNameIn(folder + QStringLiteral("config"));
@@ -119,6 +126,9 @@ private slots:
     void folderPickerAppendsTheSeparator();
     void missingBackupFolderIsShownAtOnce();
     void debounceIsStored();
+    void debounceReachesTheOpenPortAtOnce();
+    void adapterChosenByItsStableName();
+    void stableNameOpensTheAdapterAtStartAndReplug();
     void storeGivesAMassStartWindowWithOneDigit();
     void windowOffEveryScreenComesBack();
     void windowBoundsAndSoundReachTheStoreAtTheEnd();
@@ -436,6 +446,122 @@ void SettingsTest::debounceIsStored() {
     });
     QCOMPARE(w.form->Settings().Debounce, 12);
     QCOMPARE(w.Stored().Debounce, 12);
+}
+
+void SettingsTest::debounceReachesTheOpenPortAtOnce() {
+    SettingsWindow w(WithPort());               // quiet time 2 ms
+    QTest::keyClick(w.form.get(), Qt::Key_F12); // the finish contact's switch on
+    QVERIFY(w.serial.WaitForWaiter());
+    w.serial.Pulse(TIOCM_CTS, 0); // a spike only the counters see: noise
+    QVERIFY(w.serial.WaitForWaiter());
+    QCoreApplication::processEvents();
+    QCOMPARE(w.form->SortGrid2->Cell(FinishCol::Kontakt, 1), QString());
+    w.F2([](TCfgDialog& d) {
+        SettingsWindow::Type(d.seDebounce, QStringLiteral("0"));
+        SettingsWindow::Ok(d);
+    });
+    QCOMPARE(w.serial.Opens(), 1); // not reopened
+    QVERIFY(w.serial.WaitForWaiter());
+    w.serial.Pulse(TIOCM_CTS, 0); // without a quiet time the same spike is a FINISH
+    QTRY_COMPARE(w.form->SortGrid2->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:00:00,00"));
+}
+
+const QString kFtdi = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+const QString kCp2102 = QStringLiteral("/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0");
+
+// COM17 is an FTDI adapter; a second one got a device beyond the COM numbers.
+void PlugTwoAdapters(FakeSerialDevices& serial) {
+    serial.AddLink(kFtdi, FakeSerialDevices::kDefaultPath);
+    serial.AddDevice(QStringLiteral("/dev/ttyUSB20"));
+    serial.AddLink(kCp2102, QStringLiteral("/dev/ttyUSB20"));
+}
+
+void SettingsTest::adapterChosenByItsStableName() {
+    SettingsWindow w(WithPort(), true, PlugTwoAdapters); // stored by an older version: COM17 only
+    QCOMPARE(w.serial.Opens(), 1);
+    w.F2([](TCfgDialog& d) {
+        QCOMPARE(d.cbPort->count(), 3);
+        QCOMPARE(d.cbPort->currentText(), QStringLiteral("COM17 – FTDI FT232R USB UART A1B2C3"));
+        QCOMPARE(d.cbPort->itemText(2), QStringLiteral("Silicon Labs CP2102 0001 (ttyUSB20)"));
+        SettingsWindow::Ok(d);
+    });
+    // Confirmed as it was: the stored choice and the open port stay.
+    QCOMPARE(w.form->Settings().PortPath, QString());
+    QCOMPARE(w.serial.Opens(), 1);
+
+    w.F2([](TCfgDialog& d) {
+        d.cbPort->setFocus();
+        QTest::keyClick(d.cbPort, Qt::Key_Down);
+        QVERIFY(d.cbAlg->isEnabled());
+        SettingsWindow::Ok(d);
+    });
+    QCOMPARE(w.form->Settings().Port, 0); // no COM number
+    QCOMPARE(w.form->Settings().PortPath, kCp2102);
+    QCOMPARE(w.Stored().PortPath, kCp2102);
+    QCOMPARE(w.Stored().Port, 0);
+    QCOMPARE(w.serial.Opens(), 2);
+    QVERIFY(w.form->Contacts()->ComPort().Connected());
+    QCOMPARE(w.form->Contacts()->ComPort().DeviceName(), kCp2102);
+    QVERIFY(w.form->Lock().IconsVisible());
+
+    w.F2([](TCfgDialog& d) {
+        QCOMPARE(d.cbPort->currentText(), QStringLiteral("Silicon Labs CP2102 0001 (ttyUSB20)"));
+        QVERIFY(d.cbAlg->isEnabled());
+        d.cbPort->setFocus();
+        QTest::keyClick(d.cbPort, Qt::Key_Up);
+        SettingsWindow::Ok(d);
+    });
+    QCOMPARE(w.form->Settings().Port, kPort); // the number stays for older versions
+    QCOMPARE(w.form->Settings().PortPath, kFtdi);
+    QCOMPARE(w.Stored().PortPath, kFtdi);
+    QCOMPARE(w.serial.Opens(), 3);
+    QCOMPARE(w.form->Contacts()->ComPort().DeviceName(), kFtdi);
+
+    w.F2([](TCfgDialog& d) {
+        d.cbPort->setFocus();
+        QTest::keyClick(d.cbPort, Qt::Key_Home); // "Keine"
+        SettingsWindow::Ok(d);
+    });
+    QCOMPARE(w.Stored().Port, 0);
+    QCOMPARE(w.Stored().PortPath, QString());
+    QVERIFY(!w.form->Contacts()->ComPort().Connected());
+}
+
+void SettingsTest::stableNameOpensTheAdapterAtStartAndReplug() {
+    TSettings s = WithPort();
+    s.PortPath = kFtdi;
+    {
+        // The adapter now sits behind another device, which COM17 no longer names.
+        SettingsWindow w(s, true, [](FakeSerialDevices& serial) {
+            serial.Unplug(FakeSerialDevices::kDefaultPath);
+            serial.AddDevice(QStringLiteral("/dev/ttyUSB3"));
+            serial.AddLink(kFtdi, QStringLiteral("/dev/ttyUSB3"));
+        });
+        QVERIFY(w.form->Contacts()->ComPort().Connected());
+        QCOMPARE(w.serial.canonicalPath(w.form->Contacts()->ComPort().DeviceName()), QStringLiteral("/dev/ttyUSB3"));
+        w.F2([](TCfgDialog& d) {
+            QCOMPARE(d.cbPort->currentText(), QStringLiteral("COM20 – FTDI FT232R USB UART A1B2C3"));
+            SettingsWindow::Ok(d);
+        });
+        QCOMPARE(w.form->Settings().PortPath, kFtdi);
+        QCOMPARE(w.form->Settings().Port, kPort); // confirmed as it was
+        QCOMPARE(w.serial.Opens(), 1);
+        // Unplugged and back under yet another number: reopened by the stable name.
+        w.serial.Unplug(QStringLiteral("/dev/ttyUSB3"));
+        QTRY_VERIFY(!w.form->Contacts()->ComPort().Connected());
+        w.serial.AddDevice(QStringLiteral("/dev/ttyUSB5"));
+        w.serial.AddLink(kFtdi, QStringLiteral("/dev/ttyUSB5"));
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->Contacts()->ComPort().Connected(), 5000);
+        QCOMPARE(w.serial.canonicalPath(w.form->Contacts()->ComPort().DeviceName()), QStringLiteral("/dev/ttyUSB5"));
+    }
+    // Not plugged in at the start: awaited by its stable name.
+    SettingsWindow w(s, true, [](FakeSerialDevices& serial) { serial.Unplug(FakeSerialDevices::kDefaultPath); });
+    QVERIFY(!w.form->Contacts()->ComPort().Connected());
+    QCOMPARE(w.form->Contacts()->AwaitedDevice(), kFtdi);
+    w.serial.AddDevice(QStringLiteral("/dev/ttyUSB2"));
+    w.serial.AddLink(kFtdi, QStringLiteral("/dev/ttyUSB2"));
+    QTRY_VERIFY_WITH_TIMEOUT(w.form->Contacts()->ComPort().Connected(), 5000);
+    QCOMPARE(w.form->Settings().PortPath, kFtdi);
 }
 
 void SettingsTest::storeGivesAMassStartWindowWithOneDigit() {

@@ -87,9 +87,13 @@ private slots:
     void failedOpenLeavesPortClosed_data();
     void failedOpenLeavesPortClosed();
     void settingsDialogReopensOnlyOnChange();
+    void adapterWithoutNumberByStableName();
     void releaseWithBounceNeverFires_data();
     void releaseWithBounceNeverFires();
     void pressWithBounceFiresOnceAtFirstEdge();
+    void pressRightAfterBouncedRelease_data();
+    void pressRightAfterBouncedRelease();
+    void debounceChangeReachesTheOpenPort();
     void pulseWidthAgainstDebounce_data();
     void pulseWidthAgainstDebounce();
     void cdcAcmIgnoresCts();
@@ -374,27 +378,64 @@ void ContactInputTest::settingsDialogReopensOnlyOnChange() {
     QVERIFY(!m_run->icons);
 }
 
+void ContactInputTest::adapterWithoutNumberByStableName() {
+    const QString link = "/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0";
+    m_devices->AddDevice("/dev/ttyUSB20");
+    m_devices->AddLink(link, "/dev/ttyUSB20");
+    QCOMPARE(m_input->ApplySettings(kCom17, QString(), 0, link, 0), QString());
+    QCOMPARE(m_run->status, QString("Lichtschranke Silicon Labs CP2102 0001"));
+    QCOMPARE(m_input->ComPort().DeviceName(), link);
+    QCOMPARE(m_input->ApplySettings(0, link, 0, link, 1), QString()); // the same choice: kept open
+    QCOMPARE(m_devices->Opens(), 1);
+    QCOMPARE(m_input->ComPort().Tag(), 1);
+    Lines(TIOCM_CD, 100, "/dev/ttyUSB20");
+    Settle(1);
+    // Another choice of the same number by its stable name reopens.
+    m_devices->AddLink("/dev/serial/by-id/usb-FTDI-if00-port0", FakeSerialDevices::kDefaultPath);
+    QCOMPARE(m_input->ApplySettings(0, link, kCom17, "/dev/serial/by-id/usb-FTDI-if00-port0", 0), QString());
+    QCOMPARE(m_devices->Opens(), 2);
+    QCOMPARE(m_run->status, QString("Lichtschranke COM17"));
+    // A chosen adapter that is not there is named in the status field.
+    QCOMPARE(m_input->ApplySettings(kCom17, "/dev/serial/by-id/usb-FTDI-if00-port0", 0,
+                                    "/dev/serial/by-id/usb-Gone_Adapter-if00-port0", 0),
+             "Unable to open com port: No such file or directory");
+    QCOMPARE(m_devices->Opens(), 2);
+    QCOMPARE(m_run->status, QString("Lichtschranke Gone Adapter nicht geöffnet"));
+    QVERIFY(m_run->statusAlarm);
+}
+
 void ContactInputTest::releaseWithBounceNeverFires_data() {
     QTest::addColumn<int>("debounce");
     QTest::addColumn<int>("edges");
-    QTest::newRow("debounce 0, 3 edges") << 0 << 3;
-    QTest::newRow("debounce 2, 3 edges") << 2 << 3;
-    QTest::newRow("debounce 2, 7 edges") << 2 << 7;
+    QTest::addColumn<bool>("fast"); // all edges before the watcher looks; otherwise one per look
+    // Without a quiet time every level a look sees counts, so there the bounce
+    // is one the watcher sees only through the counters.
+    QTest::newRow("debounce 0, 3 fast edges") << 0 << 3 << true;
+    QTest::newRow("debounce 2, 3 fast edges") << 2 << 3 << true;
+    QTest::newRow("debounce 2, 3 edges") << 2 << 3 << false;
+    QTest::newRow("debounce 2, 7 edges") << 2 << 7 << false;
 }
 
 void ContactInputTest::releaseWithBounceNeverFires() {
     QFETCH(int, debounce);
     QFETCH(int, edges);
+    QFETCH(bool, fast);
     m_input->SetDebounce(debounce);
     m_input->OpenPort(kCom17, 0);
     Lines(TIOCM_CTS, 100); // push-button held ...
     Settle(1);
     m_run->ExpireLockOuts(); // ... longer than the finish lock-out
-    QList<Tick> ticks;
-    for (int i = 0; i < edges; ++i)
-        ticks << Tick(900 + i);
     QVERIFY(m_devices->WaitForWaiter());
-    m_devices->Bounce(TIOCM_CTS, ticks); // released, bouncing
+    if (fast) {
+        for (int i = 0; i + 1 < edges; i += 2)
+            m_devices->Pulse(TIOCM_CTS, 900); // off and on again
+        m_devices->SetLines(0, 900);
+    } else {
+        QList<Tick> ticks;
+        for (int i = 0; i < edges; ++i)
+            ticks << Tick(900 + i);
+        m_devices->Bounce(TIOCM_CTS, ticks); // released, bouncing
+    }
     Settle(1);
     QCOMPARE(m_run->clicks, QStringList{"F100"});
 }
@@ -410,6 +451,55 @@ void ContactInputTest::pressWithBounceFiresOnceAtFirstEdge() {
     m_devices->Bounce(TIOCM_CTS, {400, 401, 402, 403, 404}); // ends off
     Settle(1);
     QCOMPARE(m_run->clicks, QStringList{"F300"});
+}
+
+void ContactInputTest::pressRightAfterBouncedRelease_data() {
+    QTest::addColumn<QList<Tick>>("ticks"); // CTS toggles, one per look of the watcher, from held on
+    QTest::addColumn<QStringList>("clicks");
+    // The watcher looks on through the release's bounce and finds the next press
+    // before it has seen a quiet time: the off phase between them lasted 8 ms.
+    QTest::newRow("bounced release, bounced press")
+        << QList<Tick>{900, 901, 902, 910, 911, 912} << QStringList{"F100", "F910"};
+    QTest::newRow("bounced release, clean press") << QList<Tick>{900, 901, 902, 910} << QStringList{"F100", "F910"};
+    QTest::newRow("clean release, bounced press") << QList<Tick>{900, 906, 907, 908} << QStringList{"F100", "F906"};
+    QTest::newRow("dip of 5 ms while held") << QList<Tick>{900, 905} << QStringList{"F100", "F905"};
+    QTest::newRow("dip of 1 ms while held: noise") << QList<Tick>{900, 901} << QStringList{"F100"};
+    QTest::newRow("slow release bounce") << QList<Tick>{900, 901, 902, 903, 904, 905, 906} << QStringList{"F100"};
+}
+
+void ContactInputTest::pressRightAfterBouncedRelease() {
+    QFETCH(QList<Tick>, ticks);
+    QFETCH(QStringList, clicks);
+    m_input->SetDebounce(2);
+    m_input->OpenPort(kCom17, 0);
+    Lines(TIOCM_CTS, 100); // held
+    Settle(1);
+    m_run->ExpireLockOuts();
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CTS, ticks);
+    Settle(int(clicks.size()));
+    QCOMPARE(m_run->clicks, clicks);
+}
+
+void ContactInputTest::debounceChangeReachesTheOpenPort() {
+    m_run->lockOnClick = false;
+    m_input->SetDebounce(0);
+    m_input->OpenPort(kCom17, 0);
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CD, {500, 501}); // 1 ms: a pulse without a quiet time
+    Settle(1);
+    m_input->SetDebounce(5);
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CD, {600, 603}); // 3 ms: noise now
+    Settle(1);
+    Lines(TIOCM_CD, 700); // held across the next change: neither lost nor doubled
+    Settle(2);
+    m_input->SetDebounce(2);
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Bounce(TIOCM_CD, {800, 803}); // released 3 ms, pressed again
+    Settle(3);
+    QCOMPARE(m_run->clicks, (QStringList{"S500", "S700", "S803"}));
+    QCOMPARE(m_devices->Opens(), 1); // the watcher went on: no impulse fell into a reopening
 }
 
 void ContactInputTest::pulseWidthAgainstDebounce_data() {

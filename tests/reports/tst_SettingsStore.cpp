@@ -39,6 +39,7 @@ TSettings Changed() {
     s.WebPort = 8080;
     s.WebBind = QStringLiteral("127.0.0.1");
     s.PublishDir = QStringLiteral("/srv/ergebnisse/");
+    s.PortPath = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
     return s;
 }
 
@@ -57,6 +58,7 @@ private slots:
     void absentOrMistypedValueEndsTheReading_data();
     void absentOrMistypedValueEndsTheReading();
     void absentTitleReadsEmpty();
+    void portPathFollowsTheOlderValues();
     void nonPositiveLockOutKeepsTheDefault();
     void columnsAreForced();
     void damagedLineEndsTheReadingAndIsRepaired();
@@ -215,6 +217,23 @@ void SettingsStoreTest::absentTitleReadsEmpty() {
     QCOMPARE(s.Title, QString());
     QCOMPARE(s.AutoSort, true); // the reading went on
     QCOMPARE(s.Debounce, 7);
+}
+
+void SettingsStoreTest::portPathFollowsTheOlderValues() {
+    // A file of an older version has no PortPath: the port number is the choice.
+    WriteText(WithoutLine("PortPath"));
+    TSettings s = SettingsStore(m_file).Load(m_program);
+    QCOMPARE(s.PortPath, QString());
+    QCOMPARE(s.Port, 3);
+    QCOMPARE(s.Debounce, 7);
+    // Written after every value an older version knows, so it reads them all as before.
+    s.PortPath = QStringLiteral("/dev/serial/by-id/usb-Prolific_PL2303-if00-port0");
+    QString error;
+    QVERIFY(SettingsStore(m_file).Save(s, error));
+    const QString written = Text();
+    QVERIFY(written.contains(QStringLiteral(
+        "\"Debounce\"=dword:00000007\r\n\"PortPath\"=\"/dev/serial/by-id/usb-Prolific_PL2303-if00-port0\"")));
+    QCOMPARE(SettingsStore(m_file).Load(m_program).PortPath, s.PortPath);
 }
 
 void SettingsStoreTest::nonPositiveLockOutKeepsTheDefault() {
