@@ -231,8 +231,10 @@ void SettingsStoreTest::portPathFollowsTheOlderValues() {
     QString error;
     QVERIFY(SettingsStore(m_file).Save(s, error));
     const QString written = Text();
-    QVERIFY(written.contains(QStringLiteral(
-        "\"Debounce\"=dword:00000007\r\n\"PortPath\"=\"/dev/serial/by-id/usb-Prolific_PL2303-if00-port0\"")));
+    const qsizetype portPath =
+        written.indexOf(QStringLiteral("\"PortPath\"=\"/dev/serial/by-id/usb-Prolific_PL2303-if00-port0\"\r\n"));
+    QVERIFY(portPath > written.indexOf(QStringLiteral("\"Debounce\"=dword:00000007\r\n")));
+    QVERIFY(portPath > written.indexOf(QStringLiteral("\"PublishDir\"=")));
     QCOMPARE(SettingsStore(m_file).Load(m_program).PortPath, s.PortPath);
 }
 
