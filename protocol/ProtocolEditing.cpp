@@ -1,6 +1,7 @@
 #include "protocol/ProtocolEditing.h"
 
 #include "platform/Prompts.h"
+#include "platform/ShortcutPriority.h"
 #include "protocol/JournalReplay.h"
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolEdits.h"
@@ -56,6 +57,8 @@ ProtocolEditing::ProtocolEditing(TSortGrid* SortGrid1, QWidget* window, Protocol
     mNeuezeile1 = hidden("mNeuezeile1", QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Plus),
                          &ProtocolEditing::Neuezeile1Click);
     mCopyAll = hidden("mCopyAll", QKeySequence(Qt::CTRL | Qt::Key_A), &ProtocolEditing::mCopyAllClick);
+    // A focused number box would take Ctrl+A as "select all" and the copy would never run.
+    new ShortcutPriority(m_window, {mCopyAll}, this);
 
     m_grid->OnKeyDown = [this](TSortGrid*, QKeyEvent* e, bool& handled) { SortGrid1KeyDown(e, handled); };
     m_grid->OnCellValidate = [this](TSortGrid*, int col, int row, const QString& oldValue, QString& newValue,
