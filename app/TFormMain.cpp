@@ -115,7 +115,7 @@ void TFormMain::ApplyLoadedSettings() {
     }
     PanelTimerOwner->setFixedHeight(qMax(m_settings.YY, 283));
     PanelL->setFixedHeight(PanelTimerOwner->height() + 1);
-    cbAuto->setChecked(m_settings.cbAuto);
+    m_countdown->ApplyAutoStart();
 }
 
 void TFormMain::ApplyTimerControls() {
@@ -155,7 +155,7 @@ void TFormMain::RestoreBackups() {
     m_backups.ReadRunState(m_state);
     // At program start FINISH works (RunState::finishOpenAtProgramStart), so athletes
     // still on the course when the program was restarted can be finished.
-    mStop->setEnabled(true);
+    m_run->SetFinishAvailable(true);
 }
 
 // The ports present are listed before the configured one is opened, so it is listed too.
@@ -212,23 +212,13 @@ void TFormMain::CreateControllers() {
 
     ProtocolControls pc;
     pc.SortGrid1 = SortGrid1;
-    pc.cbStartN = cbStartN;
-    pc.cbStopN = cbStopN;
-    pc.bSTART = bSTART;
-    pc.bSTOP = bSTOP;
-    pc.bTimer = bTimer;
-    pc.mStart = mStart;
-    pc.mStop = mStop;
     ProtocolHooks ph;
-    ph.armFinishContact = [this] { m_lockOut->ArmFinishContact(); };
-    ph.disarmStartContact = [this] { m_lockOut->DisarmStartContact(); };
     ph.status = [this](int panel, const QString& text) { SetStatus(panel, text); };
-    ph.triggerByDoubleClick = [this](QAction* command) { m_run->TriggerFrom(command, JournalSource::DoubleClick); };
     ph.layoutOthers = [this] {
         m_finish->ApplyColumnLayout();
         m_statusPanels[4]->setFixedWidth(Panelprom->width());
     };
-    m_protocol = std::make_unique<ProtocolTable>(pc, ph, m_settings, m_state, *m_display);
+    m_protocol = std::make_unique<ProtocolTable>(pc, ph, m_settings);
     SortGrid1->SetPrompts(m_platform.prompts);
 
     FinishHooks fh;
@@ -237,8 +227,7 @@ void TFormMain::CreateControllers() {
     fh.layout = [this] { FormResize(); };
     fh.massStartClock = [this] { return m_state.massStartClock; };
     fh.journal = [this](const QList<JournalEntry>& e) { Journalize(e); };
-    m_finish = std::make_unique<FinishTable>(SortGrid2, fh, m_settings, *m_protocol, cbStopN, *m_question,
-                                             *m_platform.prompts);
+    m_finish = std::make_unique<FinishTable>(SortGrid2, fh, m_settings, *m_protocol, *m_question, *m_platform.prompts);
     SortGrid2->SetPrompts(m_platform.prompts);
 
     ProtocolEditingHooks edh;
@@ -257,7 +246,6 @@ void TFormMain::CreateControllers() {
     rc.mStart = mStart;
     rc.mStop = mStop;
     rc.mEnd = mEnd;
-    rc.mTimer = mTimer;
     rc.cbStartN = cbStartN;
     rc.cbStopN = cbStopN;
     rc.EditPred = EditPred;
@@ -265,25 +253,34 @@ void TFormMain::CreateControllers() {
     rc.sbSound0 = sbSound0;
     rc.sbLoadList = sbLoadList;
     rc.bCFG = bCFG;
+    rc.LabelNr = LabelNr;
     RunHooks rh;
     rh.lockStartContact = [this] { m_lockOut->LockStartContact(); };
     rh.lockFinishContact = [this] { m_lockOut->LockFinishContact(); };
+    rh.armFinishContact = [this] { m_lockOut->ArmFinishContact(); };
+    rh.disarmStartContact = [this] { m_lockOut->DisarmStartContact(); };
     rh.stopLockOuts = [this] { m_lockOut->StopLockOuts(); };
     rh.stopCountdown = [this] { m_countdown->StopTimer(); };
     rh.startCountdownAfterStart = [this](Tick tick) { m_countdown->StartAfterStart(tick); };
     rh.autoStartChecked = [this] { return cbAuto->isChecked(); };
-    rh.timerShown = [this] { return !bTimer->isHidden(); };
     rh.writeBackups = [this] { WriteBackups(); };
     rh.journal = fh.journal;
     m_run = std::make_unique<RunControl>(rc, rh, clock, m_settings, m_state, *m_protocol, *m_finish, *m_display,
                                          *m_platform.sound, *m_platform.prompts, *m_question, m_platform.programFolder);
+    // Run control alone writes the number boxes and the command buttons; the tables ask it to.
+    connect(m_protocol.get(), &ProtocolTable::RowChosen, m_run.get(), &RunControl::ProtocolRowChosen);
+    connect(m_protocol.get(), &ProtocolTable::FinishNumberVoided, m_run.get(), &RunControl::ClearFinishNumber);
+    connect(m_protocol.get(), &ProtocolTable::StartCommanded, m_run.get(), &RunControl::StartFrom);
+    connect(m_protocol.get(), &ProtocolTable::FinishCommanded, m_run.get(), &RunControl::FinishFrom);
+    connect(m_finish.get(), &FinishTable::FinishNumberUsed, m_run.get(), &RunControl::WithdrawFinishNumber);
 
     m_countdown = std::make_unique<Countdown>(
-        bTimer, seAutoStart, cbAuto, clock, m_settings, *m_display, *m_lockOut, *m_platform.sound,
+        bTimer, mTimer, seAutoStart, cbAuto, clock, m_settings, *m_display, *m_lockOut, *m_platform.sound,
         m_run->StartToneFile(), [this] { return bSTART->isEnabled(); },
-        [this] { m_run->TriggerFrom(mStart, JournalSource::Countdown); }, [this] { return m_settings.Sound; },
+        [this] { m_run->StartFrom(JournalSource::Countdown); }, [this] { return m_settings.Sound; },
         m_state.toneAlreadyPlayed);
 
+    connect(m_run.get(), &RunControl::TimerAvailable, m_countdown.get(), &Countdown::SetTimerAvailable);
     connect(mTimer, &QAction::triggered, m_countdown.get(), &Countdown::mTimerClick);
     connect(bTimer, &TBitBtnWithColor::Activated, mTimer, &QAction::trigger);
     connect(AutoCountDown1, &QAction::triggered, m_countdown.get(), &Countdown::AutoCountDown1Click);
@@ -296,9 +293,8 @@ void TFormMain::CreateControllers() {
     files.layout = [this] { FormResize(); };
     files.status = ph.status;
     files.journal = fh.journal;
-    m_files =
-        std::make_unique<ProtocolFiles>(this, files, m_settings, *m_protocol, *m_finish, *m_display, cbStartN, cbStopN,
-                                        cbKlass, sbSave, *m_question, *m_platform.prompts, m_platform.programFolder);
+    m_files = std::make_unique<ProtocolFiles>(this, files, m_settings, *m_protocol, *m_finish, *m_display, cbKlass,
+                                              sbSave, *m_question, *m_platform.prompts, m_platform.programFolder);
     connect(sbLoadList, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbLoadListClick);
     // The shortcut follows its button: no start list replaces the protocol of a running competition.
     connect(eO1, &QAction::triggered, this, [this] {
@@ -307,6 +303,10 @@ void TFormMain::CreateControllers() {
     });
     connect(sbCls, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbClsClick);
     connect(m_files.get(), &ProtocolFiles::Clearing, m_run.get(), &RunControl::EndCompetition);
+    connect(m_files.get(), &ProtocolFiles::Cleared, m_run.get(), &RunControl::ClearNumberBoxes);
+    connect(m_files.get(), &ProtocolFiles::StartNumbersListed, m_run.get(), &RunControl::SetStartNumbers);
+    connect(m_files.get(), &ProtocolFiles::StartNumberChosen, m_run.get(), &RunControl::SelectStartNumber);
+    connect(m_files.get(), &ProtocolFiles::FinishNumberVoided, m_run.get(), &RunControl::ClearFinishNumber);
 
     if (m_platform.serial) {
         ContactHooks ch;
@@ -372,8 +372,8 @@ void TFormMain::SetContactStatus(const QString& text, bool alarm) {
 
 void TFormMain::ApplyStartModeAndTimer() {
     m_run->ApplySound();
-    m_run->ApplyStartMode(LabelNr);
-    cbAuto->setChecked(m_settings.cbAuto);
+    m_run->ApplyStartMode();
+    m_countdown->ApplyAutoStart();
     m_countdown->ApplyVisibility();
     if (m_settings.Timer > 0)
         m_display->TimerPreset(m_settings.Timer);

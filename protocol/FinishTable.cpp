@@ -6,7 +6,6 @@
 #include "protocol/ProtocolEdits.h"
 #include "protocol/ProtocolTable.h"
 #include "reports/TFDlgYesNo.h"
-#include "timing/NumberBox.h"
 #include "timing/TimeText.h"
 
 #include <QAction>
@@ -20,9 +19,9 @@ const QColor kNr(224, 255, 224);
 } // namespace
 
 FinishTable::FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, const TSettings& settings, ProtocolTable& protocol,
-                         NumberBox* cbStopN, TFDlgYesNo& question, Prompts& prompts, QObject* parent)
+                         TFDlgYesNo& question, Prompts& prompts, QObject* parent)
     : QObject(parent), m_grid(SortGrid2), m_hooks(std::move(hooks)), m_settings(settings), m_protocol(protocol),
-      m_cbStopN(cbStopN), m_question(question), m_prompts(prompts) {
+      m_question(question), m_prompts(prompts) {
     m_grid->OnKeyDown = [this](TSortGrid*, QKeyEvent* e, bool& handled) { SortGrid2KeyDown(e, handled); };
     m_grid->OnKeyPress = [this](TSortGrid*, QChar& key) { SortGrid2KeyPress(key); };
     m_grid->OnSelectCell = [this](TSortGrid*, int col, int row, bool& canSelect) {
@@ -201,11 +200,7 @@ void FinishTable::Assign() {
     // The assignment changed a protocol row too: both backups, not only the finish table's.
     if (m_hooks.writeBackups)
         m_hooks.writeBackups();
-    const int item = m_cbStopN->FindItem(number, Qt::CaseInsensitive);
-    if (item >= 0)
-        m_cbStopN->removeItem(item);
-    if (m_cbStopN->count() == 0)
-        m_cbStopN->setEditText(QString());
+    emit FinishNumberUsed(number);
 }
 
 void FinishTable::SortGrid2KeyDown(QKeyEvent* event, bool& handled) {

@@ -9,7 +9,6 @@
 
 class QAction;
 class QMenu;
-class NumberBox;
 class Prompts;
 class ProtocolTable;
 class TFDlgYesNo;
@@ -30,7 +29,7 @@ class FinishTable : public QObject {
     Q_OBJECT
 public:
     FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, const TSettings& settings, ProtocolTable& protocol,
-                NumberBox* cbStopN, TFDlgYesNo& question, Prompts& prompts, QObject* parent = nullptr);
+                TFDlgYesNo& question, Prompts& prompts, QObject* parent = nullptr);
 
     TSortGrid* Grid() const { return m_grid; }
     void SetupGrid();
@@ -51,6 +50,10 @@ public:
     void Erase3Click();
     void Allezeitenloschen1Click();
 
+signals:
+    // A queued finish was given to start number `number`: it leaves the finish-number box.
+    void FinishNumberUsed(const QString& number);
+
 private:
     void SortGrid2KeyDown(QKeyEvent* event, bool& handled);
     void SortGrid2KeyPress(QChar& key);
@@ -66,7 +69,6 @@ private:
     FinishHooks m_hooks;
     const TSettings& m_settings;
     ProtocolTable& m_protocol;
-    NumberBox* m_cbStopN;
     TFDlgYesNo& m_question;
     Prompts& m_prompts;
     bool m_selecting = false;

@@ -18,12 +18,12 @@
 #include <QFileInfo>
 
 ProtocolFiles::ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, const TSettings& settings,
-                             ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, NumberBox* cbStartN,
-                             NumberBox* cbStopN, NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question,
-                             Prompts& prompts, QString programFolder, QObject* parent)
+                             ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, NumberBox* cbKlass,
+                             QAbstractButton* sbSave, TFDlgYesNo& question, Prompts& prompts, QString programFolder,
+                             QObject* parent)
     : QObject(parent), m_window(window), m_hooks(std::move(hooks)), m_settings(settings), m_protocol(protocol),
-      m_finish(finish), m_display(display), m_cbStartN(cbStartN), m_cbStopN(cbStopN), m_cbKlass(cbKlass),
-      m_sbSave(sbSave), m_question(question), m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
+      m_finish(finish), m_display(display), m_cbKlass(cbKlass), m_sbSave(sbSave), m_question(question),
+      m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
 
 QStringList ProtocolFiles::OpenFilters() {
     return {QStringLiteral("Alle Dateien (*.txt *.xls *.xlsx)"), QStringLiteral("MS Excel (*.xls *.xlsx)"),
@@ -118,8 +118,7 @@ bool ProtocolFiles::RestoreBackups(const QString& protocolFile, const QString& f
         SelectNextToStart();
     else
         m_protocol.SelectWholeRow(1);
-    // No number is left over for a FINISH before the operator names one.
-    m_cbStopN->setEditText(QString());
+    emit FinishNumberVoided();
     return restored;
 }
 
@@ -139,10 +138,7 @@ void ProtocolFiles::SelectNextToStart() {
     }
     m_protocol.SelectProtocolRow(row);
     m_protocol.SelectWholeRow(row);
-    const QString number = g->Cell(Col::StNr, row).trimmed();
-    const int item = number.isEmpty() ? -1 : m_cbStartN->FindItem(number);
-    m_cbStartN->setCurrentIndex(item);
-    m_cbStartN->setEditText(number);
+    emit StartNumberChosen(g->Cell(Col::StNr, row).trimmed());
 }
 
 void ProtocolFiles::LoadClassesFile(const QString& fileName) {
@@ -162,11 +158,7 @@ void ProtocolFiles::FillStartNumberList() {
     for (const QString& n : m_protocol.StartNumbers())
         if (!n.trimmed().isEmpty())
             numbers << n.trimmed();
-    m_cbStartN->clear();
-    m_cbStartN->addItems(numbers);
-    if (!numbers.isEmpty())
-        m_cbStartN->setCurrentIndex(0);
-    m_cbStartN->SetDropDown(numbers.size() > 1);
+    emit StartNumbersListed(numbers);
 }
 
 void ProtocolFiles::sbClsClick() {
@@ -175,10 +167,7 @@ void ProtocolFiles::sbClsClick() {
         return;
     emit Clearing();
     m_protocol.Grid()->ClearGrid();
-    m_cbStartN->clear();
-    m_cbStartN->SetDropDown(false);
-    m_cbStopN->clear();
-    m_cbStopN->SetDropDown(false);
+    emit Cleared();
     m_protocol.UpdateResultCommands();
     m_protocol.ApplyColumnLayout();
     m_finish.Grid()->ClearGrid();

@@ -28,9 +28,8 @@ class ProtocolFiles : public QObject {
     Q_OBJECT
 public:
     ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, const TSettings& settings, ProtocolTable& protocol,
-                  FinishTable& finish, RunDisplay& display, NumberBox* cbStartN, NumberBox* cbStopN, NumberBox* cbKlass,
-                  QAbstractButton* sbSave, TFDlgYesNo& question, Prompts& prompts, QString programFolder,
-                  QObject* parent = nullptr);
+                  FinishTable& finish, RunDisplay& display, NumberBox* cbKlass, QAbstractButton* sbSave,
+                  TFDlgYesNo& question, Prompts& prompts, QString programFolder, QObject* parent = nullptr);
 
     // The open dialog's type list.
     static QStringList OpenFilters();
@@ -45,7 +44,7 @@ public:
     bool RestoreBackups(const QString& protocolFile, const QString& finishFile);
     // "Klassen.txt" of the working folder into cbKlass; an unreadable file keeps the items.
     void LoadClassesFile(const QString& fileName);
-    // The start-number box receives the start numbers of the protocol.
+    // The start-number box receives the start numbers of the protocol (StartNumbersListed).
     void FillStartNumberList();
     // Clears protocol and finish table after the question "Protokoll löschen?".
     void sbClsClick();
@@ -53,6 +52,14 @@ public:
 signals:
     // "Protokoll löschen?" was answered yes; the competition ends before the tables are cleared.
     void Clearing();
+    // The tables are cleared: both number boxes lose their lists.
+    void Cleared();
+    // The protocol's start numbers, for the start-number box's list.
+    void StartNumbersListed(const QStringList& numbers);
+    // After a restore: the start number of the row the run goes on with.
+    void StartNumberChosen(const QString& number);
+    // After a restore: no number is left over for a FINISH before the operator names one.
+    void FinishNumberVoided();
 
 public:
     // The open dialog's type-list choice goes to the settings through `writer`.
@@ -71,8 +78,6 @@ private:
     ProtocolTable& m_protocol;
     FinishTable& m_finish;
     RunDisplay& m_display;
-    NumberBox* m_cbStartN;
-    NumberBox* m_cbStopN;
     NumberBox* m_cbKlass;
     QAbstractButton* m_sbSave;
     TFDlgYesNo& m_question;

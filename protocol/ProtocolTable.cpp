@@ -1,15 +1,11 @@
 #include "protocol/ProtocolTable.h"
 
 #include "platform/Prompts.h"
+#include "protocol/JournalEntry.h"
 #include "protocol/ProtocolColumns.h"
 #include "protocol/Ranking.h"
-#include "timing/NumberBox.h"
 #include "timing/RunColors.h"
-#include "timing/RunDisplay.h"
-#include "widgets/TBitBtnWithColor.h"
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QApplication>
 #include <QScrollBar>
 #include <QStyle>
@@ -35,12 +31,9 @@ void AppendEmptyRow(TSortGrid* g) {
 
 } // namespace
 
-using RunColors::ButtonFace;
-
 ProtocolTable::ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, const TSettings& settings,
-                             RunState& state, RunDisplay& display, QObject* parent)
-    : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_settings(settings), m_state(state),
-      m_display(display) {
+                             QObject* parent)
+    : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_settings(settings) {
     TSortGrid* g = c.SortGrid1;
     g->OnGetSortStyle = [this](TSortGrid*, int col, TSortStyle& style) {
         ProtocolSortStyle(c.SortGrid1->Data(), col, style);
@@ -120,36 +113,7 @@ int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const 
             g->SetTopRow(qMax(1, g->RowCount() - g->VisibleRowCount()));
     }
 
-    // The placeholder keeps its minus: "4" always means athlete 4, "-4" this start.
-    c.cbStopN->addItem(stNr);
-    c.cbStopN->SetDropDown(true);
-    c.cbStopN->setEditText(QString());
-
-    // The started number leaves the start list; the box moves on to the next row's number.
-    const int item = c.cbStartN->currentIndex();
-    const bool fromList = item >= 0 && c.cbStartN->itemText(item).trimmed() == typed;
-    SelectRow(row + 1);
-    if (fromList) {
-        c.cbStartN->removeItem(item);
-        const int next = c.cbStartN->FindItem(Cell(Col::StNr, g->Row()));
-        c.cbStartN->setCurrentIndex(next);
-        if (next >= 0)
-            c.cbStartN->setEditText(c.cbStartN->itemText(next));
-    }
     return row;
-}
-
-void ProtocolTable::FillStopListForMassStart() {
-    QStringList numbers;
-    for (const QString& n : StartNumbers())
-        if (!n.trimmed().isEmpty())
-            numbers << n.trimmed();
-    c.cbStopN->clear();
-    c.cbStopN->addItems(numbers);
-    if (!numbers.isEmpty()) {
-        c.cbStopN->SetDropDown(true);
-        c.cbStopN->setCurrentIndex(0);
-    }
 }
 
 void ProtocolTable::RecordFinishInRow(int row, TimeValue runningTime, const QString& finishClock,
@@ -209,61 +173,9 @@ void ProtocolTable::SelectProtocolRow(int row) {
     TSortGrid* g = c.SortGrid1;
     if (row < 1 || row >= g->RowCount())
         return;
-    const QString stNr = Cell(Col::StNr, row);
-    if (m_settings.massStart()) {
-        if (Cell(Col::Zeit, row).trimmed().isEmpty())
-            c.cbStopN->setEditText(stNr);
+    emit RowChosen(row);
+    if (m_settings.massStart())
         SelectWholeRow(row);
-        return;
-    }
-
-    const bool finishOn = c.bSTOP->isEnabled();
-    const QString raw = Cell(Col::Raw, row).trimmed();
-    bool rawIsNumber = false;
-    const qint32 rawValue = raw.toInt(&rawIsNumber);
-    if (finishOn) {
-        c.bSTOP->SetColor(RunColors::Yellow);
-        m_display.RepaintWithColorSet();
-        if (m_hooks.armFinishContact)
-            m_hooks.armFinishContact();
-        if (rawIsNumber) {
-            // The running display follows the selected athlete.
-            m_state.lastStartTick = static_cast<Tick>(rawValue);
-            c.cbStopN->setEditText(stNr);
-        } else {
-            c.cbStartN->setEditText(stNr);
-        }
-        const QString zeit = Cell(Col::Zeit, row).trimmed();
-        const QString start = Cell(Col::Start, row).trimmed();
-        m_display.ShowLower(!zeit.isEmpty()    ? TextToTime(zeit, m_settings.Acc)
-                            : !start.isEmpty() ? TextToTime(start, m_settings.Acc)
-                                               : 0);
-    } else if (Cell(Col::Zeit, row).trimmed().isEmpty()) {
-        c.cbStartN->setEditText(stNr);
-    }
-
-    if (c.bSTART->isEnabled()) {
-        c.bSTART->SetColor(RunColors::Green);
-    } else {
-        c.bSTART->SetColor(ButtonFace());
-        if (m_hooks.disarmStartContact)
-            m_hooks.disarmStartContact();
-    }
-
-    if (!finishOn) {
-        if (!raw.isEmpty()) {
-            // A text that is not a number (a spreadsheet may put one there) shows nothing.
-            if (rawIsNumber)
-                m_display.ShowLower(rawValue);
-            c.cbStopN->setEditText(QString());
-        } else if (!c.bTimer->isEnabled()) {
-            m_display.SetLowerLit(RunColors::Yellow);
-            m_display.RepaintWithColorSet();
-            m_display.ShowLower(0);
-        }
-    }
-    c.bSTOP->SetColor(c.bSTOP->isEnabled() ? RunColors::Yellow : ButtonFace());
-    c.mStop->setEnabled(m_display.ClockRunning() || m_state.finishOpenAtProgramStart);
 }
 
 void ProtocolTable::SortGrid1DblClick() {
@@ -273,17 +185,10 @@ void ProtocolTable::SortGrid1DblClick() {
         return;
     bool canSelect = true;
     SortGrid1SelectCell(g->Col(), row, canSelect);
-    QAction* command = nullptr;
     if (Cell(Col::Start, row).trimmed().isEmpty())
-        command = c.mStart;
+        emit StartCommanded(JournalSource::DoubleClick);
     else if (Cell(Col::Stopp, row).trimmed().isEmpty())
-        command = c.mStop;
-    if (!command)
-        return;
-    if (m_hooks.triggerByDoubleClick)
-        m_hooks.triggerByDoubleClick(command);
-    else
-        command->trigger();
+        emit FinishCommanded(JournalSource::DoubleClick);
 }
 
 void ProtocolTable::SortGrid1GetCellFormat(int col, int row, TGridDrawState state, TFormatOptions& format) {
@@ -339,7 +244,7 @@ void ProtocolTable::RankProtocol() {
     // cell writes, and closes an editor whose cell or row the ranking changes.
     int row = -1;
     g->Batch([&](SortGridData& data) { row = RankProtocolRows(data, options); });
-    c.cbStopN->setEditText(QString());
+    emit FinishNumberVoided();
     if (row >= 1) {
         SelectProtocolRow(row);
         if (!m_settings.massStart())

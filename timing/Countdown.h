@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+class QAction;
 class QCheckBox;
 class QSpinBox;
 class QTimer;
@@ -26,7 +27,7 @@ class Countdown : public QObject {
 public:
     // `clickStart` performs START (through its menu item); `toneAlreadyPlayed`
     // is the run's flag that keeps START silent after the countdown's own tone.
-    Countdown(TBitBtnWithColor* bTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock,
+    Countdown(TBitBtnWithColor* bTimer, QAction* mTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock,
               const TSettings& settings, TimeDisplay& display, LockOut& lockOut, Sound& sound, QString startToneFile,
               std::function<bool()> startEnabled, std::function<void()> clickStart, std::function<bool()> soundOn,
               bool& toneAlreadyPlayed, QObject* parent = nullptr);
@@ -46,6 +47,11 @@ public:
     // bTimer shown when the period is above 0; seAutoStart and cbAuto besides
     // only in individual start.
     void ApplyVisibility();
+    // The countdown may be started (bTimer, F4): enabled and blue while shown, else grey.
+    // Run control closes it with a mass start and opens it again with ENDE.
+    void SetTimerAvailable(bool available);
+    // cbAuto shows the setting in force.
+    void ApplyAutoStart();
     // Timer and cbAuto go to the settings through `writer`; the bounded period at once.
     void SetSettingsWriter(SettingsWriter writer);
     // After a settings change: period, check box and visibility follow the settings.
@@ -64,6 +70,7 @@ private:
     void Begin(Tick startTick);
 
     TBitBtnWithColor* m_bTimer = nullptr;
+    QAction* m_mTimer = nullptr;
     QSpinBox* m_seAutoStart = nullptr;
     QCheckBox* m_cbAuto = nullptr;
     Clock& m_clock;

@@ -134,7 +134,23 @@ void RunControl::mStartClick() {
     entry.event = JournalEvent::Start;
     entry.source = EventSource();
     if (!m_settings.massStart()) {
-        const int row = m_protocol.RecordStartInRow(c.cbStartN->currentText(), tick, clock, offset);
+        const QString typed = c.cbStartN->currentText();
+        const int item = c.cbStartN->currentIndex();
+        const bool fromList = item >= 0 && c.cbStartN->itemText(item).trimmed() == typed.trimmed();
+        const int row = m_protocol.RecordStartInRow(typed, tick, clock, offset);
+        // The placeholder keeps its minus: "4" always means athlete 4, "-4" this start.
+        c.cbStopN->addItem(m_protocol.Cell(Col::StNr, row));
+        c.cbStopN->SetDropDown(true);
+        c.cbStopN->setEditText(QString());
+        // The started number leaves the start list; the box moves on to the next row's number.
+        m_protocol.SelectRow(row + 1);
+        if (fromList) {
+            c.cbStartN->removeItem(item);
+            const int next = c.cbStartN->FindItem(m_protocol.Cell(Col::StNr, m_protocol.Grid()->Row()));
+            c.cbStartN->setCurrentIndex(next);
+            if (next >= 0)
+                c.cbStartN->setEditText(c.cbStartN->itemText(next));
+        }
         entry.number = m_protocol.Cell(Col::StNr, row);
         entry.time = m_protocol.Cell(Col::Start, row);
         entry.Add(JournalKey::Row, QString::number(row));
@@ -142,7 +158,7 @@ void RunControl::mStartClick() {
     } else {
         // Kept with the backups: after a restart the finishes are timed from it.
         m_state.massStartClock = ClockText(clock);
-        m_protocol.FillStopListForMassStart();
+        FillStopListForMassStart();
         entry.time = m_state.massStartClock;
         entry.Add(QStringLiteral("Startart"), QStringLiteral("Massenstart"));
     }
@@ -155,7 +171,7 @@ void RunControl::mStartClick() {
 
     if (m_settings.massStart()) {
         SetEnabled(c.bSTART, c.mStart, false, RunColors::Green);
-        SetEnabled(c.bTimer, c.mTimer, false, RunColors::Blue);
+        emit TimerAvailable(false);
         m_display.SetLowerLit(RunColors::Yellow);
         m_display.ShowLower(0);
     }
@@ -268,12 +284,9 @@ void RunControl::mStopClick() {
     }
     Journalize(entry, at);
 
-    if (k != 0) {
-        const int item = c.cbStopN->FindItem(QString::number(k));
-        if (item >= 0)
-            c.cbStopN->removeItem(item);
-    }
-    if (c.cbStopN->count() == 0)
+    if (k != 0)
+        WithdrawFinishNumber(QString::number(k));
+    else if (c.cbStopN->count() == 0)
         c.cbStopN->setEditText(QString());
 
     if (individual && k != 0)
@@ -331,7 +344,7 @@ void RunControl::EndCompetition() {
         m_hooks.lockStartContact();
     if (m_hooks.lockFinishContact)
         m_hooks.lockFinishContact();
-    SetEnabled(c.bTimer, c.mTimer, false, RunColors::Blue);
+    emit TimerAvailable(false);
     SetEnabled(c.bSTART, c.mStart, false, RunColors::Green);
     SetEnabled(c.bSTOP, c.mStop, false, RunColors::Yellow);
     c.EditPred->clear();
@@ -348,8 +361,7 @@ void RunControl::EndCompetition() {
     c.bCFG->setEnabled(true);
     SetEnabled(c.bSTART, c.mStart, true, RunColors::Green);
     c.bSTART->setFocus();
-    if (!m_hooks.timerShown || m_hooks.timerShown())
-        SetEnabled(c.bTimer, c.mTimer, true, RunColors::Blue);
+    emit TimerAvailable(true);
     c.cbStopN->SetDropDown(false);
     c.cbStopN->setEditText(QString());
     c.sbLoadList->setEnabled(true);
@@ -385,10 +397,121 @@ void RunControl::ApplySound() {
     c.sbSound0->setVisible(!m_settings.Sound);
 }
 
-void RunControl::ApplyStartMode(QLabel* LabelNr) {
+void RunControl::ApplyStartMode() {
     const bool individual = !m_settings.massStart();
     c.cbStartN->setVisible(individual);
-    LabelNr->setVisible(individual);
+    c.LabelNr->setVisible(individual);
+}
+
+void RunControl::StartFrom(const QString& source) {
+    TriggerFrom(c.mStart, source);
+}
+
+void RunControl::FinishFrom(const QString& source) {
+    TriggerFrom(c.mStop, source);
+}
+
+void RunControl::SetFinishAvailable(bool available) {
+    c.mStop->setEnabled(available);
+}
+
+void RunControl::ClearFinishNumber() {
+    c.cbStopN->setEditText(QString());
+}
+
+void RunControl::WithdrawFinishNumber(const QString& number) {
+    const int item = c.cbStopN->FindItem(number, Qt::CaseInsensitive);
+    if (item >= 0)
+        c.cbStopN->removeItem(item);
+    if (c.cbStopN->count() == 0)
+        c.cbStopN->setEditText(QString());
+}
+
+void RunControl::FillStopListForMassStart() {
+    QStringList numbers;
+    for (const QString& n : m_protocol.StartNumbers())
+        if (!n.trimmed().isEmpty())
+            numbers << n.trimmed();
+    c.cbStopN->clear();
+    c.cbStopN->addItems(numbers);
+    if (!numbers.isEmpty()) {
+        c.cbStopN->SetDropDown(true);
+        c.cbStopN->setCurrentIndex(0);
+    }
+}
+
+void RunControl::SetStartNumbers(const QStringList& numbers) {
+    c.cbStartN->clear();
+    c.cbStartN->addItems(numbers);
+    if (!numbers.isEmpty())
+        c.cbStartN->setCurrentIndex(0);
+    c.cbStartN->SetDropDown(numbers.size() > 1);
+}
+
+void RunControl::SelectStartNumber(const QString& number) {
+    const int item = number.isEmpty() ? -1 : c.cbStartN->FindItem(number);
+    c.cbStartN->setCurrentIndex(item);
+    c.cbStartN->setEditText(number);
+}
+
+void RunControl::ClearNumberBoxes() {
+    c.cbStartN->clear();
+    c.cbStartN->SetDropDown(false);
+    c.cbStopN->clear();
+    c.cbStopN->SetDropDown(false);
+}
+
+void RunControl::ProtocolRowChosen(int row) {
+    const QString stNr = m_protocol.Cell(Col::StNr, row);
+    if (m_settings.massStart()) {
+        if (m_protocol.Cell(Col::Zeit, row).trimmed().isEmpty())
+            c.cbStopN->setEditText(stNr);
+        return;
+    }
+
+    const bool finishOn = c.bSTOP->isEnabled();
+    const QString raw = m_protocol.Cell(Col::Raw, row).trimmed();
+    bool rawIsNumber = false;
+    const qint32 rawValue = raw.toInt(&rawIsNumber);
+    if (finishOn) {
+        m_display.RepaintWithColorSet();
+        if (m_hooks.armFinishContact)
+            m_hooks.armFinishContact();
+        if (rawIsNumber) {
+            // The running display follows the selected athlete.
+            m_state.lastStartTick = static_cast<Tick>(rawValue);
+            c.cbStopN->setEditText(stNr);
+        } else {
+            c.cbStartN->setEditText(stNr);
+        }
+        const QString zeit = m_protocol.Cell(Col::Zeit, row).trimmed();
+        const QString start = m_protocol.Cell(Col::Start, row).trimmed();
+        m_display.ShowLower(!zeit.isEmpty()    ? TextToTime(zeit, m_settings.Acc)
+                            : !start.isEmpty() ? TextToTime(start, m_settings.Acc)
+                                               : 0);
+    } else if (m_protocol.Cell(Col::Zeit, row).trimmed().isEmpty()) {
+        c.cbStartN->setEditText(stNr);
+    }
+
+    if (!c.bSTART->isEnabled() && m_hooks.disarmStartContact)
+        m_hooks.disarmStartContact();
+
+    if (!finishOn) {
+        if (!raw.isEmpty()) {
+            // A text that is not a number (a spreadsheet may put one there) shows nothing.
+            if (rawIsNumber)
+                m_display.ShowLower(rawValue);
+            c.cbStopN->setEditText(QString());
+        } else if (!c.bTimer->isEnabled()) {
+            m_display.SetLowerLit(RunColors::Yellow);
+            m_display.RepaintWithColorSet();
+            m_display.ShowLower(0);
+        }
+    }
+    // The colours follow the buttons' states, whoever changed them last.
+    c.bSTART->SetColor(c.bSTART->isEnabled() ? RunColors::Green : ButtonFace());
+    c.bSTOP->SetColor(c.bSTOP->isEnabled() ? RunColors::Yellow : ButtonFace());
+    c.mStop->setEnabled(m_display.ClockRunning() || m_state.finishOpenAtProgramStart);
 }
 
 void RunControl::cbStartNKeyUp() {

@@ -29,11 +29,10 @@ struct RunControls {
     TBitBtnWithColor* bSTART = nullptr;
     TBitBtnWithColor* bSTOP = nullptr;
     TBitBtnWithColor* bEnd = nullptr;
-    TBitBtnWithColor* bTimer = nullptr;
+    const TBitBtnWithColor* bTimer = nullptr; // read only: the countdown owns it
     QAction* mStart = nullptr;
     QAction* mStop = nullptr;
     QAction* mEnd = nullptr;
-    QAction* mTimer = nullptr;
     NumberBox* cbStartN = nullptr;
     NumberBox* cbStopN = nullptr;
     QLineEdit* EditPred = nullptr;
@@ -41,22 +40,26 @@ struct RunControls {
     QAbstractButton* sbSound0 = nullptr;
     QAbstractButton* sbLoadList = nullptr;
     QAbstractButton* bCFG = nullptr;
+    QLabel* LabelNr = nullptr;
 };
 
 // What the run control calls on its neighbours: contact lock-out, countdown, backups.
 struct RunHooks {
     std::function<void()> lockStartContact;
     std::function<void()> lockFinishContact;
-    std::function<void()> stopLockOuts; // ENDE: both lock-out timers stop
+    std::function<void()> armFinishContact;   // a chosen row while FINISH is open: the finish contact arms
+    std::function<void()> disarmStartContact; // a chosen row while START is closed: the start contact locks
+    std::function<void()> stopLockOuts;       // ENDE: both lock-out timers stop
     std::function<void()> stopCountdown;
     std::function<void(Tick startTick)> startCountdownAfterStart; // START with automatic start
     std::function<bool()> autoStartChecked;
-    std::function<bool()> timerShown;
     std::function<void()> writeBackups;
     JournalSink journal; // START, FINISH, QUEUED and ENDE
 };
 
 // START, FINISH and ENDE, the number boxes, the pre-entered finish order and the tones.
+// The only writer of the command buttons (enabled state and colour), their actions and
+// the two number boxes: the neighbours change them through the intents below.
 class RunControl : public QObject {
     Q_OBJECT
 public:
@@ -93,7 +96,30 @@ public:
     const QString& FinishToneFile() const { return m_finishTone; }
 
     // Applies the start mode to the window: number box and its label in individual start only.
-    void ApplyStartMode(QLabel* LabelNr);
+    void ApplyStartMode();
+
+    // START or FINISH as the operator's command from `source` (a double click in the protocol).
+    void StartFrom(const QString& source);
+    void FinishFrom(const QString& source);
+    // FINISH may be given (the action only; the button follows the chosen row).
+    void SetFinishAvailable(bool available);
+    // The finish-number box: no number for the next FINISH.
+    void ClearFinishNumber();
+    // A finished number leaves the box's list; with the list empty, the text goes too.
+    void WithdrawFinishNumber(const QString& number);
+    // The start-number box: its list (start numbers of the protocol) and the number shown.
+    void SetStartNumbers(const QStringList& numbers);
+    // The number shown and chosen in the list when it is there (the next to start).
+    void SelectStartNumber(const QString& number);
+    // Both boxes empty, without lists (the protocol was cleared).
+    void ClearNumberBoxes();
+    // The operator chose protocol row `row`: the number boxes, the command colours, the
+    // contacts and the running display follow it.
+    void ProtocolRowChosen(int row);
+
+signals:
+    // A mass start closes the countdown; ENDE opens it again.
+    void TimerAvailable(bool available);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,6 +131,8 @@ private:
     void cbStopNChange();
     void cbStopNEnter();
     void TakeNextPredicted();
+    // START in mass start: every start number becomes a choice of the finish-number box.
+    void FillStopListForMassStart();
     // The moment of the event being handled: the captured one of an impulse, else read now.
     Moment EventMoment() const;
     void SetEnabled(TBitBtnWithColor* button, QAction* action, bool enabled, const QColor& color);

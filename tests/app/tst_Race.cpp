@@ -1,6 +1,7 @@
 #include "RaceWindow.h"
 
 #include "reports/TFDlgYesNo.h"
+#include "timing/RunColors.h"
 #include "timing/RunControl.h"
 #include "timing/TimeText.h"
 
@@ -39,6 +40,7 @@ private slots:
     void exportsNeedNoPrinter();
     void mousePressOnStartButton();
     void tonesPlayWhenOnAndFilesExist();
+    void numberBoxesAndColoursAfterFinishClearAndRestore();
 };
 
 void RaceTest::individualStartWithoutNumberUsesPlaceholderRow() {
@@ -451,6 +453,58 @@ void RaceTest::tonesPlayWhenOnAndFilesExist() {
     RaceWindow silent(TSettings(), false);
     silent.StartNumber(QStringLiteral("1"));
     QVERIFY(silent.fake->sound.Played.isEmpty());
+}
+
+namespace {
+// What the command buttons show must be what they do: green START and yellow FINISH
+// only while enabled, the grey face otherwise, whichever event changed them last.
+void CheckCommandColours(TFormMain& form) {
+    auto* start = form.findChild<TBitBtnWithColor*>(QStringLiteral("bSTART"));
+    auto* stop = form.findChild<TBitBtnWithColor*>(QStringLiteral("bSTOP"));
+    QVERIFY(start && stop);
+    QCOMPARE(start->Color(), start->isEnabled() ? RunColors::Green : RunColors::ButtonFace());
+    QCOMPARE(stop->Color(), stop->isEnabled() ? RunColors::Yellow : RunColors::ButtonFace());
+}
+} // namespace
+
+void RaceTest::numberBoxesAndColoursAfterFinishClearAndRestore() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    {
+        RaceWindow w(TSettings(), true, folder);
+        auto* stopN = w.form->findChild<NumberBox*>(QStringLiteral("cbStopN"));
+        QVERIFY(stopN);
+        w.StartNumber(QStringLiteral("17"));
+        w.Advance(1000);
+        w.StartNumber(QStringLiteral("18"));
+        QCOMPARE(stopN->Items(), (QStringList{"17", "18"}));
+        QCOMPARE(stopN->currentText(), QString());
+        CheckCommandColours(*w.form);
+        w.Advance(60000);
+        w.FinishNumber(QStringLiteral("17"));
+        QCOMPARE(stopN->Items(), QStringList{"18"});
+        QCOMPARE(stopN->currentText(), QString());
+        QVERIFY(w.form->findChild<TBitBtnWithColor*>(QStringLiteral("bSTOP"))->isEnabled());
+        CheckCommandColours(*w.form);
+    } // both backups hold 17 finished and 18 on the course
+    {
+        RaceWindow w(TSettings(), true, folder);
+        auto* stopN = w.form->findChild<NumberBox*>(QStringLiteral("cbStopN"));
+        QCOMPARE(w.Of("18", Col::Zeit).trimmed(), QString());
+        // No number is left over for a FINISH before the operator names one.
+        QCOMPARE(stopN->currentText(), QString());
+        QVERIFY(w.form->findChild<TBitBtnWithColor*>(QStringLiteral("bSTART"))->isEnabled());
+        QVERIFY(w.form->findChild<QAction*>(QStringLiteral("mStop"))->isEnabled());
+        CheckCommandColours(*w.form);
+
+        w.fake->prompts.Answers = {TFDlgYesNo::kYes};
+        QTest::mouseClick(w.form->findChild<QToolButton*>(QStringLiteral("sbCls")), Qt::LeftButton);
+        QCOMPARE(stopN->count(), 0);
+        QCOMPARE(stopN->currentText(), QString());
+        QCOMPARE(w.form->findChild<NumberBox*>(QStringLiteral("cbStartN"))->count(), 0);
+        QVERIFY(!w.form->findChild<TBitBtnWithColor*>(QStringLiteral("bSTOP"))->isEnabled());
+        CheckCommandColours(*w.form);
+    }
 }
 
 QTEST_MAIN(RaceTest)
