@@ -177,7 +177,7 @@ void tst_ProtocolEditing::copyAllFromFocusedNumberBox() {
     Fill(w);
     QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
     w.TypeStart(QStringLiteral("17"));
-    QLineEdit* box = w.form->cbStartN->lineEdit();
+    QLineEdit* box = Find<NumberBox>(w.form, "cbStartN")->lineEdit();
     QVERIFY(box->hasFocus());
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     const QStringList lines = QGuiApplication::clipboard()->text().split(QStringLiteral("\r\n"));
