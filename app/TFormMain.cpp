@@ -210,30 +210,30 @@ void TFormMain::CreateControllers() {
         ImageLSstart, ImageLSstop, m_settings, [this] { return m_display->ClockRunning(); },
         [this] { return bSTART->isEnabled(); });
 
-    ProtocolControls pc;
-    pc.SortGrid1 = SortGrid1;
-    ProtocolHooks ph;
-    ph.status = [this](int panel, const QString& text) { SetStatus(panel, text); };
-    ph.layoutOthers = [this] {
-        m_finish->ApplyColumnLayout();
+    m_protocol = std::make_unique<ProtocolTable>(SortGrid1, m_settings);
+    const auto status = [this](int panel, const QString& text) { SetStatus(panel, text); };
+    connect(m_protocol.get(), &ProtocolTable::StatusText, this, status);
+    connect(m_protocol.get(), &ProtocolTable::ColumnsLaidOut, this, [this] {
+        if (m_finish)
+            m_finish->ApplyColumnLayout();
         m_statusPanels[4]->setFixedWidth(Panelprom->width());
-    };
-    m_protocol = std::make_unique<ProtocolTable>(pc, ph, m_settings);
+    });
     SortGrid1->SetPrompts(m_platform.prompts);
 
     FinishHooks fh;
-    fh.status = ph.status;
-    fh.writeBackups = [this] { WriteBackups(); };
-    fh.layout = [this] { FormResize(); };
     fh.massStartClock = [this] { return m_state.massStartClock; };
-    fh.journal = [this](const QList<JournalEntry>& e) { Journalize(e); };
+    const auto journal = [this](const QList<JournalEntry>& e) { Journalize(e); };
     m_finish = std::make_unique<FinishTable>(SortGrid2, fh, m_settings, *m_protocol, *m_question, *m_platform.prompts);
+    connect(m_finish.get(), &FinishTable::StatusText, this, status);
+    connect(m_finish.get(), &FinishTable::TablesChanged, this, &TFormMain::WriteBackups);
+    connect(m_finish.get(), &FinishTable::LayoutWanted, this, &TFormMain::FormResize);
+    connect(m_finish.get(), &FinishTable::Journal, this, journal);
     SortGrid2->SetPrompts(m_platform.prompts);
 
     ProtocolEditingHooks edh;
     edh.writeBackups = [this] { WriteBackups(); };
-    edh.status = ph.status;
-    edh.journal = fh.journal;
+    edh.status = status;
+    edh.journal = journal;
     m_editing = std::make_unique<ProtocolEditing>(SortGrid1, this, *m_protocol, edh, m_settings, *m_question,
                                                   *m_platform.prompts);
     BuildJournalView();
@@ -264,7 +264,7 @@ void TFormMain::CreateControllers() {
     rh.startCountdownAfterStart = [this](Tick tick) { m_countdown->StartAfterStart(tick); };
     rh.autoStartChecked = [this] { return cbAuto->isChecked(); };
     rh.writeBackups = [this] { WriteBackups(); };
-    rh.journal = fh.journal;
+    rh.journal = journal;
     m_run = std::make_unique<RunControl>(rc, rh, clock, m_settings, m_state, *m_protocol, *m_finish, *m_display,
                                          *m_platform.sound, *m_platform.prompts, *m_question, m_platform.programFolder);
     // Run control alone writes the number boxes and the command buttons; the tables ask it to.
@@ -289,12 +289,11 @@ void TFormMain::CreateControllers() {
     // LockOut owns the two contact switches and connects their clicks itself.
     connect(Place1, &QAction::triggered, this, &TFormMain::bLoadClick);
 
-    ProtocolFilesHooks files;
-    files.layout = [this] { FormResize(); };
-    files.status = ph.status;
-    files.journal = fh.journal;
-    m_files = std::make_unique<ProtocolFiles>(this, files, m_settings, *m_protocol, *m_finish, *m_display, cbKlass,
-                                              sbSave, *m_question, *m_platform.prompts, m_platform.programFolder);
+    m_files = std::make_unique<ProtocolFiles>(this, m_settings, *m_protocol, *m_finish, *m_display, cbKlass, sbSave,
+                                              *m_question, *m_platform.prompts, m_platform.programFolder);
+    connect(m_files.get(), &ProtocolFiles::LayoutWanted, this, &TFormMain::FormResize);
+    connect(m_files.get(), &ProtocolFiles::StatusText, this, status);
+    connect(m_files.get(), &ProtocolFiles::Journal, this, journal);
     connect(sbLoadList, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbLoadListClick);
     // The shortcut follows its button: no start list replaces the protocol of a running competition.
     connect(eO1, &QAction::triggered, this, [this] {

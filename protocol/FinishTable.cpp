@@ -33,8 +33,7 @@ FinishTable::FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, const TSetting
     m_grid->OnEditDropped = [this](TSortGrid*, int, int) {
         m_grid->SetOption(goEditing, false);
         m_grid->SetOption(goRowSelect, true);
-        if (m_hooks.status)
-            m_hooks.status(2, ProtocolEdits::DroppedEditText());
+        emit StatusText(2, ProtocolEdits::DroppedEditText());
     };
 
     PopupMenuSS2 = new QMenu(m_grid);
@@ -80,8 +79,7 @@ bool FinishTable::SingleEmptyRow() const {
 }
 
 void FinishTable::ShowCount() {
-    if (m_hooks.status)
-        m_hooks.status(4, QString::number(m_grid->RowCount() - 1));
+    emit StatusText(4, QString::number(m_grid->RowCount() - 1));
 }
 
 void FinishTable::QueueFinish(const QString& timeText, int counter) {
@@ -123,8 +121,7 @@ JournalEntry FinishTable::Entry(const QString& event, int k, const QString& numb
 }
 
 void FinishTable::Journalize(const JournalEntry& entry) {
-    if (m_hooks.journal)
-        m_hooks.journal({entry});
+    emit Journal({entry});
 }
 
 void FinishTable::Assign() {
@@ -198,8 +195,7 @@ void FinishTable::Assign() {
     m_grid->SetTopRow(1);
     m_grid->GoToCell(FinishCol::Nr, 1, false);
     // The assignment changed a protocol row too: both backups, not only the finish table's.
-    if (m_hooks.writeBackups)
-        m_hooks.writeBackups();
+    emit TablesChanged();
     emit FinishNumberUsed(number);
 }
 
@@ -272,6 +268,5 @@ void FinishTable::Allezeitenloschen1Click() {
     entry.Add(QStringLiteral("Zeilen"), QString::number(m_grid->RowCount() - 1));
     Journalize(entry);
     m_grid->ClearGrid();
-    if (m_hooks.layout)
-        m_hooks.layout();
+    emit LayoutWanted();
 }

@@ -13,13 +13,10 @@ class Prompts;
 class ProtocolTable;
 class TFDlgYesNo;
 
+// What the finish table asks its neighbours; what it tells them are its signals.
 struct FinishHooks {
-    std::function<void(int panel, const QString& text)> status;
-    std::function<void()> writeBackups;
-    std::function<void()> layout; // the window's resize handling
     // Mass start: the clock text of the run's start, empty when none is known.
     std::function<QString()> massStartClock;
-    JournalSink journal; // assignments and deleted queued finishes
 };
 
 // The finish table SortGrid2: finishes whose start number is not known yet,
@@ -53,6 +50,14 @@ public:
 signals:
     // A queued finish was given to start number `number`: it leaves the finish-number box.
     void FinishNumberUsed(const QString& number);
+    // Text for status field `panel` (the number of queued finishes, a dropped edit).
+    void StatusText(int panel, const QString& text);
+    // An assignment changed both tables: both backups are due.
+    void TablesChanged();
+    // The table was emptied: the window lays out again.
+    void LayoutWanted();
+    // Assignments and deleted queued finishes, for the journal.
+    void Journal(const QList<JournalEntry>& entries);
 
 private:
     void SortGrid2KeyDown(QKeyEvent* event, bool& handled);

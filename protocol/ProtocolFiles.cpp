@@ -17,13 +17,12 @@
 #include <QApplication>
 #include <QFileInfo>
 
-ProtocolFiles::ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, const TSettings& settings,
-                             ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, NumberBox* cbKlass,
-                             QAbstractButton* sbSave, TFDlgYesNo& question, Prompts& prompts, QString programFolder,
-                             QObject* parent)
-    : QObject(parent), m_window(window), m_hooks(std::move(hooks)), m_settings(settings), m_protocol(protocol),
-      m_finish(finish), m_display(display), m_cbKlass(cbKlass), m_sbSave(sbSave), m_question(question),
-      m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
+ProtocolFiles::ProtocolFiles(QWidget* window, const TSettings& settings, ProtocolTable& protocol, FinishTable& finish,
+                             RunDisplay& display, NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question,
+                             Prompts& prompts, QString programFolder, QObject* parent)
+    : QObject(parent), m_window(window), m_settings(settings), m_protocol(protocol), m_finish(finish),
+      m_display(display), m_cbKlass(cbKlass), m_sbSave(sbSave), m_question(question), m_prompts(prompts),
+      m_programFolder(std::move(programFolder)) {}
 
 QStringList ProtocolFiles::OpenFilters() {
     return {QStringLiteral("Alle Dateien (*.txt *.xls *.xlsx)"), QStringLiteral("MS Excel (*.xls *.xlsx)"),
@@ -43,8 +42,7 @@ void ProtocolFiles::sbLoadListClick() {
         QApplication::processEvents();
         LoadStartList(file);
     }
-    if (m_hooks.layout)
-        m_hooks.layout();
+    emit LayoutWanted();
 }
 
 bool ProtocolFiles::LoadStartList(const QString& fileName) {
@@ -78,8 +76,6 @@ bool ProtocolFiles::LoadStartList(const QString& fileName) {
 }
 
 void ProtocolFiles::JournalizeStartList(const QString& fileName) {
-    if (!m_hooks.journal)
-        return;
     const SortGridData& g = m_protocol.Grid()->Data();
     QList<JournalEntry> lines;
     JournalEntry list;
@@ -97,7 +93,7 @@ void ProtocolFiles::JournalizeStartList(const QString& fileName) {
         row.cells = g.Rows(r);
         lines << row;
     }
-    m_hooks.journal(lines);
+    emit Journal(lines);
 }
 
 void ProtocolFiles::AfterTextLoad() {
@@ -173,12 +169,9 @@ void ProtocolFiles::sbClsClick() {
     m_finish.Grid()->ClearGrid();
     m_display.ShowUpper(0);
     m_display.ShowLower(0);
-    if (m_hooks.status)
-        m_hooks.status(4, QStringLiteral("0"));
-    if (m_hooks.journal) {
-        JournalEntry entry;
-        entry.event = JournalEvent::Cleared;
-        entry.source = JournalSource::Button;
-        m_hooks.journal({entry});
-    }
+    emit StatusText(4, QStringLiteral("0"));
+    JournalEntry entry;
+    entry.event = JournalEvent::Cleared;
+    entry.source = JournalSource::Button;
+    emit Journal({entry});
 }

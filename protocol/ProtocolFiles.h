@@ -16,20 +16,14 @@ class TFDlgYesNo;
 class QAbstractButton;
 class QWidget;
 
-struct ProtocolFilesHooks {
-    std::function<void()> layout;                               // the window's resize handling
-    std::function<void(int panel, const QString& text)> status; // status bar
-    JournalSink journal;                                        // start lists loaded, the protocol cleared
-};
-
 // Start lists and the classes file into the protocol, the tables of the last run
 // back from the backups, and clearing the protocol.
 class ProtocolFiles : public QObject {
     Q_OBJECT
 public:
-    ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, const TSettings& settings, ProtocolTable& protocol,
-                  FinishTable& finish, RunDisplay& display, NumberBox* cbKlass, QAbstractButton* sbSave,
-                  TFDlgYesNo& question, Prompts& prompts, QString programFolder, QObject* parent = nullptr);
+    ProtocolFiles(QWidget* window, const TSettings& settings, ProtocolTable& protocol, FinishTable& finish,
+                  RunDisplay& display, NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question,
+                  Prompts& prompts, QString programFolder, QObject* parent = nullptr);
 
     // The open dialog's type list.
     static QStringList OpenFilters();
@@ -60,6 +54,12 @@ signals:
     void StartNumberChosen(const QString& number);
     // After a restore: no number is left over for a FINISH before the operator names one.
     void FinishNumberVoided();
+    // A start list was loaded: the window lays out again.
+    void LayoutWanted();
+    // Text for status field `panel`.
+    void StatusText(int panel, const QString& text);
+    // Start lists loaded, the protocol cleared, for the journal.
+    void Journal(const QList<JournalEntry>& entries);
 
 public:
     // The open dialog's type-list choice goes to the settings through `writer`.
@@ -72,7 +72,6 @@ private:
     void JournalizeStartList(const QString& fileName);
 
     QWidget* m_window;
-    ProtocolFilesHooks m_hooks;
     const TSettings& m_settings;
     SettingsWriter m_write;
     ProtocolTable& m_protocol;

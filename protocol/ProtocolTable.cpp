@@ -31,12 +31,11 @@ void AppendEmptyRow(TSortGrid* g) {
 
 } // namespace
 
-ProtocolTable::ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, const TSettings& settings,
-                             QObject* parent)
-    : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_settings(settings) {
-    TSortGrid* g = c.SortGrid1;
+ProtocolTable::ProtocolTable(TSortGrid* SortGrid1, const TSettings& settings, QObject* parent)
+    : QObject(parent), m_grid(SortGrid1), m_settings(settings) {
+    TSortGrid* g = m_grid;
     g->OnGetSortStyle = [this](TSortGrid*, int col, TSortStyle& style) {
-        ProtocolSortStyle(c.SortGrid1->Data(), col, style);
+        ProtocolSortStyle(m_grid->Data(), col, style);
     };
     g->OnGetCellFormat = [this](TSortGrid*, int col, int row, TGridDrawState state, TFormatOptions& format, bool&,
                                 bool&, bool&) { SortGrid1GetCellFormat(col, row, state, format); };
@@ -47,7 +46,7 @@ ProtocolTable::ProtocolTable(const ProtocolControls& controls, ProtocolHooks hoo
 }
 
 void ProtocolTable::SetupGrid() {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(13);
     g->setFont(font);
@@ -74,17 +73,17 @@ void ProtocolTable::SetupGrid() {
 }
 
 QString ProtocolTable::Cell(int col, int row) const {
-    return c.SortGrid1->Cell(col, row);
+    return m_grid->Cell(col, row);
 }
 
 int ProtocolTable::FindStartNumber(const QString& text) const {
     if (text.isEmpty())
         return -1;
-    return c.SortGrid1->FindRow(Col::StNr, text);
+    return m_grid->FindRow(Col::StNr, text);
 }
 
 int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const QTime& clock, TimeValue offset) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     const QString typed = numberText.trimmed();
     int n = 0;
     const bool numbered = ToInt(typed, n) && n != 0;
@@ -118,7 +117,7 @@ int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const 
 
 void ProtocolTable::RecordFinishInRow(int row, TimeValue runningTime, const QString& finishClock,
                                       const QString& split) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     g->SetCell(Col::Stopp, row, finishClock);
     g->SetCell(Col::Zeit, row, TimeToText(runningTime, m_settings.Acc));
     g->SetCell(Col::Split, row, split);
@@ -126,13 +125,13 @@ void ProtocolTable::RecordFinishInRow(int row, TimeValue runningTime, const QStr
 }
 
 void ProtocolTable::SelectNextRowAfterFinish() {
-    const int row = c.SortGrid1->Row();
-    if (row < c.SortGrid1->RowCount() - 1)
+    const int row = m_grid->Row();
+    if (row < m_grid->RowCount() - 1)
         SelectRow(row + 1);
 }
 
 void ProtocolTable::SelectRow(int row) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     if (row < 1 || row >= g->RowCount())
         return;
     g->GoToCell(g->Col(), row, false);
@@ -142,7 +141,7 @@ void ProtocolTable::SelectRow(int row) {
 }
 
 void ProtocolTable::SelectWholeRow(int row) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     if (row < 1 || row >= g->RowCount())
         return;
     m_selecting = true;
@@ -151,7 +150,7 @@ void ProtocolTable::SelectWholeRow(int row) {
 }
 
 void ProtocolTable::SortGrid1SelectCell(int col, int row, bool& canSelect) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     if (m_selecting)
         return;
     if (Editable(col)) {
@@ -165,12 +164,11 @@ void ProtocolTable::SortGrid1SelectCell(int col, int row, bool& canSelect) {
         canSelect = false;
         SelectWholeRow(row);
     }
-    if (m_hooks.status)
-        m_hooks.status(0, QStringLiteral("%1:%2").arg(row).arg(g->RowCount() - 1));
+    emit StatusText(0, QStringLiteral("%1:%2").arg(row).arg(g->RowCount() - 1));
 }
 
 void ProtocolTable::SelectProtocolRow(int row) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     if (row < 1 || row >= g->RowCount())
         return;
     emit RowChosen(row);
@@ -179,7 +177,7 @@ void ProtocolTable::SelectProtocolRow(int row) {
 }
 
 void ProtocolTable::SortGrid1DblClick() {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     const int row = g->Row();
     if (row < 2)
         return;
@@ -238,7 +236,7 @@ RankingOptions ProtocolTable::RankOptions() const {
 }
 
 void ProtocolTable::RankProtocol() {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     const RankingOptions options = RankOptions();
     // Through the grid: it follows the ranking once at its end, not after each of its
     // cell writes, and closes an editor whose cell or row the ranking changes.
@@ -254,18 +252,17 @@ void ProtocolTable::RankProtocol() {
 }
 
 void ProtocolTable::ScrollAfterRanking() {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     g->ScrollToCell(g->Col(), g->Row());
 }
 
 void ProtocolTable::ApplyColumnLayout() {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     const int arrow = g->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     const auto widths = ProtocolColumnWidths(m_settings.Columns, g->width(), arrow);
     for (int col = 0; col < Col::Count; ++col)
         g->SetColWidths(col, widths[col]);
-    if (m_hooks.layoutOthers)
-        m_hooks.layoutOthers();
+    emit ColumnsLaidOut();
 }
 
 void ProtocolTable::ApplySettings(const TSettings& before) {
@@ -278,7 +275,7 @@ void ProtocolTable::UpdateResultCommands() {
 }
 
 QStringList ProtocolTable::StartNumbers() const {
-    QStringList numbers = c.SortGrid1->Cols(Col::StNr);
+    QStringList numbers = m_grid->Cols(Col::StNr);
     numbers.removeFirst();
     return numbers;
 }

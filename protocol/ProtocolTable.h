@@ -11,27 +11,16 @@
 #include <QTime>
 #include <functional>
 
-// The protocol table owns only its grid: the number boxes and command buttons belong
-// to run control, which follows the signals below.
-struct ProtocolControls {
-    TSortGrid* SortGrid1 = nullptr;
-};
-
-struct ProtocolHooks {
-    std::function<void(int panel, const QString& text)> status;
-    std::function<void()> layoutOthers; // finish grid and status bar follow the protocol's layout
-};
-
 // The protocol grid SortGrid1: one row per start number, its columns, colours
 // and widths, the rows that START and FINISH fill, what selecting a row does,
-// and the ranking.
+// and the ranking. It owns only its grid: the number boxes and command buttons belong
+// to run control, which follows the signals below.
 class ProtocolTable : public QObject {
     Q_OBJECT
 public:
-    ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, const TSettings& settings,
-                  QObject* parent = nullptr);
+    ProtocolTable(TSortGrid* SortGrid1, const TSettings& settings, QObject* parent = nullptr);
 
-    TSortGrid* Grid() const { return c.SortGrid1; }
+    TSortGrid* Grid() const { return m_grid; }
     QString Cell(int col, int row) const;
     int FindStartNumber(const QString& text) const;
 
@@ -75,10 +64,13 @@ signals:
     // A double click asks for START or FINISH of its row, `source` naming the double click.
     void StartCommanded(const QString& source);
     void FinishCommanded(const QString& source);
+    // Text for status field `panel` (the current row and the row count).
+    void StatusText(int panel, const QString& text);
+    // The columns were laid out: the finish grid and the status bar follow.
+    void ColumnsLaidOut();
 
 private:
-    ProtocolControls c;
-    ProtocolHooks m_hooks;
+    TSortGrid* m_grid;
     const TSettings& m_settings;
     bool m_selecting = false;
 };
