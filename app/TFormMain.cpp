@@ -230,12 +230,10 @@ void TFormMain::CreateControllers() {
     connect(m_finish.get(), &FinishTable::Journal, this, journal);
     SortGrid2->SetPrompts(m_platform.prompts);
 
-    ProtocolEditingHooks edh;
-    edh.writeBackups = [this] { WriteBackups(); };
-    edh.status = status;
-    edh.journal = journal;
-    m_editing = std::make_unique<ProtocolEditing>(SortGrid1, this, *m_protocol, edh, m_settings, *m_question,
-                                                  *m_platform.prompts);
+    m_editing = std::make_unique<ProtocolEditing>(this, *m_protocol, m_settings, *m_question, *m_platform.prompts);
+    connect(m_editing.get(), &ProtocolEditing::ProtocolChanged, this, &TFormMain::WriteBackups);
+    connect(m_editing.get(), &ProtocolEditing::StatusText, this, status);
+    connect(m_editing.get(), &ProtocolEditing::Journal, this, journal);
     BuildJournalView();
 
     RunControls rc;

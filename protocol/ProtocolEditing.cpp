@@ -19,11 +19,10 @@
 #include <QMenu>
 #include <utility>
 
-ProtocolEditing::ProtocolEditing(TSortGrid* SortGrid1, QWidget* window, ProtocolTable& protocol,
-                                 ProtocolEditingHooks hooks, const TSettings& settings, TFDlgYesNo& question,
-                                 Prompts& prompts, QObject* parent)
-    : QObject(parent), m_grid(SortGrid1), m_window(window), m_protocol(protocol), m_hooks(std::move(hooks)),
-      m_settings(settings), m_question(question), m_prompts(prompts) {
+ProtocolEditing::ProtocolEditing(QWidget* window, ProtocolTable& protocol, const TSettings& settings,
+                                 TFDlgYesNo& question, Prompts& prompts, QObject* parent)
+    : QObject(parent), m_grid(protocol.Grid()), m_window(window), m_protocol(protocol), m_settings(settings),
+      m_question(question), m_prompts(prompts) {
     PopupMenuProtokol = new QMenu(m_grid);
     PopupMenuProtokol->setObjectName(QStringLiteral("PopupMenuProtokol"));
     auto item = [this](const char* name, const QString& caption, void (ProtocolEditing::*handler)()) {
@@ -149,13 +148,11 @@ void ProtocolEditing::MakeRowCurrent(int row) {
 }
 
 void ProtocolEditing::ShowStatus(const QString& text) {
-    if (m_hooks.status)
-        m_hooks.status(2, text);
+    emit StatusText(2, text);
 }
 
 void ProtocolEditing::Changed() {
-    if (m_hooks.writeBackups)
-        m_hooks.writeBackups();
+    emit ProtocolChanged();
 }
 
 JournalEntry ProtocolEditing::Entry(const QString& event, int row) const {
@@ -168,11 +165,9 @@ JournalEntry ProtocolEditing::Entry(const QString& event, int row) const {
 }
 
 void ProtocolEditing::Journalize(JournalEntry entry, bool ranks) {
-    if (!m_hooks.journal)
-        return;
     if (ranks)
         entry.Add(JournalKey::Ranked, RankingText(m_protocol.RankOptions()));
-    m_hooks.journal({entry});
+    emit Journal({entry});
 }
 
 QString ProtocolEditing::RowText(int row) const {
