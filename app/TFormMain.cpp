@@ -252,19 +252,10 @@ void TFormMain::CreateControllers() {
     rc.sbLoadList = sbLoadList;
     rc.bCFG = bCFG;
     rc.LabelNr = LabelNr;
-    RunHooks rh;
-    rh.lockStartContact = [this] { m_lockOut->LockStartContact(); };
-    rh.lockFinishContact = [this] { m_lockOut->LockFinishContact(); };
-    rh.armFinishContact = [this] { m_lockOut->ArmFinishContact(); };
-    rh.disarmStartContact = [this] { m_lockOut->DisarmStartContact(); };
-    rh.stopLockOuts = [this] { m_lockOut->StopLockOuts(); };
-    rh.stopCountdown = [this] { m_countdown->StopTimer(); };
-    rh.startCountdownAfterStart = [this](Tick tick) { m_countdown->StartAfterStart(tick); };
-    rh.autoStartChecked = [this] { return cbAuto->isChecked(); };
-    rh.writeBackups = [this] { WriteBackups(); };
-    rh.journal = journal;
-    m_run = std::make_unique<RunControl>(rc, rh, clock, m_settings, m_state, *m_protocol, *m_finish, *m_display,
+    m_run = std::make_unique<RunControl>(rc, clock, m_settings, m_state, *m_protocol, *m_finish, *m_lockOut, *m_display,
                                          *m_platform.sound, *m_platform.prompts, *m_question, m_platform.programFolder);
+    connect(m_run.get(), &RunControl::BackupsDue, this, &TFormMain::WriteBackups);
+    connect(m_run.get(), &RunControl::Journal, this, journal);
     // Run control alone writes the number boxes and the command buttons; the tables ask it to.
     connect(m_protocol.get(), &ProtocolTable::RowChosen, m_run.get(), &RunControl::ProtocolRowChosen);
     connect(m_protocol.get(), &ProtocolTable::FinishNumberVoided, m_run.get(), &RunControl::ClearFinishNumber);
@@ -279,6 +270,8 @@ void TFormMain::CreateControllers() {
         m_state.toneAlreadyPlayed);
 
     connect(m_run.get(), &RunControl::TimerAvailable, m_countdown.get(), &Countdown::SetTimerAvailable);
+    connect(m_run.get(), &RunControl::CountdownStopWanted, m_countdown.get(), &Countdown::StopTimer);
+    connect(m_run.get(), &RunControl::Started, m_countdown.get(), &Countdown::FollowStart);
     connect(mTimer, &QAction::triggered, m_countdown.get(), &Countdown::mTimerClick);
     connect(bTimer, &TBitBtnWithColor::Activated, mTimer, &QAction::trigger);
     connect(AutoCountDown1, &QAction::triggered, m_countdown.get(), &Countdown::AutoCountDown1Click);

@@ -118,6 +118,11 @@ void Countdown::TimerCountDownTimer() {
     m_display.ShowLower(remaining);
 }
 
+void Countdown::FollowStart(Tick startTick) {
+    if (m_cbAuto->isChecked())
+        StartAfterStart(startTick);
+}
+
 void Countdown::StartAfterStart(Tick startTick) {
     // Without a period the automatic start would start an athlete every timer message.
     if (Period() <= 0)

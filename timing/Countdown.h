@@ -41,6 +41,8 @@ public:
 
     // START's last step, when cbAuto is checked: begins the next countdown.
     void StartAfterStart(Tick startTick);
+    // Every START: the next countdown begins when cbAuto is checked.
+    void FollowStart(Tick startTick);
     // START's "stop the countdown timer" and ENDE; either may be used for both.
     void StopTimer();
     void Stop();

@@ -6,6 +6,7 @@
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolTable.h"
 #include "reports/TFDlgYesNo.h"
+#include "timing/LockOut.h"
 #include "timing/NumberBox.h"
 #include "timing/RunColors.h"
 #include "timing/RunDisplay.h"
@@ -22,11 +23,12 @@
 
 using RunColors::ButtonFace;
 
-RunControl::RunControl(const RunControls& controls, RunHooks hooks, Clock& clock, const TSettings& settings,
-                       RunState& state, ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, Sound& sound,
-                       Prompts& prompts, TFDlgYesNo& question, const QString& programFolder, QObject* parent)
-    : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_clock(clock), m_settings(settings), m_state(state),
-      m_protocol(protocol), m_finish(finish), m_display(display), m_sound(sound), m_prompts(prompts),
+RunControl::RunControl(const RunControls& controls, Clock& clock, const TSettings& settings, RunState& state,
+                       ProtocolTable& protocol, FinishTable& finish, LockOut& lockOut, RunDisplay& display,
+                       Sound& sound, Prompts& prompts, TFDlgYesNo& question, const QString& programFolder,
+                       QObject* parent)
+    : QObject(parent), c(controls), m_clock(clock), m_settings(settings), m_state(state), m_protocol(protocol),
+      m_finish(finish), m_lockOut(lockOut), m_display(display), m_sound(sound), m_prompts(prompts),
       m_question(question) {
     // A missing tone file leaves its tone off until the program ends.
     const QString startTone = programFolder + QStringLiteral("Ton-start.wav");
@@ -82,12 +84,10 @@ QString RunControl::EventSource() const {
 }
 
 void RunControl::Journalize(JournalEntry entry, const Moment& at) {
-    if (!m_hooks.journal)
-        return;
     entry.clock = at.clock;
     entry.tick = at.tick;
     entry.hasTick = true;
-    m_hooks.journal({entry});
+    emit Journal({entry});
 }
 
 Moment RunControl::EventMoment() const {
@@ -114,10 +114,8 @@ void RunControl::mStartClick() {
 
     if (m_settings.Sound && !m_startTone.isEmpty() && !m_state.toneAlreadyPlayed)
         m_sound.play(m_startTone);
-    if (m_hooks.lockStartContact)
-        m_hooks.lockStartContact();
-    if (m_hooks.stopCountdown)
-        m_hooks.stopCountdown();
+    m_lockOut.LockStartContact();
+    emit CountdownStopWanted();
     m_display.SetStartColors();
 
     if (!m_state.Started()) {
@@ -178,10 +176,8 @@ void RunControl::mStartClick() {
     SetEnabled(c.bSTOP, c.mStop, true, RunColors::Yellow);
     m_protocol.UpdateResultCommands();
     // A crash must not cost a recorded start.
-    if (m_hooks.writeBackups)
-        m_hooks.writeBackups();
-    if (m_hooks.autoStartChecked && m_hooks.autoStartChecked() && m_hooks.startCountdownAfterStart)
-        m_hooks.startCountdownAfterStart(tick);
+    emit BackupsDue();
+    emit Started(tick);
 }
 
 void RunControl::mStopClick() {
@@ -237,8 +233,7 @@ void RunControl::mStopClick() {
 
     if (m_settings.Sound && !m_finishTone.isEmpty())
         m_sound.play(m_finishTone);
-    if (m_hooks.lockFinishContact)
-        m_hooks.lockFinishContact();
+    m_lockOut.LockFinishContact();
 
     TimeValue gap = 0;
     if (!individual && running) {
@@ -296,8 +291,7 @@ void RunControl::mStopClick() {
         m_protocol.ScrollAfterRanking();
     }
     TakeNextPredicted();
-    if (m_hooks.writeBackups)
-        m_hooks.writeBackups();
+    emit BackupsDue();
 }
 
 // The leading number (or "-") of the pre-entered order becomes the next finish
@@ -336,14 +330,10 @@ void RunControl::bEndClick() {
 
 void RunControl::EndCompetition() {
     m_display.StopClock();
-    if (m_hooks.stopCountdown)
-        m_hooks.stopCountdown();
-    if (m_hooks.stopLockOuts)
-        m_hooks.stopLockOuts();
-    if (m_hooks.lockStartContact)
-        m_hooks.lockStartContact();
-    if (m_hooks.lockFinishContact)
-        m_hooks.lockFinishContact();
+    emit CountdownStopWanted();
+    m_lockOut.StopLockOuts();
+    m_lockOut.LockStartContact();
+    m_lockOut.LockFinishContact();
     emit TimerAvailable(false);
     SetEnabled(c.bSTART, c.mStart, false, RunColors::Green);
     SetEnabled(c.bSTOP, c.mStop, false, RunColors::Yellow);
@@ -367,8 +357,7 @@ void RunControl::EndCompetition() {
     c.sbLoadList->setEnabled(true);
     m_protocol.UpdateResultCommands();
     // The ended run must not come back with a restart.
-    if (m_hooks.writeBackups)
-        m_hooks.writeBackups();
+    emit BackupsDue();
 }
 
 bool RunControl::FormCloseQuery() {
@@ -475,8 +464,7 @@ void RunControl::ProtocolRowChosen(int row) {
     const qint32 rawValue = raw.toInt(&rawIsNumber);
     if (finishOn) {
         m_display.RepaintWithColorSet();
-        if (m_hooks.armFinishContact)
-            m_hooks.armFinishContact();
+        m_lockOut.ArmFinishContact();
         if (rawIsNumber) {
             // The running display follows the selected athlete.
             m_state.lastStartTick = static_cast<Tick>(rawValue);
@@ -493,8 +481,8 @@ void RunControl::ProtocolRowChosen(int row) {
         c.cbStartN->setEditText(stNr);
     }
 
-    if (!c.bSTART->isEnabled() && m_hooks.disarmStartContact)
-        m_hooks.disarmStartContact();
+    if (!c.bSTART->isEnabled())
+        m_lockOut.DisarmStartContact();
 
     if (!finishOn) {
         if (!raw.isEmpty()) {

@@ -8,7 +8,6 @@
 
 #include <QObject>
 #include <QString>
-#include <functional>
 #include <optional>
 
 class QAction;
@@ -19,6 +18,7 @@ class NumberBox;
 class TBitBtnWithColor;
 class ProtocolTable;
 class FinishTable;
+class LockOut;
 class RunDisplay;
 class Sound;
 class Prompts;
@@ -43,29 +43,17 @@ struct RunControls {
     QLabel* LabelNr = nullptr;
 };
 
-// What the run control calls on its neighbours: contact lock-out, countdown, backups.
-struct RunHooks {
-    std::function<void()> lockStartContact;
-    std::function<void()> lockFinishContact;
-    std::function<void()> armFinishContact;   // a chosen row while FINISH is open: the finish contact arms
-    std::function<void()> disarmStartContact; // a chosen row while START is closed: the start contact locks
-    std::function<void()> stopLockOuts;       // ENDE: both lock-out timers stop
-    std::function<void()> stopCountdown;
-    std::function<void(Tick startTick)> startCountdownAfterStart; // START with automatic start
-    std::function<bool()> autoStartChecked;
-    std::function<void()> writeBackups;
-    JournalSink journal; // START, FINISH, QUEUED and ENDE
-};
-
 // START, FINISH and ENDE, the number boxes, the pre-entered finish order and the tones.
 // The only writer of the command buttons (enabled state and colour), their actions and
 // the two number boxes: the neighbours change them through the intents below.
 class RunControl : public QObject {
     Q_OBJECT
 public:
-    RunControl(const RunControls& controls, RunHooks hooks, Clock& clock, const TSettings& settings, RunState& state,
-               ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, Sound& sound, Prompts& prompts,
-               TFDlgYesNo& question, const QString& programFolder, QObject* parent = nullptr);
+    // The contacts' lock-out is run control's own to drive; the countdown, the backups and
+    // the journal follow its signals.
+    RunControl(const RunControls& controls, Clock& clock, const TSettings& settings, RunState& state,
+               ProtocolTable& protocol, FinishTable& finish, LockOut& lockOut, RunDisplay& display, Sound& sound,
+               Prompts& prompts, TFDlgYesNo& question, const QString& programFolder, QObject* parent = nullptr);
 
     // A contact impulse: START/FINISH through their actions, recording the moment the
     // watcher captured instead of the moment at which the handler runs.
@@ -120,6 +108,14 @@ public:
 signals:
     // A mass start closes the countdown; ENDE opens it again.
     void TimerAvailable(bool available);
+    // START and ENDE stop a running countdown.
+    void CountdownStopWanted();
+    // START was recorded at `tick` (the countdown follows it when automatic start is on).
+    void Started(Tick tick);
+    // START, FINISH and ENDE changed the tables or the run: both backups are due.
+    void BackupsDue();
+    // START, FINISH, QUEUED and ENDE, for the journal.
+    void Journal(const QList<JournalEntry>& entries);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -140,13 +136,13 @@ private:
     void Journalize(JournalEntry entry, const Moment& at);
 
     RunControls c;
-    RunHooks m_hooks;
     Clock& m_clock;
     const TSettings& m_settings;
     SettingsWriter m_write;
     RunState& m_state;
     ProtocolTable& m_protocol;
     FinishTable& m_finish;
+    LockOut& m_lockOut;
     RunDisplay& m_display;
     Sound& m_sound;
     Prompts& m_prompts;
