@@ -323,12 +323,14 @@ void TFormMain::CreateControllers() {
 
     ExportControls ec{this, SortGrid1, sbSave, sbPrint, sbWord, sbExcel, sbHTML};
     ExportHooks eh;
-    eh.placeCorrection = [this] { bLoadClick(); };
-    eh.status = [this](const QString& text) { StatusBar1->showMessage(text, 30000); };
-    // The save dialog's entry is one of the window's directly-changed settings.
-    eh.storeFilterIndex = [this](int index) { m_live.Edit([index](TSettings& s) { s.FilterInd = index; }); };
     eh.backupFolder = [this] { return m_backups.Folder(); };
     m_export = std::make_unique<ProtocolExport>(ec, eh, m_settings, m_platform);
+    connect(m_export.get(), &ProtocolExport::RankingWanted, this, &TFormMain::bLoadClick);
+    connect(m_export.get(), &ProtocolExport::StatusText, this,
+            [this](const QString& text) { StatusBar1->showMessage(text, 30000); });
+    // The save dialog's entry is one of the window's directly-changed settings.
+    connect(m_export.get(), &ProtocolExport::FilterIndexChosen, this,
+            [this](int index) { m_live.Edit([index](TSettings& s) { s.FilterInd = index; }); });
     connect(m_protocol.get(), &ProtocolTable::ResultCommandsChanged, m_export.get(),
             &ProtocolExport::UpdateResultCommands);
 
