@@ -265,11 +265,12 @@ void TFormMain::CreateControllers() {
 
     m_countdown = std::make_unique<Countdown>(
         bTimer, mTimer, seAutoStart, cbAuto, clock, m_settings, *m_display, *m_lockOut, *m_platform.sound,
-        m_run->StartToneFile(), [this] { return bSTART->isEnabled(); },
-        [this] { m_run->StartFrom(JournalSource::Countdown); }, [this] { return m_settings.Sound; },
+        m_run->StartToneFile(), [this] { return bSTART->isEnabled(); }, [this] { return m_settings.Sound; },
         m_state.toneAlreadyPlayed);
 
     connect(m_run.get(), &RunControl::TimerAvailable, m_countdown.get(), &Countdown::SetTimerAvailable);
+    connect(m_countdown.get(), &Countdown::StartDue, m_run.get(),
+            [this] { m_run->StartFrom(JournalSource::Countdown); });
     connect(m_run.get(), &RunControl::CountdownStopWanted, m_countdown.get(), &Countdown::StopTimer);
     connect(m_run.get(), &RunControl::Started, m_countdown.get(), &Countdown::FollowStart);
     connect(mTimer, &QAction::triggered, m_countdown.get(), &Countdown::mTimerClick);

@@ -26,12 +26,12 @@ constexpr int kMaxScheduleSlipMs = 1000;
 
 Countdown::Countdown(TBitBtnWithColor* bTimer, QAction* mTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock,
                      const TSettings& settings, TimeDisplay& display, LockOut& lockOut, Sound& sound,
-                     QString startToneFile, std::function<bool()> startEnabled, std::function<void()> clickStart,
-                     std::function<bool()> soundOn, bool& toneAlreadyPlayed, QObject* parent)
+                     QString startToneFile, std::function<bool()> startEnabled, std::function<bool()> soundOn,
+                     bool& toneAlreadyPlayed, QObject* parent)
     : QObject(parent), m_bTimer(bTimer), m_mTimer(mTimer), m_seAutoStart(seAutoStart), m_cbAuto(cbAuto), m_clock(clock),
       m_settings(settings), m_display(display), m_lockOut(lockOut), m_sound(sound),
-      m_startToneFile(std::move(startToneFile)), m_startEnabled(std::move(startEnabled)),
-      m_clickStart(std::move(clickStart)), m_soundOn(std::move(soundOn)), m_toneAlreadyPlayed(toneAlreadyPlayed) {
+      m_startToneFile(std::move(startToneFile)), m_startEnabled(std::move(startEnabled)), m_soundOn(std::move(soundOn)),
+      m_toneAlreadyPlayed(toneAlreadyPlayed) {
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("TimerCountDown"));
     m_timer->setInterval(10);
@@ -107,10 +107,10 @@ void Countdown::TimerCountDownTimer() {
         if (!m_startToneFile.isEmpty() && m_soundOn && m_soundOn())
             m_sound.play(m_startToneFile);
         m_toneAlreadyPlayed = true;
-        if (m_startEnabled && m_startEnabled() && m_clickStart) {
+        if (m_startEnabled && m_startEnabled()) {
             m_inExpiry = true;
             m_dueTick = due;
-            m_clickStart();
+            emit StartDue();
             m_inExpiry = false;
         }
         remaining = m_settings.massStart() ? 0 : Period() * 1000;

@@ -25,12 +25,12 @@ class TimeDisplay;
 class Countdown : public QObject {
     Q_OBJECT
 public:
-    // `clickStart` performs START (through its menu item); `toneAlreadyPlayed`
-    // is the run's flag that keeps START silent after the countdown's own tone.
+    // An expiry asks for START through StartDue; `toneAlreadyPlayed` is the run's flag
+    // that keeps START silent after the countdown's own tone.
     Countdown(TBitBtnWithColor* bTimer, QAction* mTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock,
               const TSettings& settings, TimeDisplay& display, LockOut& lockOut, Sound& sound, QString startToneFile,
-              std::function<bool()> startEnabled, std::function<void()> clickStart, std::function<bool()> soundOn,
-              bool& toneAlreadyPlayed, QObject* parent = nullptr);
+              std::function<bool()> startEnabled, std::function<bool()> soundOn, bool& toneAlreadyPlayed,
+              QObject* parent = nullptr);
     ~Countdown() override;
 
     // Countdown period in seconds (the setting Timer).
@@ -62,6 +62,10 @@ public:
 
     QTimer* CountDownTimerObject() const { return m_timer; }
 
+signals:
+    // The countdown expired while START is available: START now, through its menu item.
+    void StartDue();
+
 public slots:
     void mTimerClick(); // F4, bTimer
     void TimerCountDownTimer();
@@ -83,7 +87,6 @@ private:
     Sound& m_sound;
     QString m_startToneFile;
     std::function<bool()> m_startEnabled;
-    std::function<void()> m_clickStart;
     std::function<bool()> m_soundOn;
     bool& m_toneAlreadyPlayed;
     QTimer* m_timer = nullptr;

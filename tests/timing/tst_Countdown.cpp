@@ -98,7 +98,8 @@ void CountdownTest::Make() {
     m_lock->SetIconsVisible(true);
     m_countdown = std::make_unique<Countdown>(
         m_bTimer, m_mTimer, m_seAutoStart, m_cbAuto, m_clock, m_settings, *m_display, *m_lock, m_sound, kTone,
-        [this] { return m_startEnabled; }, [this] { Start(); }, [this] { return m_soundOn; }, m_toneAlreadyPlayed);
+        [this] { return m_startEnabled; }, [this] { return m_soundOn; }, m_toneAlreadyPlayed);
+    connect(m_countdown.get(), &Countdown::StartDue, this, [this] { Start(); });
     m_display->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
     m_lock->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
     m_countdown->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
