@@ -208,7 +208,7 @@ void TFormMain::CreateControllers() {
     m_display = std::make_unique<TimeDisplay>(BuildTimePanel(Image1), PanelDate, PanelTime, clock, m_settings);
     m_lockOut = std::make_unique<LockOut>(
         ImageLSstart, ImageLSstop, m_settings, [this] { return m_display->ClockRunning(); },
-        [this] { return bSTART->isEnabled(); });
+        [this] { return m_run && m_run->StartAvailable(); });
 
     m_protocol = std::make_unique<ProtocolTable>(SortGrid1, m_settings);
     const auto status = [this](int panel, const QString& text) { SetStatus(panel, text); };
@@ -265,7 +265,7 @@ void TFormMain::CreateControllers() {
 
     m_countdown = std::make_unique<Countdown>(
         bTimer, mTimer, seAutoStart, cbAuto, clock, m_settings, *m_display, *m_lockOut, *m_platform.sound,
-        m_run->StartToneFile(), [this] { return bSTART->isEnabled(); }, [this] { return m_settings.Sound; },
+        m_run->StartToneFile(), [this] { return m_run->StartAvailable(); }, [this] { return m_settings.Sound; },
         m_state.toneAlreadyPlayed);
 
     connect(m_run.get(), &RunControl::TimerAvailable, m_countdown.get(), &Countdown::SetTimerAvailable);
@@ -281,8 +281,9 @@ void TFormMain::CreateControllers() {
     // LockOut owns the two contact switches and connects their clicks itself.
     connect(Place1, &QAction::triggered, this, &TFormMain::bLoadClick);
 
-    m_files = std::make_unique<ProtocolFiles>(this, m_settings, *m_protocol, *m_finish, *m_display, cbKlass, sbSave,
-                                              *m_question, *m_platform.prompts, m_platform.programFolder);
+    m_files = std::make_unique<ProtocolFiles>(
+        this, m_settings, *m_protocol, *m_finish, *m_display, cbKlass,
+        [this] { return m_export && m_export->CanSave(); }, *m_question, *m_platform.prompts, m_platform.programFolder);
     connect(m_files.get(), &ProtocolFiles::LayoutWanted, this, &TFormMain::FormResize);
     connect(m_files.get(), &ProtocolFiles::StatusText, this, status);
     connect(m_files.get(), &ProtocolFiles::Journal, this, journal);

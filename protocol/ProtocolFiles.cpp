@@ -18,11 +18,11 @@
 #include <QFileInfo>
 
 ProtocolFiles::ProtocolFiles(QWidget* window, const TSettings& settings, ProtocolTable& protocol, FinishTable& finish,
-                             RunDisplay& display, NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question,
-                             Prompts& prompts, QString programFolder, QObject* parent)
+                             RunDisplay& display, NumberBox* cbKlass, std::function<bool()> hasResults,
+                             TFDlgYesNo& question, Prompts& prompts, QString programFolder, QObject* parent)
     : QObject(parent), m_window(window), m_settings(settings), m_protocol(protocol), m_finish(finish),
-      m_display(display), m_cbKlass(cbKlass), m_sbSave(sbSave), m_question(question), m_prompts(prompts),
-      m_programFolder(std::move(programFolder)) {}
+      m_display(display), m_cbKlass(cbKlass), m_hasResults(std::move(hasResults)), m_question(question),
+      m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
 
 QStringList ProtocolFiles::OpenFilters() {
     return {QStringLiteral("Alle Dateien (*.txt *.xls *.xlsx)"), QStringLiteral("MS Excel (*.xls *.xlsx)"),
@@ -30,7 +30,7 @@ QStringList ProtocolFiles::OpenFilters() {
 }
 
 void ProtocolFiles::sbLoadListClick() {
-    if (m_sbSave->isEnabled() && !m_question.Ask(m_prompts, QStringLiteral("Protokoll wird überschrieben!")))
+    if (m_hasResults && m_hasResults() && !m_question.Ask(m_prompts, QStringLiteral("Protokoll wird überschrieben!")))
         return;
     int filter = m_settings.FilterOut;
     const QString file = m_prompts.openFileName(m_window, m_programFolder, OpenFilters(), filter);

@@ -22,7 +22,7 @@ class ProtocolFiles : public QObject {
     Q_OBJECT
 public:
     ProtocolFiles(QWidget* window, const TSettings& settings, ProtocolTable& protocol, FinishTable& finish,
-                  RunDisplay& display, NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question,
+                  RunDisplay& display, NumberBox* cbKlass, std::function<bool()> hasResults, TFDlgYesNo& question,
                   Prompts& prompts, QString programFolder, QObject* parent = nullptr);
 
     // The open dialog's type list.
@@ -78,7 +78,7 @@ private:
     FinishTable& m_finish;
     RunDisplay& m_display;
     NumberBox* m_cbKlass;
-    QAbstractButton* m_sbSave;
+    std::function<bool()> m_hasResults; // the protocol holds results to save
     TFDlgYesNo& m_question;
     Prompts& m_prompts;
     QString m_programFolder;

@@ -178,6 +178,10 @@ bool ProtocolExport::Export(Entry entry, const QString& fileName) {
     return true;
 }
 
+bool ProtocolExport::CanSave() const {
+    return c.sbSave->isEnabled();
+}
+
 void ProtocolExport::sbSaveClick() {
     emit RankingWanted();
     QCoreApplication::processEvents(); // the corrected grid is drawn before the dialog covers it

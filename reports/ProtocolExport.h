@@ -67,6 +67,9 @@ public:
     // The Word template beside the program.
     QString TemplateFile() const;
 
+    // The protocol holds something to save (sbSave is available).
+    bool CanSave() const;
+
 signals:
     // Saving starts with the place correction: the protocol is ranked first.
     void RankingWanted();

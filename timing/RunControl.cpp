@@ -392,6 +392,10 @@ void RunControl::ApplyStartMode() {
     c.LabelNr->setVisible(individual);
 }
 
+bool RunControl::StartAvailable() const {
+    return c.bSTART->isEnabled();
+}
+
 void RunControl::StartFrom(const QString& source) {
     TriggerFrom(c.mStart, source);
 }

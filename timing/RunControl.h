@@ -85,6 +85,8 @@ public:
 
     // Applies the start mode to the window: number box and its label in individual start only.
     void ApplyStartMode();
+    // START can be given now (the button is enabled).
+    bool StartAvailable() const;
 
     // START or FINISH as the operator's command from `source` (a double click in the protocol).
     void StartFrom(const QString& source);
