@@ -118,7 +118,7 @@ void TFormMain::ApplyLoadedSettings() {
     }
     PanelTimerOwner->setFixedHeight(qMax(m_settings.YY, 283));
     PanelL->setFixedHeight(PanelTimerOwner->height() + 1);
-    cbAuto->setChecked(m_settings.cbAuto);
+    m_countdown->ApplyAutoStart();
 }
 
 void TFormMain::ApplyTimerControls() {
@@ -158,7 +158,7 @@ void TFormMain::RestoreBackups() {
     m_backups.ReadRunState(m_state);
     // At program start FINISH works (RunState::finishOpenAtProgramStart), so athletes
     // still on the course when the program was restarted can be finished.
-    mStop->setEnabled(true);
+    m_run->SetFinishAvailable(true);
 }
 
 // The ports present are listed before the configured one is opened, so it is listed too.
@@ -213,45 +213,32 @@ void TFormMain::CreateControllers() {
     m_display = std::make_unique<TimeDisplay>(BuildTimePanel(Image1), PanelDate, PanelTime, clock, m_settings);
     m_lockOut = std::make_unique<LockOut>(
         ImageLSstart, ImageLSstop, m_settings, [this] { return m_display->ClockRunning(); },
-        [this] { return bSTART->isEnabled(); });
+        [this] { return m_run && m_run->StartAvailable(); });
 
-    ProtocolControls pc;
-    pc.SortGrid1 = SortGrid1;
-    pc.cbStartN = cbStartN;
-    pc.cbStopN = cbStopN;
-    pc.bSTART = bSTART;
-    pc.bSTOP = bSTOP;
-    pc.bTimer = bTimer;
-    pc.mStart = mStart;
-    pc.mStop = mStop;
-    ProtocolHooks ph;
-    ph.armFinishContact = [this] { m_lockOut->ArmFinishContact(); };
-    ph.disarmStartContact = [this] { m_lockOut->DisarmStartContact(); };
-    ph.status = [this](int panel, const QString& text) { SetStatus(panel, text); };
-    ph.triggerByDoubleClick = [this](QAction* command) { m_run->TriggerFrom(command, JournalSource::DoubleClick); };
-    ph.layoutOthers = [this] {
-        m_finish->ApplyColumnLayout();
+    m_protocol = std::make_unique<ProtocolTable>(SortGrid1, m_settings);
+    const auto status = [this](int panel, const QString& text) { SetStatus(panel, text); };
+    connect(m_protocol.get(), &ProtocolTable::StatusText, this, status);
+    connect(m_protocol.get(), &ProtocolTable::ColumnsLaidOut, this, [this] {
+        if (m_finish)
+            m_finish->ApplyColumnLayout();
         m_statusPanels[4]->setFixedWidth(Panelprom->width());
-    };
-    m_protocol = std::make_unique<ProtocolTable>(pc, ph, m_settings, m_state, *m_display);
+    });
     SortGrid1->SetPrompts(m_platform.prompts);
 
     FinishHooks fh;
-    fh.status = ph.status;
-    fh.writeBackups = [this] { WriteBackups(); };
-    fh.layout = [this] { FormResize(); };
     fh.massStartClock = [this] { return m_state.massStartClock; };
-    fh.journal = [this](const QList<JournalEntry>& e) { Journalize(e); };
-    m_finish = std::make_unique<FinishTable>(SortGrid2, fh, m_settings, *m_protocol, cbStopN, *m_question,
-                                             *m_platform.prompts);
+    const auto journal = [this](const QList<JournalEntry>& e) { Journalize(e); };
+    m_finish = std::make_unique<FinishTable>(SortGrid2, fh, m_settings, *m_protocol, *m_question, *m_platform.prompts);
+    connect(m_finish.get(), &FinishTable::StatusText, this, status);
+    connect(m_finish.get(), &FinishTable::TablesChanged, this, &TFormMain::WriteBackups);
+    connect(m_finish.get(), &FinishTable::LayoutWanted, this, &TFormMain::FormResize);
+    connect(m_finish.get(), &FinishTable::Journal, this, journal);
     SortGrid2->SetPrompts(m_platform.prompts);
 
-    ProtocolEditingHooks edh;
-    edh.writeBackups = [this] { WriteBackups(); };
-    edh.status = ph.status;
-    edh.journal = fh.journal;
-    m_editing = std::make_unique<ProtocolEditing>(SortGrid1, this, *m_protocol, edh, m_settings, *m_question,
-                                                  *m_platform.prompts);
+    m_editing = std::make_unique<ProtocolEditing>(this, *m_protocol, m_settings, *m_question, *m_platform.prompts);
+    connect(m_editing.get(), &ProtocolEditing::ProtocolChanged, this, &TFormMain::WriteBackups);
+    connect(m_editing.get(), &ProtocolEditing::StatusText, this, status);
+    connect(m_editing.get(), &ProtocolEditing::Journal, this, journal);
     BuildJournalView();
 
     RunControls rc;
@@ -262,7 +249,6 @@ void TFormMain::CreateControllers() {
     rc.mStart = mStart;
     rc.mStop = mStop;
     rc.mEnd = mEnd;
-    rc.mTimer = mTimer;
     rc.cbStartN = cbStartN;
     rc.cbStopN = cbStopN;
     rc.EditPred = EditPred;
@@ -270,25 +256,28 @@ void TFormMain::CreateControllers() {
     rc.sbSound0 = sbSound0;
     rc.sbLoadList = sbLoadList;
     rc.bCFG = bCFG;
-    RunHooks rh;
-    rh.lockStartContact = [this] { m_lockOut->LockStartContact(); };
-    rh.lockFinishContact = [this] { m_lockOut->LockFinishContact(); };
-    rh.stopLockOuts = [this] { m_lockOut->StopLockOuts(); };
-    rh.stopCountdown = [this] { m_countdown->StopTimer(); };
-    rh.startCountdownAfterStart = [this](Tick tick) { m_countdown->StartAfterStart(tick); };
-    rh.autoStartChecked = [this] { return cbAuto->isChecked(); };
-    rh.timerShown = [this] { return !bTimer->isHidden(); };
-    rh.writeBackups = [this] { WriteBackups(); };
-    rh.journal = fh.journal;
-    m_run = std::make_unique<RunControl>(rc, rh, clock, m_settings, m_state, *m_protocol, *m_finish, *m_display,
+    rc.LabelNr = LabelNr;
+    m_run = std::make_unique<RunControl>(rc, clock, m_settings, m_state, *m_protocol, *m_finish, *m_lockOut, *m_display,
                                          *m_platform.sound, *m_platform.prompts, *m_question, m_platform.programFolder);
+    connect(m_run.get(), &RunControl::BackupsDue, this, &TFormMain::WriteBackups);
+    connect(m_run.get(), &RunControl::Journal, this, journal);
+    // Run control alone writes the number boxes and the command buttons; the tables ask it to.
+    connect(m_protocol.get(), &ProtocolTable::RowChosen, m_run.get(), &RunControl::ProtocolRowChosen);
+    connect(m_protocol.get(), &ProtocolTable::FinishNumberVoided, m_run.get(), &RunControl::ClearFinishNumber);
+    connect(m_protocol.get(), &ProtocolTable::StartCommanded, m_run.get(), &RunControl::StartFrom);
+    connect(m_protocol.get(), &ProtocolTable::FinishCommanded, m_run.get(), &RunControl::FinishFrom);
+    connect(m_finish.get(), &FinishTable::FinishNumberUsed, m_run.get(), &RunControl::WithdrawFinishNumber);
 
     m_countdown = std::make_unique<Countdown>(
-        bTimer, seAutoStart, cbAuto, clock, m_settings, *m_display, *m_lockOut, *m_platform.sound,
-        m_run->StartToneFile(), [this] { return bSTART->isEnabled(); },
-        [this] { m_run->TriggerFrom(mStart, JournalSource::Countdown); }, [this] { return m_settings.Sound; },
+        bTimer, mTimer, seAutoStart, cbAuto, clock, m_settings, *m_display, *m_lockOut, *m_platform.sound,
+        m_run->StartToneFile(), [this] { return m_run->StartAvailable(); }, [this] { return m_settings.Sound; },
         m_state.toneAlreadyPlayed);
 
+    connect(m_run.get(), &RunControl::TimerAvailable, m_countdown.get(), &Countdown::SetTimerAvailable);
+    connect(m_countdown.get(), &Countdown::StartDue, m_run.get(),
+            [this] { m_run->StartFrom(JournalSource::Countdown); });
+    connect(m_run.get(), &RunControl::CountdownStopWanted, m_countdown.get(), &Countdown::StopTimer);
+    connect(m_run.get(), &RunControl::Started, m_countdown.get(), &Countdown::FollowStart);
     connect(mTimer, &QAction::triggered, m_countdown.get(), &Countdown::mTimerClick);
     connect(bTimer, &TBitBtnWithColor::Activated, mTimer, &QAction::trigger);
     connect(AutoCountDown1, &QAction::triggered, m_countdown.get(), &Countdown::AutoCountDown1Click);
@@ -297,13 +286,12 @@ void TFormMain::CreateControllers() {
     // LockOut owns the two contact switches and connects their clicks itself.
     connect(Place1, &QAction::triggered, this, &TFormMain::bLoadClick);
 
-    ProtocolFilesHooks files;
-    files.layout = [this] { FormResize(); };
-    files.status = ph.status;
-    files.journal = fh.journal;
-    m_files =
-        std::make_unique<ProtocolFiles>(this, files, m_settings, *m_protocol, *m_finish, *m_display, cbStartN, cbStopN,
-                                        cbKlass, sbSave, *m_question, *m_platform.prompts, m_platform.programFolder);
+    m_files = std::make_unique<ProtocolFiles>(
+        this, m_settings, *m_protocol, *m_finish, *m_display, cbKlass,
+        [this] { return m_export && m_export->CanSave(); }, *m_question, *m_platform.prompts, m_platform.programFolder);
+    connect(m_files.get(), &ProtocolFiles::LayoutWanted, this, &TFormMain::FormResize);
+    connect(m_files.get(), &ProtocolFiles::StatusText, this, status);
+    connect(m_files.get(), &ProtocolFiles::Journal, this, journal);
     connect(sbLoadList, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbLoadListClick);
     // The shortcut follows its button: no start list replaces the protocol of a running competition.
     connect(eO1, &QAction::triggered, this, [this] {
@@ -312,6 +300,10 @@ void TFormMain::CreateControllers() {
     });
     connect(sbCls, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbClsClick);
     connect(m_files.get(), &ProtocolFiles::Clearing, m_run.get(), &RunControl::EndCompetition);
+    connect(m_files.get(), &ProtocolFiles::Cleared, m_run.get(), &RunControl::ClearNumberBoxes);
+    connect(m_files.get(), &ProtocolFiles::StartNumbersListed, m_run.get(), &RunControl::SetStartNumbers);
+    connect(m_files.get(), &ProtocolFiles::StartNumberChosen, m_run.get(), &RunControl::SelectStartNumber);
+    connect(m_files.get(), &ProtocolFiles::FinishNumberVoided, m_run.get(), &RunControl::ClearFinishNumber);
 
     if (m_platform.serial) {
         ContactHooks ch;
@@ -338,12 +330,14 @@ void TFormMain::CreateControllers() {
 
     ExportControls ec{this, SortGrid1, sbSave, sbPrint, sbWord, sbExcel, sbHTML};
     ExportHooks eh;
-    eh.placeCorrection = [this] { bLoadClick(); };
-    eh.status = [this](const QString& text) { StatusBar1->showMessage(text, 30000); };
-    // The save dialog's entry is one of the window's directly-changed settings.
-    eh.storeFilterIndex = [this](int index) { m_live.Edit([index](TSettings& s) { s.FilterInd = index; }); };
     eh.backupFolder = [this] { return m_backups.Folder(); };
     m_export = std::make_unique<ProtocolExport>(ec, eh, m_settings, m_platform);
+    connect(m_export.get(), &ProtocolExport::RankingWanted, this, &TFormMain::bLoadClick);
+    connect(m_export.get(), &ProtocolExport::StatusText, this,
+            [this](const QString& text) { StatusBar1->showMessage(text, 30000); });
+    // The save dialog's entry is one of the window's directly-changed settings.
+    connect(m_export.get(), &ProtocolExport::FilterIndexChosen, this,
+            [this](int index) { m_live.Edit([index](TSettings& s) { s.FilterInd = index; }); });
     connect(m_protocol.get(), &ProtocolTable::ResultCommandsChanged, m_export.get(),
             &ProtocolExport::UpdateResultCommands);
 
@@ -398,8 +392,8 @@ void TFormMain::SetContactStatus(const QString& text, bool alarm) {
 
 void TFormMain::ApplyStartModeAndTimer() {
     m_run->ApplySound();
-    m_run->ApplyStartMode(LabelNr);
-    cbAuto->setChecked(m_settings.cbAuto);
+    m_run->ApplyStartMode();
+    m_countdown->ApplyAutoStart();
     m_countdown->ApplyVisibility();
     if (m_settings.Timer > 0)
         m_display->TimerPreset(m_settings.Timer);

@@ -94,7 +94,9 @@ public:
     // stderr and in the status bar. True when written (or when there is no store).
     bool SaveSettings();
 
-    // Controls, named as the operator's manual names them.
+private:
+    // Controls, named as the operator's manual names them; others find them by these
+    // object names. Each belongs to the one controller it is handed to.
     QWidget* Panel1 = nullptr;
     QToolButton* bHelp = nullptr;
     QToolButton* bCFG = nullptr;

@@ -6,6 +6,7 @@
 #include "protocol/ProtocolEditing.h"
 #include "protocol/ProtocolTable.h"
 #include "support/FakePlatform.h"
+#include "support/FindControl.h"
 #include "timing/TimeText.h"
 #include "widgets/TSortGrid.h"
 
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
     form.show();
 
     constexpr int kRows = 10000;
-    TSortGrid* g = form.SortGrid1;
+    TSortGrid* g = Find<TSortGrid>(&form, "SortGrid1");
     std::mt19937 rng(7);
     auto fill = [&] {
         g->BeginUpdate();

@@ -6,6 +6,7 @@
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolTable.h"
 #include "support/FakePlatform.h"
+#include "support/FindControl.h"
 #include "timing/NumberBox.h"
 #include "timing/TimeText.h"
 #include "widgets/TSortGrid.h"
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     form.show();
 
     constexpr int kRows = 10000;
-    TSortGrid* g = form.SortGrid1;
+    TSortGrid* g = Find<TSortGrid>(&form, "SortGrid1");
     std::mt19937 rng(7);
     g->BeginUpdate();
     g->SetRowCount(kRows + 1);
@@ -48,14 +49,16 @@ int main(int argc, char** argv) {
     g->EndUpdate();
     // The competition runs.
     fake.clock.Set(100000, QDateTime(QDate(2026, 3, 20), QTime(10, 0)));
-    form.mStart->trigger();
+    Find<QAction>(&form, "mStart")->trigger();
 
     std::vector<double> handler;
     int next = 1;
+    NumberBox* cbStopN = Find<NumberBox>(&form, "cbStopN");
+    QAction* mStop = Find<QAction>(&form, "mStop");
     for (int i = 0; i < 41; ++i, next += 2) {
         fake.clock.Advance(1800000 + 997 * i);
-        form.cbStopN->setEditText(QString::number(next));
-        handler.push_back(MedianMs(1, [&] { form.mStop->trigger(); }));
+        cbStopN->setEditText(QString::number(next));
+        handler.push_back(MedianMs(1, [&] { mStop->trigger(); }));
         fake.clock.Advance(-1800000 - 997 * i);
     }
     const double ranking = MedianMs(21, [&] { form.Protocol().RankProtocol(); });

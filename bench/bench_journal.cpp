@@ -7,6 +7,7 @@
 #include "protocol/Journal.h"
 #include "protocol/ProtocolColumns.h"
 #include "support/FakePlatform.h"
+#include "support/FindControl.h"
 #include "timing/NumberBox.h"
 #include "timing/TimeText.h"
 #include "widgets/TSortGrid.h"
@@ -42,10 +43,12 @@ std::vector<double> FinishTimes(FakePlatform& fake, TFormMain& form, int runs, i
     // Each run finishes another athlete: `first`, `first` + 2, ...
     std::vector<double> times;
     int next = first;
+    NumberBox* cbStopN = Find<NumberBox>(&form, "cbStopN");
+    QAction* mStop = Find<QAction>(&form, "mStop");
     for (int i = 0; i < runs; ++i, next += 2) {
         fake.clock.Advance(1800000 + 997 * i);
-        form.cbStopN->setEditText(QString::number(next));
-        times.push_back(MedianMs(1, [&] { form.mStop->trigger(); }));
+        cbStopN->setEditText(QString::number(next));
+        times.push_back(MedianMs(1, [&] { mStop->trigger(); }));
         fake.clock.Advance(-1800000 - 997 * i);
     }
     return times;
@@ -91,7 +94,7 @@ int main(int argc, char** argv) {
     TFormMain form(fake.platform, settings);
     form.show();
     constexpr int kRows = 10000;
-    TSortGrid* g = form.SortGrid1;
+    TSortGrid* g = Find<TSortGrid>(&form, "SortGrid1");
     std::mt19937 rng(7);
     g->BeginUpdate();
     g->SetRowCount(kRows + 1);
@@ -110,7 +113,7 @@ int main(int argc, char** argv) {
     }
     g->EndUpdate();
     fake.clock.Set(100000, QDateTime(QDate(2026, 3, 20), QTime(10, 0)));
-    form.mStart->trigger();
+    Find<QAction>(&form, "mStart")->trigger();
 
     // Short blocks in turn, with the journal and without, so that a slow phase of the
     // shared machine hits both alike. The first FINISH of a block is left out: after a

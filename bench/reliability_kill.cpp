@@ -11,6 +11,7 @@
 #include "protocol/JournalEntry.h"
 #include "protocol/ProtocolColumns.h"
 #include "support/FakePlatform.h"
+#include "support/FindControl.h"
 #include "timing/NumberBox.h"
 #include "timing/TimeText.h"
 #include "widgets/TSortGrid.h"
@@ -63,7 +64,7 @@ int Child(int argc, char** argv) {
 
     // Everything acknowledged before the kill must have come back from the backups.
     int lost = 0;
-    TSortGrid* p = form.SortGrid1;
+    TSortGrid* p = Find<TSortGrid>(&form, "SortGrid1");
     for (int i = 0; i < acked; ++i) {
         const int row = p->FindRow(Col::StNr, QString::number(plan[i].athlete));
         const int col = plan[i].start ? Col::Start : Col::Zeit;
@@ -96,11 +97,11 @@ int Child(int argc, char** argv) {
     for (size_t i = static_cast<size_t>(acked); i < plan.size(); ++i) {
         fake.clock.Set(1000 + Tick(i) * 3000, at(static_cast<int>(i)));
         if (plan[i].start) {
-            form.cbStartN->setEditText(QString::number(plan[i].athlete));
-            form.mStart->trigger();
+            Find<NumberBox>(&form, "cbStartN")->setEditText(QString::number(plan[i].athlete));
+            Find<QAction>(&form, "mStart")->trigger();
         } else {
-            form.cbStopN->setEditText(QString::number(plan[i].athlete));
-            form.mStop->trigger();
+            Find<NumberBox>(&form, "cbStopN")->setEditText(QString::number(plan[i].athlete));
+            Find<QAction>(&form, "mStop")->trigger();
         }
         std::printf("ACK %zu\n", i + 1);
         std::fflush(stdout);

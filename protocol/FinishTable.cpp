@@ -6,7 +6,6 @@
 #include "protocol/ProtocolEdits.h"
 #include "protocol/ProtocolTable.h"
 #include "reports/TFDlgYesNo.h"
-#include "timing/NumberBox.h"
 #include "timing/TimeText.h"
 
 #include <QAction>
@@ -20,9 +19,9 @@ const QColor kNr(224, 255, 224);
 } // namespace
 
 FinishTable::FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, const TSettings& settings, ProtocolTable& protocol,
-                         NumberBox* cbStopN, TFDlgYesNo& question, Prompts& prompts, QObject* parent)
+                         TFDlgYesNo& question, Prompts& prompts, QObject* parent)
     : QObject(parent), m_grid(SortGrid2), m_hooks(std::move(hooks)), m_settings(settings), m_protocol(protocol),
-      m_cbStopN(cbStopN), m_question(question), m_prompts(prompts) {
+      m_question(question), m_prompts(prompts) {
     m_grid->OnKeyDown = [this](TSortGrid*, QKeyEvent* e, bool& handled) { SortGrid2KeyDown(e, handled); };
     m_grid->OnKeyPress = [this](TSortGrid*, QChar& key) { SortGrid2KeyPress(key); };
     m_grid->OnSelectCell = [this](TSortGrid*, int col, int row, bool& canSelect) {
@@ -34,8 +33,7 @@ FinishTable::FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, const TSetting
     m_grid->OnEditDropped = [this](TSortGrid*, int, int) {
         m_grid->SetOption(goEditing, false);
         m_grid->SetOption(goRowSelect, true);
-        if (m_hooks.status)
-            m_hooks.status(2, ProtocolEdits::DroppedEditText());
+        emit StatusText(2, ProtocolEdits::DroppedEditText());
     };
 
     PopupMenuSS2 = new QMenu(m_grid);
@@ -81,8 +79,7 @@ bool FinishTable::SingleEmptyRow() const {
 }
 
 void FinishTable::ShowCount() {
-    if (m_hooks.status)
-        m_hooks.status(4, QString::number(m_grid->RowCount() - 1));
+    emit StatusText(4, QString::number(m_grid->RowCount() - 1));
 }
 
 void FinishTable::QueueFinish(const QString& timeText, int counter) {
@@ -124,8 +121,7 @@ JournalEntry FinishTable::Entry(const QString& event, int k, const QString& numb
 }
 
 void FinishTable::Journalize(const JournalEntry& entry) {
-    if (m_hooks.journal)
-        m_hooks.journal({entry});
+    emit Journal({entry});
 }
 
 void FinishTable::Assign() {
@@ -199,13 +195,8 @@ void FinishTable::Assign() {
     m_grid->SetTopRow(1);
     m_grid->GoToCell(FinishCol::Nr, 1, false);
     // The assignment changed a protocol row too: both backups, not only the finish table's.
-    if (m_hooks.writeBackups)
-        m_hooks.writeBackups();
-    const int item = m_cbStopN->FindItem(number, Qt::CaseInsensitive);
-    if (item >= 0)
-        m_cbStopN->removeItem(item);
-    if (m_cbStopN->count() == 0)
-        m_cbStopN->setEditText(QString());
+    emit TablesChanged();
+    emit FinishNumberUsed(number);
 }
 
 void FinishTable::SortGrid2KeyDown(QKeyEvent* event, bool& handled) {
@@ -277,6 +268,5 @@ void FinishTable::Allezeitenloschen1Click() {
     entry.Add(QStringLiteral("Zeilen"), QString::number(m_grid->RowCount() - 1));
     Journalize(entry);
     m_grid->ClearGrid();
-    if (m_hooks.layout)
-        m_hooks.layout();
+    emit LayoutWanted();
 }

@@ -9,18 +9,14 @@
 
 class QAction;
 class QMenu;
-class NumberBox;
 class Prompts;
 class ProtocolTable;
 class TFDlgYesNo;
 
+// What the finish table asks its neighbours; what it tells them are its signals.
 struct FinishHooks {
-    std::function<void(int panel, const QString& text)> status;
-    std::function<void()> writeBackups;
-    std::function<void()> layout; // the window's resize handling
     // Mass start: the clock text of the run's start, empty when none is known.
     std::function<QString()> massStartClock;
-    JournalSink journal; // assignments and deleted queued finishes
 };
 
 // The finish table SortGrid2: finishes whose start number is not known yet,
@@ -30,7 +26,7 @@ class FinishTable : public QObject {
     Q_OBJECT
 public:
     FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, const TSettings& settings, ProtocolTable& protocol,
-                NumberBox* cbStopN, TFDlgYesNo& question, Prompts& prompts, QObject* parent = nullptr);
+                TFDlgYesNo& question, Prompts& prompts, QObject* parent = nullptr);
 
     TSortGrid* Grid() const { return m_grid; }
     void SetupGrid();
@@ -51,6 +47,18 @@ public:
     void Erase3Click();
     void Allezeitenloschen1Click();
 
+signals:
+    // A queued finish was given to start number `number`: it leaves the finish-number box.
+    void FinishNumberUsed(const QString& number);
+    // Text for status field `panel` (the number of queued finishes, a dropped edit).
+    void StatusText(int panel, const QString& text);
+    // An assignment changed both tables: both backups are due.
+    void TablesChanged();
+    // The table was emptied: the window lays out again.
+    void LayoutWanted();
+    // Assignments and deleted queued finishes, for the journal.
+    void Journal(const QList<JournalEntry>& entries);
+
 private:
     void SortGrid2KeyDown(QKeyEvent* event, bool& handled);
     void SortGrid2KeyPress(QChar& key);
@@ -66,7 +74,6 @@ private:
     FinishHooks m_hooks;
     const TSettings& m_settings;
     ProtocolTable& m_protocol;
-    NumberBox* m_cbStopN;
     TFDlgYesNo& m_question;
     Prompts& m_prompts;
     bool m_selecting = false;

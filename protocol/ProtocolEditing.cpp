@@ -1,6 +1,7 @@
 #include "protocol/ProtocolEditing.h"
 
 #include "platform/Prompts.h"
+#include "platform/ShortcutPriority.h"
 #include "protocol/JournalReplay.h"
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolEdits.h"
@@ -18,11 +19,10 @@
 #include <QMenu>
 #include <utility>
 
-ProtocolEditing::ProtocolEditing(TSortGrid* SortGrid1, QWidget* window, ProtocolTable& protocol,
-                                 ProtocolEditingHooks hooks, const TSettings& settings, TFDlgYesNo& question,
-                                 Prompts& prompts, QObject* parent)
-    : QObject(parent), m_grid(SortGrid1), m_window(window), m_protocol(protocol), m_hooks(std::move(hooks)),
-      m_settings(settings), m_question(question), m_prompts(prompts) {
+ProtocolEditing::ProtocolEditing(QWidget* window, ProtocolTable& protocol, const TSettings& settings,
+                                 TFDlgYesNo& question, Prompts& prompts, QObject* parent)
+    : QObject(parent), m_grid(protocol.Grid()), m_window(window), m_protocol(protocol), m_settings(settings),
+      m_question(question), m_prompts(prompts) {
     PopupMenuProtokol = new QMenu(m_grid);
     PopupMenuProtokol->setObjectName(QStringLiteral("PopupMenuProtokol"));
     auto item = [this](const char* name, const QString& caption, void (ProtocolEditing::*handler)()) {
@@ -56,6 +56,8 @@ ProtocolEditing::ProtocolEditing(TSortGrid* SortGrid1, QWidget* window, Protocol
     mNeuezeile1 = hidden("mNeuezeile1", QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Plus),
                          &ProtocolEditing::Neuezeile1Click);
     mCopyAll = hidden("mCopyAll", QKeySequence(Qt::CTRL | Qt::Key_A), &ProtocolEditing::mCopyAllClick);
+    // A focused number box would take Ctrl+A as "select all" and the copy would never run.
+    new ShortcutPriority(m_window, {mCopyAll}, this);
 
     m_grid->OnKeyDown = [this](TSortGrid*, QKeyEvent* e, bool& handled) { SortGrid1KeyDown(e, handled); };
     m_grid->OnCellValidate = [this](TSortGrid*, int col, int row, const QString& oldValue, QString& newValue,
@@ -146,13 +148,11 @@ void ProtocolEditing::MakeRowCurrent(int row) {
 }
 
 void ProtocolEditing::ShowStatus(const QString& text) {
-    if (m_hooks.status)
-        m_hooks.status(2, text);
+    emit StatusText(2, text);
 }
 
 void ProtocolEditing::Changed() {
-    if (m_hooks.writeBackups)
-        m_hooks.writeBackups();
+    emit ProtocolChanged();
 }
 
 JournalEntry ProtocolEditing::Entry(const QString& event, int row) const {
@@ -165,11 +165,9 @@ JournalEntry ProtocolEditing::Entry(const QString& event, int row) const {
 }
 
 void ProtocolEditing::Journalize(JournalEntry entry, bool ranks) {
-    if (!m_hooks.journal)
-        return;
     if (ranks)
         entry.Add(JournalKey::Ranked, RankingText(m_protocol.RankOptions()));
-    m_hooks.journal({entry});
+    emit Journal({entry});
 }
 
 QString ProtocolEditing::RowText(int row) const {

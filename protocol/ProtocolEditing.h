@@ -17,12 +17,6 @@ class ProtocolTable;
 class TFDlgYesNo;
 class TSortGrid;
 
-struct ProtocolEditingHooks {
-    std::function<void()> writeBackups; // both backup files, after every change of the protocol
-    std::function<void(int panel, const QString& text)> status;
-    JournalSink journal; // every change, with the texts before and after
-};
-
 // The operator's corrections to the protocol grid SortGrid1: its context menu
 // PopupMenuProtokol, the hidden shortcuts of the main menu, the keys Esc and
 // Enter in the grid (time correction, moving a result to another start number)
@@ -31,8 +25,9 @@ class ProtocolEditing : public QObject {
     Q_OBJECT
 public:
     // The hidden items are added to `window`, so that their shortcuts act everywhere in it.
-    ProtocolEditing(TSortGrid* SortGrid1, QWidget* window, ProtocolTable& protocol, ProtocolEditingHooks hooks,
-                    const TSettings& settings, TFDlgYesNo& question, Prompts& prompts, QObject* parent = nullptr);
+    // The grid edited is the protocol table's own.
+    ProtocolEditing(QWidget* window, ProtocolTable& protocol, const TSettings& settings, TFDlgYesNo& question,
+                    Prompts& prompts, QObject* parent = nullptr);
     // The grid outlives us: its events must not reach a dead controller (a check of a
     // typed text runs when the closing window takes the focus away).
     ~ProtocolEditing() override;
@@ -59,6 +54,14 @@ public:
     void SortGrid1KeyDown(QKeyEvent* event, bool& handled);
     // Opens the context menu at a global position (keyboard: below the current cell).
     void OpenPopupMenu(const QPoint& globalPos);
+
+signals:
+    // The protocol changed: both backup files are due.
+    void ProtocolChanged();
+    // Text for status field `panel`.
+    void StatusText(int panel, const QString& text);
+    // Every change, with the texts before and after, for the journal.
+    void Journal(const QList<JournalEntry>& entries);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -87,7 +90,6 @@ private:
     TSortGrid* m_grid = nullptr;
     QWidget* m_window = nullptr;
     ProtocolTable& m_protocol;
-    ProtocolEditingHooks m_hooks;
     const TSettings& m_settings;
     TFDlgYesNo& m_question;
     Prompts& m_prompts;

@@ -17,13 +17,12 @@
 #include <QApplication>
 #include <QFileInfo>
 
-ProtocolFiles::ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, const TSettings& settings,
-                             ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, NumberBox* cbStartN,
-                             NumberBox* cbStopN, NumberBox* cbKlass, QAbstractButton* sbSave, TFDlgYesNo& question,
-                             Prompts& prompts, QString programFolder, QObject* parent)
-    : QObject(parent), m_window(window), m_hooks(std::move(hooks)), m_settings(settings), m_protocol(protocol),
-      m_finish(finish), m_display(display), m_cbStartN(cbStartN), m_cbStopN(cbStopN), m_cbKlass(cbKlass),
-      m_sbSave(sbSave), m_question(question), m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
+ProtocolFiles::ProtocolFiles(QWidget* window, const TSettings& settings, ProtocolTable& protocol, FinishTable& finish,
+                             RunDisplay& display, NumberBox* cbKlass, std::function<bool()> hasResults,
+                             TFDlgYesNo& question, Prompts& prompts, QString programFolder, QObject* parent)
+    : QObject(parent), m_window(window), m_settings(settings), m_protocol(protocol), m_finish(finish),
+      m_display(display), m_cbKlass(cbKlass), m_hasResults(std::move(hasResults)), m_question(question),
+      m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
 
 QStringList ProtocolFiles::OpenFilters() {
     return {QStringLiteral("Alle Dateien (*.txt *.xls *.xlsx)"), QStringLiteral("MS Excel (*.xls *.xlsx)"),
@@ -31,7 +30,7 @@ QStringList ProtocolFiles::OpenFilters() {
 }
 
 void ProtocolFiles::sbLoadListClick() {
-    if (m_sbSave->isEnabled() && !m_question.Ask(m_prompts, QStringLiteral("Protokoll wird überschrieben!")))
+    if (m_hasResults && m_hasResults() && !m_question.Ask(m_prompts, QStringLiteral("Protokoll wird überschrieben!")))
         return;
     int filter = m_settings.FilterOut;
     const QString file = m_prompts.openFileName(m_window, m_programFolder, OpenFilters(), filter);
@@ -43,8 +42,7 @@ void ProtocolFiles::sbLoadListClick() {
         QApplication::processEvents();
         LoadStartList(file);
     }
-    if (m_hooks.layout)
-        m_hooks.layout();
+    emit LayoutWanted();
 }
 
 bool ProtocolFiles::LoadStartList(const QString& fileName) {
@@ -78,8 +76,6 @@ bool ProtocolFiles::LoadStartList(const QString& fileName) {
 }
 
 void ProtocolFiles::JournalizeStartList(const QString& fileName) {
-    if (!m_hooks.journal)
-        return;
     const SortGridData& g = m_protocol.Grid()->Data();
     QList<JournalEntry> lines;
     JournalEntry list;
@@ -97,7 +93,7 @@ void ProtocolFiles::JournalizeStartList(const QString& fileName) {
         row.cells = g.Rows(r);
         lines << row;
     }
-    m_hooks.journal(lines);
+    emit Journal(lines);
 }
 
 void ProtocolFiles::AfterTextLoad() {
@@ -118,8 +114,7 @@ bool ProtocolFiles::RestoreBackups(const QString& protocolFile, const QString& f
         SelectNextToStart();
     else
         m_protocol.SelectWholeRow(1);
-    // No number is left over for a FINISH before the operator names one.
-    m_cbStopN->setEditText(QString());
+    emit FinishNumberVoided();
     return restored;
 }
 
@@ -139,10 +134,7 @@ void ProtocolFiles::SelectNextToStart() {
     }
     m_protocol.SelectProtocolRow(row);
     m_protocol.SelectWholeRow(row);
-    const QString number = g->Cell(Col::StNr, row).trimmed();
-    const int item = number.isEmpty() ? -1 : m_cbStartN->FindItem(number);
-    m_cbStartN->setCurrentIndex(item);
-    m_cbStartN->setEditText(number);
+    emit StartNumberChosen(g->Cell(Col::StNr, row).trimmed());
 }
 
 void ProtocolFiles::LoadClassesFile(const QString& fileName) {
@@ -162,11 +154,7 @@ void ProtocolFiles::FillStartNumberList() {
     for (const QString& n : m_protocol.StartNumbers())
         if (!n.trimmed().isEmpty())
             numbers << n.trimmed();
-    m_cbStartN->clear();
-    m_cbStartN->addItems(numbers);
-    if (!numbers.isEmpty())
-        m_cbStartN->setCurrentIndex(0);
-    m_cbStartN->SetDropDown(numbers.size() > 1);
+    emit StartNumbersListed(numbers);
 }
 
 void ProtocolFiles::sbClsClick() {
@@ -175,21 +163,15 @@ void ProtocolFiles::sbClsClick() {
         return;
     emit Clearing();
     m_protocol.Grid()->ClearGrid();
-    m_cbStartN->clear();
-    m_cbStartN->SetDropDown(false);
-    m_cbStopN->clear();
-    m_cbStopN->SetDropDown(false);
+    emit Cleared();
     m_protocol.UpdateResultCommands();
     m_protocol.ApplyColumnLayout();
     m_finish.Grid()->ClearGrid();
     m_display.ShowUpper(0);
     m_display.ShowLower(0);
-    if (m_hooks.status)
-        m_hooks.status(4, QStringLiteral("0"));
-    if (m_hooks.journal) {
-        JournalEntry entry;
-        entry.event = JournalEvent::Cleared;
-        entry.source = JournalSource::Button;
-        m_hooks.journal({entry});
-    }
+    emit StatusText(4, QStringLiteral("0"));
+    JournalEntry entry;
+    entry.event = JournalEvent::Cleared;
+    entry.source = JournalSource::Button;
+    emit Journal({entry});
 }

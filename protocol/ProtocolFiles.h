@@ -16,21 +16,14 @@ class TFDlgYesNo;
 class QAbstractButton;
 class QWidget;
 
-struct ProtocolFilesHooks {
-    std::function<void()> layout;                               // the window's resize handling
-    std::function<void(int panel, const QString& text)> status; // status bar
-    JournalSink journal;                                        // start lists loaded, the protocol cleared
-};
-
 // Start lists and the classes file into the protocol, the tables of the last run
 // back from the backups, and clearing the protocol.
 class ProtocolFiles : public QObject {
     Q_OBJECT
 public:
-    ProtocolFiles(QWidget* window, ProtocolFilesHooks hooks, const TSettings& settings, ProtocolTable& protocol,
-                  FinishTable& finish, RunDisplay& display, NumberBox* cbStartN, NumberBox* cbStopN, NumberBox* cbKlass,
-                  QAbstractButton* sbSave, TFDlgYesNo& question, Prompts& prompts, QString programFolder,
-                  QObject* parent = nullptr);
+    ProtocolFiles(QWidget* window, const TSettings& settings, ProtocolTable& protocol, FinishTable& finish,
+                  RunDisplay& display, NumberBox* cbKlass, std::function<bool()> hasResults, TFDlgYesNo& question,
+                  Prompts& prompts, QString programFolder, QObject* parent = nullptr);
 
     // The open dialog's type list.
     static QStringList OpenFilters();
@@ -45,7 +38,7 @@ public:
     bool RestoreBackups(const QString& protocolFile, const QString& finishFile);
     // "Klassen.txt" of the working folder into cbKlass; an unreadable file keeps the items.
     void LoadClassesFile(const QString& fileName);
-    // The start-number box receives the start numbers of the protocol.
+    // The start-number box receives the start numbers of the protocol (StartNumbersListed).
     void FillStartNumberList();
     // Clears protocol and finish table after the question "Protokoll löschen?".
     void sbClsClick();
@@ -53,6 +46,20 @@ public:
 signals:
     // "Protokoll löschen?" was answered yes; the competition ends before the tables are cleared.
     void Clearing();
+    // The tables are cleared: both number boxes lose their lists.
+    void Cleared();
+    // The protocol's start numbers, for the start-number box's list.
+    void StartNumbersListed(const QStringList& numbers);
+    // After a restore: the start number of the row the run goes on with.
+    void StartNumberChosen(const QString& number);
+    // After a restore: no number is left over for a FINISH before the operator names one.
+    void FinishNumberVoided();
+    // A start list was loaded: the window lays out again.
+    void LayoutWanted();
+    // Text for status field `panel`.
+    void StatusText(int panel, const QString& text);
+    // Start lists loaded, the protocol cleared, for the journal.
+    void Journal(const QList<JournalEntry>& entries);
 
 public:
     // The open dialog's type-list choice goes to the settings through `writer`.
@@ -65,16 +72,13 @@ private:
     void JournalizeStartList(const QString& fileName);
 
     QWidget* m_window;
-    ProtocolFilesHooks m_hooks;
     const TSettings& m_settings;
     SettingsWriter m_write;
     ProtocolTable& m_protocol;
     FinishTable& m_finish;
     RunDisplay& m_display;
-    NumberBox* m_cbStartN;
-    NumberBox* m_cbStopN;
     NumberBox* m_cbKlass;
-    QAbstractButton* m_sbSave;
+    std::function<bool()> m_hasResults; // the protocol holds results to save
     TFDlgYesNo& m_question;
     Prompts& m_prompts;
     QString m_programFolder;

@@ -1,15 +1,11 @@
 #include "protocol/ProtocolTable.h"
 
 #include "platform/Prompts.h"
+#include "protocol/JournalEntry.h"
 #include "protocol/ProtocolColumns.h"
 #include "protocol/Ranking.h"
-#include "timing/NumberBox.h"
 #include "timing/RunColors.h"
-#include "timing/RunDisplay.h"
-#include "widgets/TBitBtnWithColor.h"
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QApplication>
 #include <QScrollBar>
 #include <QStyle>
@@ -35,15 +31,11 @@ void AppendEmptyRow(TSortGrid* g) {
 
 } // namespace
 
-using RunColors::ButtonFace;
-
-ProtocolTable::ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, const TSettings& settings,
-                             RunState& state, RunDisplay& display, QObject* parent)
-    : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_settings(settings), m_state(state),
-      m_display(display) {
-    TSortGrid* g = c.SortGrid1;
+ProtocolTable::ProtocolTable(TSortGrid* SortGrid1, const TSettings& settings, QObject* parent)
+    : QObject(parent), m_grid(SortGrid1), m_settings(settings) {
+    TSortGrid* g = m_grid;
     g->OnGetSortStyle = [this](TSortGrid*, int col, TSortStyle& style) {
-        ProtocolSortStyle(c.SortGrid1->Data(), col, style);
+        ProtocolSortStyle(m_grid->Data(), col, style);
     };
     g->OnGetCellFormat = [this](TSortGrid*, int col, int row, TGridDrawState state, TFormatOptions& format, bool&,
                                 bool&, bool&) { SortGrid1GetCellFormat(col, row, state, format); };
@@ -54,7 +46,7 @@ ProtocolTable::ProtocolTable(const ProtocolControls& controls, ProtocolHooks hoo
 }
 
 void ProtocolTable::SetupGrid() {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(13);
     g->setFont(font);
@@ -81,17 +73,17 @@ void ProtocolTable::SetupGrid() {
 }
 
 QString ProtocolTable::Cell(int col, int row) const {
-    return c.SortGrid1->Cell(col, row);
+    return m_grid->Cell(col, row);
 }
 
 int ProtocolTable::FindStartNumber(const QString& text) const {
     if (text.isEmpty())
         return -1;
-    return c.SortGrid1->FindRow(Col::StNr, text);
+    return m_grid->FindRow(Col::StNr, text);
 }
 
 int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const QTime& clock, TimeValue offset) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     const QString typed = numberText.trimmed();
     int n = 0;
     const bool numbered = ToInt(typed, n) && n != 0;
@@ -120,41 +112,12 @@ int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const 
             g->SetTopRow(qMax(1, g->RowCount() - g->VisibleRowCount()));
     }
 
-    // The placeholder keeps its minus: "4" always means athlete 4, "-4" this start.
-    c.cbStopN->addItem(stNr);
-    c.cbStopN->SetDropDown(true);
-    c.cbStopN->setEditText(QString());
-
-    // The started number leaves the start list; the box moves on to the next row's number.
-    const int item = c.cbStartN->currentIndex();
-    const bool fromList = item >= 0 && c.cbStartN->itemText(item).trimmed() == typed;
-    SelectRow(row + 1);
-    if (fromList) {
-        c.cbStartN->removeItem(item);
-        const int next = c.cbStartN->FindItem(Cell(Col::StNr, g->Row()));
-        c.cbStartN->setCurrentIndex(next);
-        if (next >= 0)
-            c.cbStartN->setEditText(c.cbStartN->itemText(next));
-    }
     return row;
-}
-
-void ProtocolTable::FillStopListForMassStart() {
-    QStringList numbers;
-    for (const QString& n : StartNumbers())
-        if (!n.trimmed().isEmpty())
-            numbers << n.trimmed();
-    c.cbStopN->clear();
-    c.cbStopN->addItems(numbers);
-    if (!numbers.isEmpty()) {
-        c.cbStopN->SetDropDown(true);
-        c.cbStopN->setCurrentIndex(0);
-    }
 }
 
 void ProtocolTable::RecordFinishInRow(int row, TimeValue runningTime, const QString& finishClock,
                                       const QString& split) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     g->SetCell(Col::Stopp, row, finishClock);
     g->SetCell(Col::Zeit, row, TimeToText(runningTime, m_settings.Acc));
     g->SetCell(Col::Split, row, split);
@@ -162,13 +125,13 @@ void ProtocolTable::RecordFinishInRow(int row, TimeValue runningTime, const QStr
 }
 
 void ProtocolTable::SelectNextRowAfterFinish() {
-    const int row = c.SortGrid1->Row();
-    if (row < c.SortGrid1->RowCount() - 1)
+    const int row = m_grid->Row();
+    if (row < m_grid->RowCount() - 1)
         SelectRow(row + 1);
 }
 
 void ProtocolTable::SelectRow(int row) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     if (row < 1 || row >= g->RowCount())
         return;
     g->GoToCell(g->Col(), row, false);
@@ -178,7 +141,7 @@ void ProtocolTable::SelectRow(int row) {
 }
 
 void ProtocolTable::SelectWholeRow(int row) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     if (row < 1 || row >= g->RowCount())
         return;
     m_selecting = true;
@@ -187,7 +150,7 @@ void ProtocolTable::SelectWholeRow(int row) {
 }
 
 void ProtocolTable::SortGrid1SelectCell(int col, int row, bool& canSelect) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     if (m_selecting)
         return;
     if (Editable(col)) {
@@ -201,89 +164,29 @@ void ProtocolTable::SortGrid1SelectCell(int col, int row, bool& canSelect) {
         canSelect = false;
         SelectWholeRow(row);
     }
-    if (m_hooks.status)
-        m_hooks.status(0, QStringLiteral("%1:%2").arg(row).arg(g->RowCount() - 1));
+    emit StatusText(0, QStringLiteral("%1:%2").arg(row).arg(g->RowCount() - 1));
 }
 
 void ProtocolTable::SelectProtocolRow(int row) {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     if (row < 1 || row >= g->RowCount())
         return;
-    const QString stNr = Cell(Col::StNr, row);
-    if (m_settings.massStart()) {
-        if (Cell(Col::Zeit, row).trimmed().isEmpty())
-            c.cbStopN->setEditText(stNr);
+    emit RowChosen(row);
+    if (m_settings.massStart())
         SelectWholeRow(row);
-        return;
-    }
-
-    const bool finishOn = c.bSTOP->isEnabled();
-    const QString raw = Cell(Col::Raw, row).trimmed();
-    bool rawIsNumber = false;
-    const qint32 rawValue = raw.toInt(&rawIsNumber);
-    if (finishOn) {
-        c.bSTOP->SetColor(RunColors::Yellow);
-        m_display.RepaintWithColorSet();
-        if (m_hooks.armFinishContact)
-            m_hooks.armFinishContact();
-        if (rawIsNumber) {
-            // The running display follows the selected athlete.
-            m_state.lastStartTick = static_cast<Tick>(rawValue);
-            c.cbStopN->setEditText(stNr);
-        } else {
-            c.cbStartN->setEditText(stNr);
-        }
-        const QString zeit = Cell(Col::Zeit, row).trimmed();
-        const QString start = Cell(Col::Start, row).trimmed();
-        m_display.ShowLower(!zeit.isEmpty()    ? TextToTime(zeit, m_settings.Acc)
-                            : !start.isEmpty() ? TextToTime(start, m_settings.Acc)
-                                               : 0);
-    } else if (Cell(Col::Zeit, row).trimmed().isEmpty()) {
-        c.cbStartN->setEditText(stNr);
-    }
-
-    if (c.bSTART->isEnabled()) {
-        c.bSTART->SetColor(RunColors::Green);
-    } else {
-        c.bSTART->SetColor(ButtonFace());
-        if (m_hooks.disarmStartContact)
-            m_hooks.disarmStartContact();
-    }
-
-    if (!finishOn) {
-        if (!raw.isEmpty()) {
-            // A text that is not a number (a spreadsheet may put one there) shows nothing.
-            if (rawIsNumber)
-                m_display.ShowLower(rawValue);
-            c.cbStopN->setEditText(QString());
-        } else if (!c.bTimer->isEnabled()) {
-            m_display.SetLowerLit(RunColors::Yellow);
-            m_display.RepaintWithColorSet();
-            m_display.ShowLower(0);
-        }
-    }
-    c.bSTOP->SetColor(c.bSTOP->isEnabled() ? RunColors::Yellow : ButtonFace());
-    c.mStop->setEnabled(m_display.ClockRunning() || m_state.finishOpenAtProgramStart);
 }
 
 void ProtocolTable::SortGrid1DblClick() {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     const int row = g->Row();
     if (row < 2)
         return;
     bool canSelect = true;
     SortGrid1SelectCell(g->Col(), row, canSelect);
-    QAction* command = nullptr;
     if (Cell(Col::Start, row).trimmed().isEmpty())
-        command = c.mStart;
+        emit StartCommanded(JournalSource::DoubleClick);
     else if (Cell(Col::Stopp, row).trimmed().isEmpty())
-        command = c.mStop;
-    if (!command)
-        return;
-    if (m_hooks.triggerByDoubleClick)
-        m_hooks.triggerByDoubleClick(command);
-    else
-        command->trigger();
+        emit FinishCommanded(JournalSource::DoubleClick);
 }
 
 void ProtocolTable::SortGrid1GetCellFormat(int col, int row, TGridDrawState state, TFormatOptions& format) {
@@ -333,13 +236,13 @@ RankingOptions ProtocolTable::RankOptions() const {
 }
 
 void ProtocolTable::RankProtocol() {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     const RankingOptions options = RankOptions();
     // Through the grid: it follows the ranking once at its end, not after each of its
     // cell writes, and closes an editor whose cell or row the ranking changes.
     int row = -1;
     g->Batch([&](SortGridData& data) { row = RankProtocolRows(data, options); });
-    c.cbStopN->setEditText(QString());
+    emit FinishNumberVoided();
     if (row >= 1) {
         SelectProtocolRow(row);
         if (!m_settings.massStart())
@@ -349,18 +252,17 @@ void ProtocolTable::RankProtocol() {
 }
 
 void ProtocolTable::ScrollAfterRanking() {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     g->ScrollToCell(g->Col(), g->Row());
 }
 
 void ProtocolTable::ApplyColumnLayout() {
-    TSortGrid* g = c.SortGrid1;
+    TSortGrid* g = m_grid;
     const int arrow = g->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     const auto widths = ProtocolColumnWidths(m_settings.Columns, g->width(), arrow);
     for (int col = 0; col < Col::Count; ++col)
         g->SetColWidths(col, widths[col]);
-    if (m_hooks.layoutOthers)
-        m_hooks.layoutOthers();
+    emit ColumnsLaidOut();
 }
 
 void ProtocolTable::ApplySettings(const TSettings& before) {
@@ -373,7 +275,7 @@ void ProtocolTable::UpdateResultCommands() {
 }
 
 QStringList ProtocolTable::StartNumbers() const {
-    QStringList numbers = c.SortGrid1->Cols(Col::StNr);
+    QStringList numbers = m_grid->Cols(Col::StNr);
     numbers.removeFirst();
     return numbers;
 }

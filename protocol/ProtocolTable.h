@@ -11,56 +11,29 @@
 #include <QTime>
 #include <functional>
 
-class QAbstractButton;
-class QAction;
-class NumberBox;
-class TBitBtnWithColor;
-class RunDisplay;
-
-struct ProtocolControls {
-    TSortGrid* SortGrid1 = nullptr;
-    NumberBox* cbStartN = nullptr;
-    NumberBox* cbStopN = nullptr;
-    TBitBtnWithColor* bSTART = nullptr;
-    TBitBtnWithColor* bSTOP = nullptr;
-    TBitBtnWithColor* bTimer = nullptr;
-    QAction* mStart = nullptr;
-    QAction* mStop = nullptr;
-};
-
-struct ProtocolHooks {
-    std::function<void()> armFinishContact;   // arms the finish contact when it is locked
-    std::function<void()> disarmStartContact; // locks the start contact when it is armed
-    std::function<void(int panel, const QString& text)> status;
-    std::function<void()> layoutOthers; // finish grid and status bar follow the protocol's layout
-    // A double click's START or FINISH: triggers the action naming the double click as its source.
-    std::function<void(QAction*)> triggerByDoubleClick;
-};
-
 // The protocol grid SortGrid1: one row per start number, its columns, colours
 // and widths, the rows that START and FINISH fill, what selecting a row does,
-// and the ranking.
+// and the ranking. It owns only its grid: the number boxes and command buttons belong
+// to run control, which follows the signals below.
 class ProtocolTable : public QObject {
     Q_OBJECT
 public:
-    ProtocolTable(const ProtocolControls& controls, ProtocolHooks hooks, const TSettings& settings, RunState& state,
-                  RunDisplay& display, QObject* parent = nullptr);
+    ProtocolTable(TSortGrid* SortGrid1, const TSettings& settings, QObject* parent = nullptr);
 
-    TSortGrid* Grid() const { return c.SortGrid1; }
+    TSortGrid* Grid() const { return m_grid; }
     QString Cell(int col, int row) const;
     int FindStartNumber(const QString& text) const;
 
-    // START in individual start: chooses the row for the number text, fills it, and
-    // moves the number boxes on. Returns the row that received the start.
+    // START in individual start: chooses the row for the number text and fills it.
+    // Returns the row that received the start.
     int RecordStartInRow(const QString& numberText, Tick tick, const QTime& clock, TimeValue offset);
-    // START in mass start: every start number becomes a choice of the finish-number box.
-    void FillStopListForMassStart();
     void RecordFinishInRow(int row, TimeValue runningTime, const QString& finishClock, const QString& split);
     void SelectNextRowAfterFinish();
 
     // Selects a row as the operator's moving to it does (the cell-selection check runs).
     void SelectRow(int row);
     void SelectWholeRow(int row);
+    // The operator chose `row` (RowChosen); in mass start it is selected as a whole.
     void SelectProtocolRow(int row);
 
     void RankProtocol();
@@ -84,12 +57,20 @@ public:
 
 signals:
     void ResultCommandsChanged();
+    // A row was chosen by the operator (or by a ranking, a restore): the run follows it.
+    void RowChosen(int row);
+    // The ranking moved rows: no number is left in the finish-number box.
+    void FinishNumberVoided();
+    // A double click asks for START or FINISH of its row, `source` naming the double click.
+    void StartCommanded(const QString& source);
+    void FinishCommanded(const QString& source);
+    // Text for status field `panel` (the current row and the row count).
+    void StatusText(int panel, const QString& text);
+    // The columns were laid out: the finish grid and the status bar follow.
+    void ColumnsLaidOut();
 
 private:
-    ProtocolControls c;
-    ProtocolHooks m_hooks;
+    TSortGrid* m_grid;
     const TSettings& m_settings;
-    RunState& m_state;
-    RunDisplay& m_display;
     bool m_selecting = false;
 };

@@ -137,9 +137,7 @@ QString ProtocolExport::TemplateFile() const {
 }
 
 void ProtocolExport::Written(const QString& fileName) {
-    if (m_hooks.status)
-        m_hooks.status(QStringLiteral("Gespeichert: ") +
-                       QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()));
+    emit StatusText(QStringLiteral("Gespeichert: ") + QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()));
 }
 
 void ProtocolExport::Failed(const QString& error) {
@@ -180,9 +178,12 @@ bool ProtocolExport::Export(Entry entry, const QString& fileName) {
     return true;
 }
 
+bool ProtocolExport::CanSave() const {
+    return c.sbSave->isEnabled();
+}
+
 void ProtocolExport::sbSaveClick() {
-    if (m_hooks.placeCorrection)
-        m_hooks.placeCorrection();
+    emit RankingWanted();
     QCoreApplication::processEvents(); // the corrected grid is drawn before the dialog covers it
     const QStringList filters = SaveFilters();
     int index = m_settings.FilterInd;
@@ -196,8 +197,7 @@ void ProtocolExport::sbSaveClick() {
         return;
     if (index < 1 || index > filters.size())
         index = Excel;
-    if (m_hooks.storeFilterIndex)
-        m_hooks.storeFilterIndex(index);
+    emit FilterIndexChosen(index);
     const Entry entry = static_cast<Entry>(index);
     Export(entry, NameForEntry(name, entry));
 }

@@ -23,11 +23,9 @@ struct ExportControls {
     QAbstractButton* sbHTML = nullptr;
 };
 
+// What the export asks its neighbours; what it tells them are its signals.
 struct ExportHooks {
-    std::function<void()> placeCorrection;                 // ranks the protocol as the place correction does
-    std::function<void(const QString& text)> status;       // where the last file went
-    std::function<void(int filterIndex)> storeFilterIndex; // the save dialog's chosen entry, 1-based
-    std::function<QString()> backupFolder;                 // ends in "/"
+    std::function<QString()> backupFolder; // ends in "/"
 };
 
 // The result commands: the buttons sbSave, sbPrint, sbWord, sbExcel, sbHTML, their
@@ -68,6 +66,17 @@ public:
     QString OutputFolder() const;
     // The Word template beside the program.
     QString TemplateFile() const;
+
+    // The protocol holds something to save (sbSave is available).
+    bool CanSave() const;
+
+signals:
+    // Saving starts with the place correction: the protocol is ranked first.
+    void RankingWanted();
+    // Where the last file went, for the status bar.
+    void StatusText(const QString& text);
+    // The save dialog's chosen entry, 1-based, for the settings.
+    void FilterIndexChosen(int filterIndex);
 
 private:
     ExportOptions Options() const;

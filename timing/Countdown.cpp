@@ -3,9 +3,11 @@
 #include "platform/Prompts.h"
 #include "reports/TSettings.h"
 #include "timing/LockOut.h"
+#include "timing/RunColors.h"
 #include "timing/TimeDisplay.h"
 #include "widgets/TBitBtnWithColor.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -22,14 +24,14 @@ constexpr int kMaxScheduleSlipMs = 1000;
 
 } // namespace
 
-Countdown::Countdown(TBitBtnWithColor* bTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock,
+Countdown::Countdown(TBitBtnWithColor* bTimer, QAction* mTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock,
                      const TSettings& settings, TimeDisplay& display, LockOut& lockOut, Sound& sound,
-                     QString startToneFile, std::function<bool()> startEnabled, std::function<void()> clickStart,
-                     std::function<bool()> soundOn, bool& toneAlreadyPlayed, QObject* parent)
-    : QObject(parent), m_bTimer(bTimer), m_seAutoStart(seAutoStart), m_cbAuto(cbAuto), m_clock(clock),
+                     QString startToneFile, std::function<bool()> startEnabled, std::function<bool()> soundOn,
+                     bool& toneAlreadyPlayed, QObject* parent)
+    : QObject(parent), m_bTimer(bTimer), m_mTimer(mTimer), m_seAutoStart(seAutoStart), m_cbAuto(cbAuto), m_clock(clock),
       m_settings(settings), m_display(display), m_lockOut(lockOut), m_sound(sound),
-      m_startToneFile(std::move(startToneFile)), m_startEnabled(std::move(startEnabled)),
-      m_clickStart(std::move(clickStart)), m_soundOn(std::move(soundOn)), m_toneAlreadyPlayed(toneAlreadyPlayed) {
+      m_startToneFile(std::move(startToneFile)), m_startEnabled(std::move(startEnabled)), m_soundOn(std::move(soundOn)),
+      m_toneAlreadyPlayed(toneAlreadyPlayed) {
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("TimerCountDown"));
     m_timer->setInterval(10);
@@ -65,8 +67,7 @@ void Countdown::ApplySettings(const TSettings& before) {
         const QSignalBlocker quiet(m_seAutoStart);
         m_seAutoStart->setValue(Period());
     }
-    if (m_cbAuto->isChecked() != m_settings.cbAuto)
-        m_cbAuto->setChecked(m_settings.cbAuto);
+    ApplyAutoStart();
     if (m_settings.Timer != before.Timer || m_settings.StartType != before.StartType)
         ApplyVisibility();
 }
@@ -106,15 +107,20 @@ void Countdown::TimerCountDownTimer() {
         if (!m_startToneFile.isEmpty() && m_soundOn && m_soundOn())
             m_sound.play(m_startToneFile);
         m_toneAlreadyPlayed = true;
-        if (m_startEnabled && m_startEnabled() && m_clickStart) {
+        if (m_startEnabled && m_startEnabled()) {
             m_inExpiry = true;
             m_dueTick = due;
-            m_clickStart();
+            emit StartDue();
             m_inExpiry = false;
         }
         remaining = m_settings.massStart() ? 0 : Period() * 1000;
     }
     m_display.ShowLower(remaining);
+}
+
+void Countdown::FollowStart(Tick startTick) {
+    if (m_cbAuto->isChecked())
+        StartAfterStart(startTick);
 }
 
 void Countdown::StartAfterStart(Tick startTick) {
@@ -149,6 +155,18 @@ void Countdown::seAutoStartChange(int value) {
 
 void Countdown::AutoCountDown1Click() {
     m_cbAuto->setChecked(!m_cbAuto->isChecked());
+}
+
+void Countdown::ApplyAutoStart() {
+    if (m_cbAuto->isChecked() != m_settings.cbAuto)
+        m_cbAuto->setChecked(m_settings.cbAuto);
+}
+
+void Countdown::SetTimerAvailable(bool available) {
+    const bool enabled = available && !m_bTimer->isHidden();
+    m_bTimer->setEnabled(enabled);
+    m_mTimer->setEnabled(enabled);
+    m_bTimer->SetColor(enabled ? RunColors::Blue : RunColors::ButtonFace());
 }
 
 void Countdown::ApplyVisibility() {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+class QAction;
 class QCheckBox;
 class QSpinBox;
 class QTimer;
@@ -24,12 +25,12 @@ class TimeDisplay;
 class Countdown : public QObject {
     Q_OBJECT
 public:
-    // `clickStart` performs START (through its menu item); `toneAlreadyPlayed`
-    // is the run's flag that keeps START silent after the countdown's own tone.
-    Countdown(TBitBtnWithColor* bTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock,
+    // An expiry asks for START through StartDue; `toneAlreadyPlayed` is the run's flag
+    // that keeps START silent after the countdown's own tone.
+    Countdown(TBitBtnWithColor* bTimer, QAction* mTimer, QSpinBox* seAutoStart, QCheckBox* cbAuto, Clock& clock,
               const TSettings& settings, TimeDisplay& display, LockOut& lockOut, Sound& sound, QString startToneFile,
-              std::function<bool()> startEnabled, std::function<void()> clickStart, std::function<bool()> soundOn,
-              bool& toneAlreadyPlayed, QObject* parent = nullptr);
+              std::function<bool()> startEnabled, std::function<bool()> soundOn, bool& toneAlreadyPlayed,
+              QObject* parent = nullptr);
     ~Countdown() override;
 
     // Countdown period in seconds (the setting Timer).
@@ -40,12 +41,19 @@ public:
 
     // START's last step, when cbAuto is checked: begins the next countdown.
     void StartAfterStart(Tick startTick);
+    // Every START: the next countdown begins when cbAuto is checked.
+    void FollowStart(Tick startTick);
     // START's "stop the countdown timer" and ENDE; either may be used for both.
     void StopTimer();
     void Stop();
     // bTimer shown when the period is above 0; seAutoStart and cbAuto besides
     // only in individual start.
     void ApplyVisibility();
+    // The countdown may be started (bTimer, F4): enabled and blue while shown, else grey.
+    // Run control closes it with a mass start and opens it again with ENDE.
+    void SetTimerAvailable(bool available);
+    // cbAuto shows the setting in force.
+    void ApplyAutoStart();
     // Timer and cbAuto go to the settings through `writer`; the bounded period at once.
     void SetSettingsWriter(SettingsWriter writer);
     // After a settings change: period, check box and visibility follow the settings.
@@ -53,6 +61,10 @@ public:
     void ApplySettings(const TSettings& before);
 
     QTimer* CountDownTimerObject() const { return m_timer; }
+
+signals:
+    // The countdown expired while START is available: START now, through its menu item.
+    void StartDue();
 
 public slots:
     void mTimerClick(); // F4, bTimer
@@ -64,6 +76,7 @@ private:
     void Begin(Tick startTick);
 
     TBitBtnWithColor* m_bTimer = nullptr;
+    QAction* m_mTimer = nullptr;
     QSpinBox* m_seAutoStart = nullptr;
     QCheckBox* m_cbAuto = nullptr;
     Clock& m_clock;
@@ -74,7 +87,6 @@ private:
     Sound& m_sound;
     QString m_startToneFile;
     std::function<bool()> m_startEnabled;
-    std::function<void()> m_clickStart;
     std::function<bool()> m_soundOn;
     bool& m_toneAlreadyPlayed;
     QTimer* m_timer = nullptr;

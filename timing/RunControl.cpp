@@ -6,6 +6,7 @@
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolTable.h"
 #include "reports/TFDlgYesNo.h"
+#include "timing/LockOut.h"
 #include "timing/NumberBox.h"
 #include "timing/RunColors.h"
 #include "timing/RunDisplay.h"
@@ -22,11 +23,12 @@
 
 using RunColors::ButtonFace;
 
-RunControl::RunControl(const RunControls& controls, RunHooks hooks, Clock& clock, const TSettings& settings,
-                       RunState& state, ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, Sound& sound,
-                       Prompts& prompts, TFDlgYesNo& question, const QString& programFolder, QObject* parent)
-    : QObject(parent), c(controls), m_hooks(std::move(hooks)), m_clock(clock), m_settings(settings), m_state(state),
-      m_protocol(protocol), m_finish(finish), m_display(display), m_sound(sound), m_prompts(prompts),
+RunControl::RunControl(const RunControls& controls, Clock& clock, const TSettings& settings, RunState& state,
+                       ProtocolTable& protocol, FinishTable& finish, LockOut& lockOut, RunDisplay& display,
+                       Sound& sound, Prompts& prompts, TFDlgYesNo& question, const QString& programFolder,
+                       QObject* parent)
+    : QObject(parent), c(controls), m_clock(clock), m_settings(settings), m_state(state), m_protocol(protocol),
+      m_finish(finish), m_lockOut(lockOut), m_display(display), m_sound(sound), m_prompts(prompts),
       m_question(question) {
     // A missing tone file leaves its tone off until the program ends.
     const QString startTone = programFolder + QStringLiteral("Ton-start.wav");
@@ -82,12 +84,10 @@ QString RunControl::EventSource() const {
 }
 
 void RunControl::Journalize(JournalEntry entry, const Moment& at) {
-    if (!m_hooks.journal)
-        return;
     entry.clock = at.clock;
     entry.tick = at.tick;
     entry.hasTick = true;
-    m_hooks.journal({entry});
+    emit Journal({entry});
 }
 
 Moment RunControl::EventMoment() const {
@@ -114,10 +114,8 @@ void RunControl::mStartClick() {
 
     if (m_settings.Sound && !m_startTone.isEmpty() && !m_state.toneAlreadyPlayed)
         m_sound.play(m_startTone);
-    if (m_hooks.lockStartContact)
-        m_hooks.lockStartContact();
-    if (m_hooks.stopCountdown)
-        m_hooks.stopCountdown();
+    m_lockOut.LockStartContact();
+    emit CountdownStopWanted();
     m_display.SetStartColors();
 
     if (!m_state.Started()) {
@@ -134,7 +132,23 @@ void RunControl::mStartClick() {
     entry.event = JournalEvent::Start;
     entry.source = EventSource();
     if (!m_settings.massStart()) {
-        const int row = m_protocol.RecordStartInRow(c.cbStartN->currentText(), tick, clock, offset);
+        const QString typed = c.cbStartN->currentText();
+        const int item = c.cbStartN->currentIndex();
+        const bool fromList = item >= 0 && c.cbStartN->itemText(item).trimmed() == typed.trimmed();
+        const int row = m_protocol.RecordStartInRow(typed, tick, clock, offset);
+        // The placeholder keeps its minus: "4" always means athlete 4, "-4" this start.
+        c.cbStopN->addItem(m_protocol.Cell(Col::StNr, row));
+        c.cbStopN->SetDropDown(true);
+        c.cbStopN->setEditText(QString());
+        // The started number leaves the start list; the box moves on to the next row's number.
+        m_protocol.SelectRow(row + 1);
+        if (fromList) {
+            c.cbStartN->removeItem(item);
+            const int next = c.cbStartN->FindItem(m_protocol.Cell(Col::StNr, m_protocol.Grid()->Row()));
+            c.cbStartN->setCurrentIndex(next);
+            if (next >= 0)
+                c.cbStartN->setEditText(c.cbStartN->itemText(next));
+        }
         entry.number = m_protocol.Cell(Col::StNr, row);
         entry.time = m_protocol.Cell(Col::Start, row);
         entry.Add(JournalKey::Row, QString::number(row));
@@ -142,7 +156,7 @@ void RunControl::mStartClick() {
     } else {
         // Kept with the backups: after a restart the finishes are timed from it.
         m_state.massStartClock = ClockText(clock);
-        m_protocol.FillStopListForMassStart();
+        FillStopListForMassStart();
         entry.time = m_state.massStartClock;
         entry.Add(QStringLiteral("Startart"), QStringLiteral("Massenstart"));
     }
@@ -155,17 +169,15 @@ void RunControl::mStartClick() {
 
     if (m_settings.massStart()) {
         SetEnabled(c.bSTART, c.mStart, false, RunColors::Green);
-        SetEnabled(c.bTimer, c.mTimer, false, RunColors::Blue);
+        emit TimerAvailable(false);
         m_display.SetLowerLit(RunColors::Yellow);
         m_display.ShowLower(0);
     }
     SetEnabled(c.bSTOP, c.mStop, true, RunColors::Yellow);
     m_protocol.UpdateResultCommands();
     // A crash must not cost a recorded start.
-    if (m_hooks.writeBackups)
-        m_hooks.writeBackups();
-    if (m_hooks.autoStartChecked && m_hooks.autoStartChecked() && m_hooks.startCountdownAfterStart)
-        m_hooks.startCountdownAfterStart(tick);
+    emit BackupsDue();
+    emit Started(tick);
 }
 
 void RunControl::mStopClick() {
@@ -221,8 +233,7 @@ void RunControl::mStopClick() {
 
     if (m_settings.Sound && !m_finishTone.isEmpty())
         m_sound.play(m_finishTone);
-    if (m_hooks.lockFinishContact)
-        m_hooks.lockFinishContact();
+    m_lockOut.LockFinishContact();
 
     TimeValue gap = 0;
     if (!individual && running) {
@@ -268,12 +279,9 @@ void RunControl::mStopClick() {
     }
     Journalize(entry, at);
 
-    if (k != 0) {
-        const int item = c.cbStopN->FindItem(QString::number(k));
-        if (item >= 0)
-            c.cbStopN->removeItem(item);
-    }
-    if (c.cbStopN->count() == 0)
+    if (k != 0)
+        WithdrawFinishNumber(QString::number(k));
+    else if (c.cbStopN->count() == 0)
         c.cbStopN->setEditText(QString());
 
     if (individual && k != 0)
@@ -283,8 +291,7 @@ void RunControl::mStopClick() {
         m_protocol.ScrollAfterRanking();
     }
     TakeNextPredicted();
-    if (m_hooks.writeBackups)
-        m_hooks.writeBackups();
+    emit BackupsDue();
 }
 
 // The leading number (or "-") of the pre-entered order becomes the next finish
@@ -323,15 +330,11 @@ void RunControl::bEndClick() {
 
 void RunControl::EndCompetition() {
     m_display.StopClock();
-    if (m_hooks.stopCountdown)
-        m_hooks.stopCountdown();
-    if (m_hooks.stopLockOuts)
-        m_hooks.stopLockOuts();
-    if (m_hooks.lockStartContact)
-        m_hooks.lockStartContact();
-    if (m_hooks.lockFinishContact)
-        m_hooks.lockFinishContact();
-    SetEnabled(c.bTimer, c.mTimer, false, RunColors::Blue);
+    emit CountdownStopWanted();
+    m_lockOut.StopLockOuts();
+    m_lockOut.LockStartContact();
+    m_lockOut.LockFinishContact();
+    emit TimerAvailable(false);
     SetEnabled(c.bSTART, c.mStart, false, RunColors::Green);
     SetEnabled(c.bSTOP, c.mStop, false, RunColors::Yellow);
     c.EditPred->clear();
@@ -348,15 +351,13 @@ void RunControl::EndCompetition() {
     c.bCFG->setEnabled(true);
     SetEnabled(c.bSTART, c.mStart, true, RunColors::Green);
     c.bSTART->setFocus();
-    if (!m_hooks.timerShown || m_hooks.timerShown())
-        SetEnabled(c.bTimer, c.mTimer, true, RunColors::Blue);
+    emit TimerAvailable(true);
     c.cbStopN->SetDropDown(false);
     c.cbStopN->setEditText(QString());
     c.sbLoadList->setEnabled(true);
     m_protocol.UpdateResultCommands();
     // The ended run must not come back with a restart.
-    if (m_hooks.writeBackups)
-        m_hooks.writeBackups();
+    emit BackupsDue();
 }
 
 bool RunControl::FormCloseQuery() {
@@ -385,10 +386,124 @@ void RunControl::ApplySound() {
     c.sbSound0->setVisible(!m_settings.Sound);
 }
 
-void RunControl::ApplyStartMode(QLabel* LabelNr) {
+void RunControl::ApplyStartMode() {
     const bool individual = !m_settings.massStart();
     c.cbStartN->setVisible(individual);
-    LabelNr->setVisible(individual);
+    c.LabelNr->setVisible(individual);
+}
+
+bool RunControl::StartAvailable() const {
+    return c.bSTART->isEnabled();
+}
+
+void RunControl::StartFrom(const QString& source) {
+    TriggerFrom(c.mStart, source);
+}
+
+void RunControl::FinishFrom(const QString& source) {
+    TriggerFrom(c.mStop, source);
+}
+
+void RunControl::SetFinishAvailable(bool available) {
+    c.mStop->setEnabled(available);
+}
+
+void RunControl::ClearFinishNumber() {
+    c.cbStopN->setEditText(QString());
+}
+
+void RunControl::WithdrawFinishNumber(const QString& number) {
+    const int item = c.cbStopN->FindItem(number, Qt::CaseInsensitive);
+    if (item >= 0)
+        c.cbStopN->removeItem(item);
+    if (c.cbStopN->count() == 0)
+        c.cbStopN->setEditText(QString());
+}
+
+void RunControl::FillStopListForMassStart() {
+    QStringList numbers;
+    for (const QString& n : m_protocol.StartNumbers())
+        if (!n.trimmed().isEmpty())
+            numbers << n.trimmed();
+    c.cbStopN->clear();
+    c.cbStopN->addItems(numbers);
+    if (!numbers.isEmpty()) {
+        c.cbStopN->SetDropDown(true);
+        c.cbStopN->setCurrentIndex(0);
+    }
+}
+
+void RunControl::SetStartNumbers(const QStringList& numbers) {
+    c.cbStartN->clear();
+    c.cbStartN->addItems(numbers);
+    if (!numbers.isEmpty())
+        c.cbStartN->setCurrentIndex(0);
+    c.cbStartN->SetDropDown(numbers.size() > 1);
+}
+
+void RunControl::SelectStartNumber(const QString& number) {
+    const int item = number.isEmpty() ? -1 : c.cbStartN->FindItem(number);
+    c.cbStartN->setCurrentIndex(item);
+    c.cbStartN->setEditText(number);
+}
+
+void RunControl::ClearNumberBoxes() {
+    c.cbStartN->clear();
+    c.cbStartN->SetDropDown(false);
+    c.cbStopN->clear();
+    c.cbStopN->SetDropDown(false);
+}
+
+void RunControl::ProtocolRowChosen(int row) {
+    const QString stNr = m_protocol.Cell(Col::StNr, row);
+    if (m_settings.massStart()) {
+        if (m_protocol.Cell(Col::Zeit, row).trimmed().isEmpty())
+            c.cbStopN->setEditText(stNr);
+        return;
+    }
+
+    const bool finishOn = c.bSTOP->isEnabled();
+    const QString raw = m_protocol.Cell(Col::Raw, row).trimmed();
+    bool rawIsNumber = false;
+    const qint32 rawValue = raw.toInt(&rawIsNumber);
+    if (finishOn) {
+        m_display.RepaintWithColorSet();
+        m_lockOut.ArmFinishContact();
+        if (rawIsNumber) {
+            // The running display follows the selected athlete.
+            m_state.lastStartTick = static_cast<Tick>(rawValue);
+            c.cbStopN->setEditText(stNr);
+        } else {
+            c.cbStartN->setEditText(stNr);
+        }
+        const QString zeit = m_protocol.Cell(Col::Zeit, row).trimmed();
+        const QString start = m_protocol.Cell(Col::Start, row).trimmed();
+        m_display.ShowLower(!zeit.isEmpty()    ? TextToTime(zeit, m_settings.Acc)
+                            : !start.isEmpty() ? TextToTime(start, m_settings.Acc)
+                                               : 0);
+    } else if (m_protocol.Cell(Col::Zeit, row).trimmed().isEmpty()) {
+        c.cbStartN->setEditText(stNr);
+    }
+
+    if (!c.bSTART->isEnabled())
+        m_lockOut.DisarmStartContact();
+
+    if (!finishOn) {
+        if (!raw.isEmpty()) {
+            // A text that is not a number (a spreadsheet may put one there) shows nothing.
+            if (rawIsNumber)
+                m_display.ShowLower(rawValue);
+            c.cbStopN->setEditText(QString());
+        } else if (!c.bTimer->isEnabled()) {
+            m_display.SetLowerLit(RunColors::Yellow);
+            m_display.RepaintWithColorSet();
+            m_display.ShowLower(0);
+        }
+    }
+    // The colours follow the buttons' states, whoever changed them last.
+    c.bSTART->SetColor(c.bSTART->isEnabled() ? RunColors::Green : ButtonFace());
+    c.bSTOP->SetColor(c.bSTOP->isEnabled() ? RunColors::Yellow : ButtonFace());
+    c.mStop->setEnabled(m_display.ClockRunning() || m_state.finishOpenAtProgramStart);
 }
 
 void RunControl::cbStartNKeyUp() {

@@ -8,7 +8,6 @@
 
 #include <QObject>
 #include <QString>
-#include <functional>
 #include <optional>
 
 class QAction;
@@ -19,6 +18,7 @@ class NumberBox;
 class TBitBtnWithColor;
 class ProtocolTable;
 class FinishTable;
+class LockOut;
 class RunDisplay;
 class Sound;
 class Prompts;
@@ -29,11 +29,10 @@ struct RunControls {
     TBitBtnWithColor* bSTART = nullptr;
     TBitBtnWithColor* bSTOP = nullptr;
     TBitBtnWithColor* bEnd = nullptr;
-    TBitBtnWithColor* bTimer = nullptr;
+    const TBitBtnWithColor* bTimer = nullptr; // read only: the countdown owns it
     QAction* mStart = nullptr;
     QAction* mStop = nullptr;
     QAction* mEnd = nullptr;
-    QAction* mTimer = nullptr;
     NumberBox* cbStartN = nullptr;
     NumberBox* cbStopN = nullptr;
     QLineEdit* EditPred = nullptr;
@@ -41,28 +40,20 @@ struct RunControls {
     QAbstractButton* sbSound0 = nullptr;
     QAbstractButton* sbLoadList = nullptr;
     QAbstractButton* bCFG = nullptr;
-};
-
-// What the run control calls on its neighbours: contact lock-out, countdown, backups.
-struct RunHooks {
-    std::function<void()> lockStartContact;
-    std::function<void()> lockFinishContact;
-    std::function<void()> stopLockOuts; // ENDE: both lock-out timers stop
-    std::function<void()> stopCountdown;
-    std::function<void(Tick startTick)> startCountdownAfterStart; // START with automatic start
-    std::function<bool()> autoStartChecked;
-    std::function<bool()> timerShown;
-    std::function<void()> writeBackups;
-    JournalSink journal; // START, FINISH, QUEUED and ENDE
+    QLabel* LabelNr = nullptr;
 };
 
 // START, FINISH and ENDE, the number boxes, the pre-entered finish order and the tones.
+// The only writer of the command buttons (enabled state and colour), their actions and
+// the two number boxes: the neighbours change them through the intents below.
 class RunControl : public QObject {
     Q_OBJECT
 public:
-    RunControl(const RunControls& controls, RunHooks hooks, Clock& clock, const TSettings& settings, RunState& state,
-               ProtocolTable& protocol, FinishTable& finish, RunDisplay& display, Sound& sound, Prompts& prompts,
-               TFDlgYesNo& question, const QString& programFolder, QObject* parent = nullptr);
+    // The contacts' lock-out is run control's own to drive; the countdown, the backups and
+    // the journal follow its signals.
+    RunControl(const RunControls& controls, Clock& clock, const TSettings& settings, RunState& state,
+               ProtocolTable& protocol, FinishTable& finish, LockOut& lockOut, RunDisplay& display, Sound& sound,
+               Prompts& prompts, TFDlgYesNo& question, const QString& programFolder, QObject* parent = nullptr);
 
     // A contact impulse: START/FINISH through their actions, recording the moment the
     // watcher captured instead of the moment at which the handler runs.
@@ -93,7 +84,40 @@ public:
     const QString& FinishToneFile() const { return m_finishTone; }
 
     // Applies the start mode to the window: number box and its label in individual start only.
-    void ApplyStartMode(QLabel* LabelNr);
+    void ApplyStartMode();
+    // START can be given now (the button is enabled).
+    bool StartAvailable() const;
+
+    // START or FINISH as the operator's command from `source` (a double click in the protocol).
+    void StartFrom(const QString& source);
+    void FinishFrom(const QString& source);
+    // FINISH may be given (the action only; the button follows the chosen row).
+    void SetFinishAvailable(bool available);
+    // The finish-number box: no number for the next FINISH.
+    void ClearFinishNumber();
+    // A finished number leaves the box's list; with the list empty, the text goes too.
+    void WithdrawFinishNumber(const QString& number);
+    // The start-number box: its list (start numbers of the protocol) and the number shown.
+    void SetStartNumbers(const QStringList& numbers);
+    // The number shown and chosen in the list when it is there (the next to start).
+    void SelectStartNumber(const QString& number);
+    // Both boxes empty, without lists (the protocol was cleared).
+    void ClearNumberBoxes();
+    // The operator chose protocol row `row`: the number boxes, the command colours, the
+    // contacts and the running display follow it.
+    void ProtocolRowChosen(int row);
+
+signals:
+    // A mass start closes the countdown; ENDE opens it again.
+    void TimerAvailable(bool available);
+    // START and ENDE stop a running countdown.
+    void CountdownStopWanted();
+    // START was recorded at `tick` (the countdown follows it when automatic start is on).
+    void Started(Tick tick);
+    // START, FINISH and ENDE changed the tables or the run: both backups are due.
+    void BackupsDue();
+    // START, FINISH, QUEUED and ENDE, for the journal.
+    void Journal(const QList<JournalEntry>& entries);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,6 +129,8 @@ private:
     void cbStopNChange();
     void cbStopNEnter();
     void TakeNextPredicted();
+    // START in mass start: every start number becomes a choice of the finish-number box.
+    void FillStopListForMassStart();
     // The moment of the event being handled: the captured one of an impulse, else read now.
     Moment EventMoment() const;
     void SetEnabled(TBitBtnWithColor* button, QAction* action, bool enabled, const QColor& color);
@@ -112,13 +138,13 @@ private:
     void Journalize(JournalEntry entry, const Moment& at);
 
     RunControls c;
-    RunHooks m_hooks;
     Clock& m_clock;
     const TSettings& m_settings;
     SettingsWriter m_write;
     RunState& m_state;
     ProtocolTable& m_protocol;
     FinishTable& m_finish;
+    LockOut& m_lockOut;
     RunDisplay& m_display;
     Sound& m_sound;
     Prompts& m_prompts;

@@ -5,6 +5,7 @@
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolTable.h"
 #include "support/FakePlatform.h"
+#include "support/FindControl.h"
 #include "timing/NumberBox.h"
 #include "widgets/TBitBtnWithColor.h"
 #include "widgets/TSortGrid.h"
@@ -46,8 +47,8 @@ struct RaceWindow {
         form.reset();
     }
 
-    TSortGrid* P() const { return form->SortGrid1; }
-    TSortGrid* F() const { return form->SortGrid2; }
+    TSortGrid* P() const { return Find<TSortGrid>(form, "SortGrid1"); }
+    TSortGrid* F() const { return Find<TSortGrid>(form, "SortGrid2"); }
     QString Cell(int col, int row) const { return P()->Cell(col, row); }
     int RowOf(const QString& number) const { return P()->FindRow(Col::StNr, number); }
     QString Of(const QString& number, int col) const { return Cell(col, RowOf(number)); }
@@ -55,21 +56,21 @@ struct RaceWindow {
     void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(form.get(), key, mods); }
     void Advance(int ms) { fake->clock.Advance(ms); }
     void TypeStart(const QString& number) {
-        form->cbStartN->setFocus();
-        form->cbStartN->lineEdit()->selectAll();
-        QTest::keyClick(form->cbStartN->lineEdit(), Qt::Key_Backspace);
-        QTest::keyClicks(form->cbStartN->lineEdit(), number);
+        Find<NumberBox>(form, "cbStartN")->setFocus();
+        Find<NumberBox>(form, "cbStartN")->lineEdit()->selectAll();
+        QTest::keyClick(Find<NumberBox>(form, "cbStartN")->lineEdit(), Qt::Key_Backspace);
+        QTest::keyClicks(Find<NumberBox>(form, "cbStartN")->lineEdit(), number);
     }
     void TypeStop(const QString& number) {
-        form->cbStopN->setFocus();
-        form->cbStopN->lineEdit()->selectAll();
-        QTest::keyClick(form->cbStopN->lineEdit(), Qt::Key_Backspace);
-        QTest::keyClicks(form->cbStopN->lineEdit(), number);
+        Find<NumberBox>(form, "cbStopN")->setFocus();
+        Find<NumberBox>(form, "cbStopN")->lineEdit()->selectAll();
+        QTest::keyClick(Find<NumberBox>(form, "cbStopN")->lineEdit(), Qt::Key_Backspace);
+        QTest::keyClicks(Find<NumberBox>(form, "cbStopN")->lineEdit(), number);
     }
     // START with the number typed into the start box and Enter.
     void StartNumber(const QString& number) {
         TypeStart(number);
-        QTest::keyClick(form->cbStartN->lineEdit(), Qt::Key_Return);
+        QTest::keyClick(Find<NumberBox>(form, "cbStartN")->lineEdit(), Qt::Key_Return);
     }
     void FinishNumber(const QString& number) {
         TypeStop(number);

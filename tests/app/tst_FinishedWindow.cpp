@@ -101,9 +101,9 @@ void FinishedWindowTest::storedSoundOffShowsTheOffButton() {
     s.Sound = false;
     l.Store(s);
     l.Start();
-    QVERIFY(l.form->sbSound0->isVisible());
-    QVERIFY(!l.form->sbSound1->isVisible());
-    QCOMPARE(l.form->sbSound0->geometry(), l.form->sbSound1->geometry());
+    QVERIFY(Find<QToolButton>(l.form, "sbSound0")->isVisible());
+    QVERIFY(!Find<QToolButton>(l.form, "sbSound1")->isVisible());
+    QCOMPARE(Find<QToolButton>(l.form, "sbSound0")->geometry(), Find<QToolButton>(l.form, "sbSound1")->geometry());
     // Both tone files are loaded once at start, so the first START tone is not late.
     QCOMPARE(l.fake.sound.Preloaded.size(), 2);
     QVERIFY(l.fake.sound.Played.isEmpty());
@@ -115,8 +115,8 @@ void FinishedWindowTest::storedPortAbsentStartsWithoutContacts() {
     s.Port = 5; // only COM17 is present
     l.Store(s);
     l.Start();
-    QVERIFY(!l.form->ImageLSstart->isVisible());
-    QVERIFY(l.form->bSTART->isEnabled());
+    QVERIFY(!Find<TImage>(l.form, "ImageLSstart")->isVisible());
+    QVERIFY(Find<TBitBtnWithColor>(l.form, "bSTART")->isEnabled());
     QVERIFY(l.form->AvailablePorts().contains(kPort));
     l.form->CfgDialog().LoadControls(l.form->Settings());
     QCOMPARE(l.form->CfgDialog().cbPort->currentIndex(), -1);
@@ -143,7 +143,7 @@ void FinishedWindowTest::portOpensAfterTheTablesAreBackAndBeforeTheDialogs() {
         TFormMain* form = WindowUnderConstruction();
         if (!form)
             return;
-        tablesBack = form->SortGrid1->FindRow(Col::StNr, QStringLiteral("42")) >= 1;
+        tablesBack = Find<TSortGrid>(form, "SortGrid1")->FindRow(Col::StNr, QStringLiteral("42")) >= 1;
         dialogsYet = form->findChild<TCfgDialog*>() || form->findChild<TFormInfo*>();
         tonesReady = l.fake.sound.Preloaded.size() == 2;
     };
@@ -181,7 +181,7 @@ void FinishedWindowTest::portClosesAfterBackupsAndSettings() {
     s.Port = kPort;
     l.Store(s);
     l.Start();
-    QVERIFY(l.form->ImageLSstart->isVisible());
+    QVERIFY(Find<TImage>(l.form, "ImageLSstart")->isVisible());
     QFile::remove(l.fake.platform.settingsFile);
     std::atomic<bool> closed = false, backupsFirst = false, settingsFirst = false;
     l.serial.OnClose = [&] {
@@ -207,17 +207,17 @@ void FinishedWindowTest::restartBringsTablesAndSettingsBack() {
     s.Acc = 1;
     l.Store(s);
     l.Start();
-    l.form->cbStartN->setFocus();
-    l.form->cbStartN->lineEdit()->selectAll();
-    QTest::keyClicks(l.form->cbStartN->lineEdit(), QStringLiteral("8"));
-    QTest::keyClick(l.form->cbStartN->lineEdit(), Qt::Key_Return);
+    Find<NumberBox>(l.form, "cbStartN")->setFocus();
+    Find<NumberBox>(l.form, "cbStartN")->lineEdit()->selectAll();
+    QTest::keyClicks(Find<NumberBox>(l.form, "cbStartN")->lineEdit(), QStringLiteral("8"));
+    QTest::keyClick(Find<NumberBox>(l.form, "cbStartN")->lineEdit(), Qt::Key_Return);
     l.fake.clock.Advance(1000);
     QTest::keyClick(l.form.get(), Qt::Key_F8); // queued: no finish number
-    QCOMPARE(l.form->SortGrid2->Cell(FinishCol::Kontakt, 1).isEmpty(), false);
+    QCOMPARE(Find<TSortGrid>(l.form, "SortGrid2")->Cell(FinishCol::Kontakt, 1).isEmpty(), false);
     l.form.reset();
     l.Start();
-    QVERIFY(l.form->SortGrid1->FindRow(Col::StNr, QStringLiteral("8")) >= 1);
-    QVERIFY(!l.form->SortGrid2->Cell(FinishCol::Kontakt, 1).isEmpty());
+    QVERIFY(Find<TSortGrid>(l.form, "SortGrid1")->FindRow(Col::StNr, QStringLiteral("8")) >= 1);
+    QVERIFY(!Find<TSortGrid>(l.form, "SortGrid2")->Cell(FinishCol::Kontakt, 1).isEmpty());
     QCOMPARE(l.form->Settings().Title, QStringLiteral("Stadtlauf"));
     QCOMPARE(l.form->Settings().Acc, 1);
 }
@@ -229,17 +229,17 @@ void FinishedWindowTest::helpKeysOpenThePage() {
     QVERIFY(page.open(QIODevice::WriteOnly));
     page.close();
     RaceWindow w(TSettings(), true, folder);
-    QVERIFY(w.form->bHelp->isEnabled());
+    QVERIFY(Find<QToolButton>(w.form, "bHelp")->isEnabled());
     w.Key(Qt::Key_F1);
     w.Key(Qt::Key_I, Qt::AltModifier);
-    QTest::mouseClick(w.form->bHelp, Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>(w.form, "bHelp"), Qt::LeftButton);
     QCOMPARE(w.fake->shell.Opened, QStringList(3, folder + QStringLiteral("Kadenzor.html")));
     QVERIFY(w.fake->prompts.Shown.isEmpty()); // Alt+I is the help's, not the info box's
 }
 
 void FinishedWindowTest::helpButtonNeedsThePage() {
     RaceWindow w;
-    QVERIFY(!w.form->bHelp->isEnabled());
+    QVERIFY(!Find<QToolButton>(w.form, "bHelp")->isEnabled());
     // The keys stay: they say that the page is missing instead of opening nothing.
     w.Key(Qt::Key_F1);
     QVERIFY(w.fake->shell.Opened.isEmpty());
@@ -250,7 +250,7 @@ void FinishedWindowTest::helpButtonNeedsThePage() {
 void FinishedWindowTest::f3ShowsTheInfoBox() {
     RaceWindow w;
     w.Key(Qt::Key_F3);
-    QTest::mouseClick(w.form->bInfo, Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>(w.form, "bInfo"), Qt::LeftButton);
     QCOMPARE(w.fake->prompts.Shown.size(), 2);
     auto* info = qobject_cast<TFormInfo*>(w.fake->prompts.Shown[0]);
     QVERIFY(info);
@@ -303,39 +303,39 @@ void FinishedWindowTest::controlsStandWhereDesigned() {
 void FinishedWindowTest::statusBarFields() {
     RaceWindow w;
     QCOMPARE(w.form->size(), QSize(890, 603));
-    QCOMPARE(w.form->StatusBar1->height(), 19);
+    QCOMPARE(Find<QStatusBar>(w.form, "StatusBar1")->height(), 19);
     QCOMPARE(w.form->StatusPanel(0)->width(), 60);
     QCOMPARE(w.form->StatusPanel(1)->width(), 210);
     QVERIFY(!w.form->StatusPanel(1)->text().isEmpty());
     QCOMPARE(w.form->StatusPanel(3)->width(), 78);
     QCOMPARE(w.form->StatusPanel(3)->text(), QStringLiteral("890x603"));
-    QCOMPARE(w.form->StatusPanel(4)->width(), w.form->Panelprom->width());
+    QCOMPARE(w.form->StatusPanel(4)->width(), Find<QWidget>(w.form, "Panelprom")->width());
     // EditPred reaches its panel's right edge less 4.
-    QCOMPARE(w.form->EditPred->geometry().right() + 1, w.form->PanelB->width() - 4);
+    QCOMPARE(Find<QLineEdit>(w.form, "EditPred")->geometry().right() + 1, Find<QWidget>(w.form, "PanelB")->width() - 4);
     // Clock and date keep their distance to the right edge.
-    QCOMPARE(w.form->Panel1->width() - At(w.form->PanelDate).right() - 1, 8);
-    QCOMPARE(At(w.form->PanelDate).left() - At(w.form->PanelTime).right() - 1, 4);
+    QCOMPARE(Find<QWidget>(w.form, "Panel1")->width() - At(Find<QLabel>(w.form, "PanelDate")).right() - 1, 8);
+    QCOMPARE(At(Find<QLabel>(w.form, "PanelDate")).left() - At(Find<QLabel>(w.form, "PanelTime")).right() - 1, 4);
 }
 
 void FinishedWindowTest::widerAndTallerWindow() {
     RaceWindow w;
-    const int panel4 = w.form->Panel4->width();
-    const int grid1 = w.form->SortGrid1->width();
-    const int grid2 = w.form->SortGrid2->width();
-    const int gridHeight = w.form->SortGrid1->height();
-    const int grid2Height = w.form->SortGrid2->height();
-    const int strip = w.form->PanelL->height();
+    const int panel4 = Find<QWidget>(w.form, "Panel4")->width();
+    const int grid1 = Find<TSortGrid>(w.form, "SortGrid1")->width();
+    const int grid2 = Find<TSortGrid>(w.form, "SortGrid2")->width();
+    const int gridHeight = Find<TSortGrid>(w.form, "SortGrid1")->height();
+    const int grid2Height = Find<TSortGrid>(w.form, "SortGrid2")->height();
+    const int strip = Find<QWidget>(w.form, "PanelL")->height();
     QCOMPARE(grid2, 180 - 2 * 3);
-    QCOMPARE(w.form->PanelB->height(), 137);
+    QCOMPARE(Find<QWidget>(w.form, "PanelB")->height(), 137);
     w.form->resize(1100, 700);
     QTRY_COMPARE(w.form->StatusPanel(3)->text(), QStringLiteral("1100x700"));
-    QCOMPARE(w.form->Panel4->width(), panel4 + 210);
-    QCOMPARE(w.form->SortGrid1->width(), grid1 + 210);
-    QCOMPARE(w.form->SortGrid2->width(), grid2);
-    QCOMPARE(w.form->SortGrid1->height(), gridHeight + 97);
-    QCOMPARE(w.form->SortGrid2->height(), grid2Height + 97);
-    QCOMPARE(w.form->PanelL->height(), strip);
-    QCOMPARE(w.form->EditPred->geometry().right() + 1, w.form->PanelB->width() - 4);
+    QCOMPARE(Find<QWidget>(w.form, "Panel4")->width(), panel4 + 210);
+    QCOMPARE(Find<TSortGrid>(w.form, "SortGrid1")->width(), grid1 + 210);
+    QCOMPARE(Find<TSortGrid>(w.form, "SortGrid2")->width(), grid2);
+    QCOMPARE(Find<TSortGrid>(w.form, "SortGrid1")->height(), gridHeight + 97);
+    QCOMPARE(Find<TSortGrid>(w.form, "SortGrid2")->height(), grid2Height + 97);
+    QCOMPARE(Find<QWidget>(w.form, "PanelL")->height(), strip);
+    QCOMPARE(Find<QLineEdit>(w.form, "EditPred")->geometry().right() + 1, Find<QWidget>(w.form, "PanelB")->width() - 4);
     // The window cannot be made smaller than 890 x 565.
     w.form->resize(600, 400);
     QTRY_COMPARE(w.form->StatusPanel(3)->text(), QStringLiteral("890x565"));

@@ -19,6 +19,7 @@ private slots:
     void massStartMove();
     void deletingOnlyRowLeavesEmptyRow();
     void copyAllToClipboard();
+    void copyAllFromFocusedNumberBox();
     void finishWinsOverOpenEditor();
 };
 
@@ -168,6 +169,22 @@ void tst_ProtocolEditing::copyAllToClipboard() {
     QCOMPARE(lines.last(), QString());
     QCOMPARE(lines[0].count(QLatin1Char('\t')), 12);
     QCOMPARE(lines[1], QStringLiteral("1\t17\tA\tB\t\t\t\"M;W\"\t1\t10:00:00,00\t10:09:00,00\t9:00,00\t0,00\t540000"));
+}
+
+// The number box's own "select all" must not swallow the window's Ctrl+A.
+void tst_ProtocolEditing::copyAllFromFocusedNumberBox() {
+    RaceWindow w;
+    Fill(w);
+    QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
+    w.TypeStart(QStringLiteral("17"));
+    QLineEdit* box = Find<NumberBox>(w.form, "cbStartN")->lineEdit();
+    QVERIFY(box->hasFocus());
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    const QStringList lines = QGuiApplication::clipboard()->text().split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines[2].section(QLatin1Char('\t'), 1, 1), QStringLiteral("18"));
+    QCOMPARE(box->text(), QStringLiteral("17"));
+    QVERIFY(!box->hasSelectedText());
 }
 
 void tst_ProtocolEditing::finishWinsOverOpenEditor() {

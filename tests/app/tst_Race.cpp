@@ -1,6 +1,7 @@
 #include "RaceWindow.h"
 
 #include "reports/TFDlgYesNo.h"
+#include "timing/RunColors.h"
 #include "timing/RunControl.h"
 #include "timing/TimeText.h"
 
@@ -39,6 +40,7 @@ private slots:
     void exportsNeedNoPrinter();
     void mousePressOnStartButton();
     void tonesPlayWhenOnAndFilesExist();
+    void numberBoxesAndColoursAfterFinishClearAndRestore();
 };
 
 void RaceTest::individualStartWithoutNumberUsesPlaceholderRow() {
@@ -49,11 +51,12 @@ void RaceTest::individualStartWithoutNumberUsesPlaceholderRow() {
     QCOMPARE(w.Cell(Col::Split, 1), QStringLiteral("0,00"));
     QCOMPARE(w.Cell(Col::Start, 1), QStringLiteral("10:00:00,00"));
     QCOMPARE(w.Cell(Col::Raw, 1), QStringLiteral("100000"));
-    QCOMPARE(w.P()->RowCount(), 3);                                        // a new empty row waits for the next start
-    QCOMPARE(w.form->cbStopN->Items(), QStringList{QStringLiteral("-1")}); // the placeholder, never athlete 1
-    QVERIFY(w.form->bSTOP->isEnabled());
-    QVERIFY(w.form->bEnd->isEnabled());
-    QVERIFY(!w.form->sbLoadList->isEnabled());
+    QCOMPARE(w.P()->RowCount(), 3); // a new empty row waits for the next start
+    QCOMPARE(Find<NumberBox>(w.form, "cbStopN")->Items(),
+             QStringList{QStringLiteral("-1")}); // the placeholder, never athlete 1
+    QVERIFY(Find<TBitBtnWithColor>(w.form, "bSTOP")->isEnabled());
+    QVERIFY(Find<TBitBtnWithColor>(w.form, "bEnd")->isEnabled());
+    QVERIFY(!Find<QToolButton>(w.form, "sbLoadList")->isEnabled());
 }
 
 void RaceTest::individualStartAndFinishWithNumbers() {
@@ -72,7 +75,7 @@ void RaceTest::individualStartAndFinishWithNumbers() {
     w.Advance(5009);
     w.FinishNumber(QStringLiteral("18"));
     QCOMPARE(w.Of(QStringLiteral("18"), Col::Zeit), QStringLiteral("1:45,00")); // 105 009 ms truncated
-    QCOMPARE(w.form->cbStopN->count(), 0);
+    QCOMPARE(Find<NumberBox>(w.form, "cbStopN")->count(), 0);
     QCOMPARE(w.F()->Cell(FinishCol::Kontakt, 1), QString()); // nothing queued
 }
 
@@ -136,22 +139,22 @@ void RaceTest::preEnteredFinishOrder() {
     w.StartNumber(QStringLiteral("2"));
     w.Advance(30000);
     w.TypeStop(QStringLiteral("439"));
-    w.form->EditPred->setFocus();
-    QTest::keyClicks(w.form->EditPred, QStringLiteral("-,2x"));
-    QCOMPARE(w.form->EditPred->text(), QStringLiteral("-,2")); // letters are not taken
+    Find<QLineEdit>(w.form, "EditPred")->setFocus();
+    QTest::keyClicks(Find<QLineEdit>(w.form, "EditPred"), QStringLiteral("-,2x"));
+    QCOMPARE(Find<QLineEdit>(w.form, "EditPred")->text(), QStringLiteral("-,2")); // letters are not taken
     w.Key(Qt::Key_F8);
     QCOMPARE(w.Of(QStringLiteral("439"), Col::Zeit), QStringLiteral("30,00"));
-    QCOMPARE(w.form->cbStopN->currentText(), QStringLiteral("-"));
+    QCOMPARE(Find<NumberBox>(w.form, "cbStopN")->currentText(), QStringLiteral("-"));
     w.Advance(1000);
     w.Key(Qt::Key_F8);
     QCOMPARE(w.F()->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:00:31,00"));
-    QCOMPARE(w.form->cbStopN->currentText(), QStringLiteral("2"));
+    QCOMPARE(Find<NumberBox>(w.form, "cbStopN")->currentText(), QStringLiteral("2"));
     w.Advance(1000);
     w.Key(Qt::Key_F8);
     QCOMPARE(w.Of(QStringLiteral("2"), Col::Zeit), QStringLiteral("32,00"));
-    QCOMPARE(w.form->EditPred->text(), QString());
-    QCOMPARE(w.form->cbStopN->currentText(), QString());
-    QTest::mouseDClick(w.form->EditPred, Qt::LeftButton);
+    QCOMPARE(Find<QLineEdit>(w.form, "EditPred")->text(), QString());
+    QCOMPARE(Find<NumberBox>(w.form, "cbStopN")->currentText(), QString());
+    QTest::mouseDClick(Find<QLineEdit>(w.form, "EditPred"), Qt::LeftButton);
 }
 
 void RaceTest::tickIsReadFirst() {
@@ -182,7 +185,7 @@ void RaceTest::startNeverOverwritesLastAthlete() {
     QCOMPARE(w.Cell(Col::StNr, 2), QStringLiteral("11"));
     QCOMPARE(w.Cell(Col::Start, 2), QString());
     QCOMPARE(w.Cell(Col::StNr, 3), QStringLiteral("55"));
-    w.form->cbStartN->setEditText(QString());
+    Find<NumberBox>(w.form, "cbStartN")->setEditText(QString());
     w.Key(Qt::Key_F5);
     QCOMPARE(w.Cell(Col::StNr, 4), QStringLiteral("-4"));
     QCOMPARE(w.Cell(Col::Nachname, 2), QStringLiteral("Beta"));
@@ -325,18 +328,18 @@ void RaceTest::massStartGapsAndClosedRoutes() {
     TSettings s;
     s.StartType = 1;
     RaceWindow w(s);
-    QVERIFY(w.form->cbStartN->isHidden());
+    QVERIFY(Find<NumberBox>(w.form, "cbStartN")->isHidden());
     w.P()->SetRowCount(4);
     for (int r = 1; r <= 3; ++r)
         w.P()->SetCell(Col::StNr, r, QString::number(r * 10));
     w.Key(Qt::Key_F5);
-    QVERIFY(!w.form->mStart->isEnabled());
-    QVERIFY(!w.form->bSTART->isEnabled());
-    QCOMPARE(w.form->cbStopN->Items(), (QStringList{"10", "20", "30"}));
+    QVERIFY(!Find<QAction>(w.form, "mStart")->isEnabled());
+    QVERIFY(!Find<TBitBtnWithColor>(w.form, "bSTART")->isEnabled());
+    QCOMPARE(Find<NumberBox>(w.form, "cbStopN")->Items(), (QStringList{"10", "20", "30"}));
     const QString startBefore = w.Cell(Col::Start, 1);
     w.Advance(5000);
     w.Key(Qt::Key_F5); // closed until ENDE
-    QTest::mousePress(w.form->bSTART, Qt::LeftButton);
+    QTest::mousePress(Find<TBitBtnWithColor>(w.form, "bSTART"), Qt::LeftButton);
     QCOMPARE(w.form->State().lastStartTick, Tick(100000));
     QCOMPARE(w.Cell(Col::Start, 1), startBefore);
     w.Advance(55000);
@@ -362,7 +365,7 @@ void RaceTest::endAnsweredNoChangesNothing() {
     w.Key(Qt::Key_F10);
     QCOMPARE(w.form->Question().Label1->text(), QStringLiteral("Wettkampf Ende?"));
     QVERIFY(w.form->State().Started());
-    QVERIFY(w.form->bSTOP->isEnabled());
+    QVERIFY(Find<TBitBtnWithColor>(w.form, "bSTOP")->isEnabled());
 }
 
 void RaceTest::endResetsTheRun() {
@@ -373,10 +376,10 @@ void RaceTest::endResetsTheRun() {
     w.Key(Qt::Key_F10);
     QVERIFY(!w.form->State().Started());
     QCOMPARE(w.form->State().finishCounter, 0);
-    QVERIFY(!w.form->bSTOP->isEnabled());
-    QVERIFY(w.form->bSTART->isEnabled());
-    QVERIFY(w.form->sbLoadList->isEnabled());
-    QVERIFY(w.form->bEnd->isEnabled());
+    QVERIFY(!Find<TBitBtnWithColor>(w.form, "bSTOP")->isEnabled());
+    QVERIFY(Find<TBitBtnWithColor>(w.form, "bSTART")->isEnabled());
+    QVERIFY(Find<QToolButton>(w.form, "sbLoadList")->isEnabled());
+    QVERIFY(Find<TBitBtnWithColor>(w.form, "bEnd")->isEnabled());
     QCOMPARE(w.Of(QStringLiteral("1"), Col::Start), QStringLiteral("10:00:00,00")); // the tables stay
     w.Key(Qt::Key_F8);                                                              // FINISH is closed after the end
     QCOMPARE(w.F()->RowCount(), 2);
@@ -415,23 +418,23 @@ void RaceTest::backupFailureShowsUntilWriteSucceeds() {
 void RaceTest::exportsNeedNoPrinter() {
     RaceWindow w;
     w.fake->printers.Count = 0;
-    QVERIFY(!w.form->sbSave->isEnabled());
+    QVERIFY(!Find<QToolButton>(w.form, "sbSave")->isEnabled());
     w.StartNumber(QStringLiteral("1"));
-    QVERIFY(w.form->sbSave->isEnabled());
-    QVERIFY(w.form->sbWord->isEnabled());
-    QVERIFY(w.form->sbExcel->isEnabled());
-    QVERIFY(w.form->sbHTML->isEnabled());
-    QVERIFY(!w.form->sbPrint->isEnabled());
+    QVERIFY(Find<QToolButton>(w.form, "sbSave")->isEnabled());
+    QVERIFY(Find<QToolButton>(w.form, "sbWord")->isEnabled());
+    QVERIFY(Find<QToolButton>(w.form, "sbExcel")->isEnabled());
+    QVERIFY(Find<QToolButton>(w.form, "sbHTML")->isEnabled());
+    QVERIFY(!Find<QToolButton>(w.form, "sbPrint")->isEnabled());
 }
 
 void RaceTest::mousePressOnStartButton() {
     RaceWindow w;
-    QTest::mousePress(w.form->bSTART, Qt::RightButton);
+    QTest::mousePress(Find<TBitBtnWithColor>(w.form, "bSTART"), Qt::RightButton);
     QCOMPARE(w.Cell(Col::StNr, 1), QStringLiteral("-1"));
-    QTest::mouseRelease(w.form->bSTART, Qt::RightButton);
+    QTest::mouseRelease(Find<TBitBtnWithColor>(w.form, "bSTART"), Qt::RightButton);
     w.Advance(9000);
     w.TypeStop(QStringLiteral("-1"));
-    QTest::mousePress(w.form->bSTOP, Qt::LeftButton);
+    QTest::mousePress(Find<TBitBtnWithColor>(w.form, "bSTOP"), Qt::LeftButton);
     QCOMPARE(w.Cell(Col::Zeit, 1), QStringLiteral("9,00"));
 }
 
@@ -443,14 +446,66 @@ void RaceTest::tonesPlayWhenOnAndFilesExist() {
         QCOMPARE(w.fake->sound.Played.size(), 2);
         QVERIFY(w.fake->sound.Played[0].endsWith(QStringLiteral("Ton-start.wav")));
         QVERIFY(w.fake->sound.Played[1].endsWith(QStringLiteral("Ton-finish.wav")));
-        QTest::mouseClick(w.form->sbSound1, Qt::LeftButton);
-        QVERIFY(w.form->sbSound0->isVisible());
+        QTest::mouseClick(Find<QToolButton>(w.form, "sbSound1"), Qt::LeftButton);
+        QVERIFY(Find<QToolButton>(w.form, "sbSound0")->isVisible());
         w.StartNumber(QStringLiteral("2"));
         QCOMPARE(w.fake->sound.Played.size(), 2);
     }
     RaceWindow silent(TSettings(), false);
     silent.StartNumber(QStringLiteral("1"));
     QVERIFY(silent.fake->sound.Played.isEmpty());
+}
+
+namespace {
+// What the command buttons show must be what they do: green START and yellow FINISH
+// only while enabled, the grey face otherwise, whichever event changed them last.
+void CheckCommandColours(TFormMain& form) {
+    auto* start = form.findChild<TBitBtnWithColor*>(QStringLiteral("bSTART"));
+    auto* stop = form.findChild<TBitBtnWithColor*>(QStringLiteral("bSTOP"));
+    QVERIFY(start && stop);
+    QCOMPARE(start->Color(), start->isEnabled() ? RunColors::Green : RunColors::ButtonFace());
+    QCOMPARE(stop->Color(), stop->isEnabled() ? RunColors::Yellow : RunColors::ButtonFace());
+}
+} // namespace
+
+void RaceTest::numberBoxesAndColoursAfterFinishClearAndRestore() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    {
+        RaceWindow w(TSettings(), true, folder);
+        auto* stopN = w.form->findChild<NumberBox*>(QStringLiteral("cbStopN"));
+        QVERIFY(stopN);
+        w.StartNumber(QStringLiteral("17"));
+        w.Advance(1000);
+        w.StartNumber(QStringLiteral("18"));
+        QCOMPARE(stopN->Items(), (QStringList{"17", "18"}));
+        QCOMPARE(stopN->currentText(), QString());
+        CheckCommandColours(*w.form);
+        w.Advance(60000);
+        w.FinishNumber(QStringLiteral("17"));
+        QCOMPARE(stopN->Items(), QStringList{"18"});
+        QCOMPARE(stopN->currentText(), QString());
+        QVERIFY(w.form->findChild<TBitBtnWithColor*>(QStringLiteral("bSTOP"))->isEnabled());
+        CheckCommandColours(*w.form);
+    } // both backups hold 17 finished and 18 on the course
+    {
+        RaceWindow w(TSettings(), true, folder);
+        auto* stopN = w.form->findChild<NumberBox*>(QStringLiteral("cbStopN"));
+        QCOMPARE(w.Of("18", Col::Zeit).trimmed(), QString());
+        // No number is left over for a FINISH before the operator names one.
+        QCOMPARE(stopN->currentText(), QString());
+        QVERIFY(w.form->findChild<TBitBtnWithColor*>(QStringLiteral("bSTART"))->isEnabled());
+        QVERIFY(w.form->findChild<QAction*>(QStringLiteral("mStop"))->isEnabled());
+        CheckCommandColours(*w.form);
+
+        w.fake->prompts.Answers = {TFDlgYesNo::kYes};
+        QTest::mouseClick(w.form->findChild<QToolButton*>(QStringLiteral("sbCls")), Qt::LeftButton);
+        QCOMPARE(stopN->count(), 0);
+        QCOMPARE(stopN->currentText(), QString());
+        QCOMPARE(w.form->findChild<NumberBox*>(QStringLiteral("cbStartN"))->count(), 0);
+        QVERIFY(!w.form->findChild<TBitBtnWithColor*>(QStringLiteral("bSTOP"))->isEnabled());
+        CheckCommandColours(*w.form);
+    }
 }
 
 QTEST_MAIN(RaceTest)

@@ -87,8 +87,8 @@ void RunFaultsTest::restartDoesNotRestartFirstAthlete() {
     }
     RaceWindow w(TSettings(), true, FolderOf(killed), At(10, 5));
     w.fake->clock.SetTick(kUptime34h + 400000);
-    QCOMPARE(w.form->cbStartN->currentText(), QString());
-    QCOMPARE(w.form->cbStopN->currentText(), QString());
+    QCOMPARE(Find<NumberBox>(w.form, "cbStartN")->currentText(), QString());
+    QCOMPARE(Find<NumberBox>(w.form, "cbStopN")->currentText(), QString());
     w.Key(Qt::Key_F5);
     QCOMPARE(w.Of("-1", Col::Start), QStringLiteral("10:00:00,00"));
     QCOMPARE(w.Of("-2", Col::Start), QStringLiteral("10:00:30,00"));
@@ -97,8 +97,8 @@ void RunFaultsTest::restartDoesNotRestartFirstAthlete() {
     // Restarting an athlete stays possible when the operator picks him on purpose.
     w.Advance(2000);
     w.P()->GoToCell(0, w.RowOf("-1"), false);
-    QCOMPARE(w.form->cbStartN->currentText(), QStringLiteral("-1"));
-    QTest::keyClick(w.form->cbStartN->lineEdit(), Qt::Key_Return);
+    QCOMPARE(Find<NumberBox>(w.form, "cbStartN")->currentText(), QStringLiteral("-1"));
+    QTest::keyClick(Find<NumberBox>(w.form, "cbStartN")->lineEdit(), Qt::Key_Return);
     QCOMPARE(w.Of("-1", Col::Start), QStringLiteral("10:05:02,00"));
 }
 
@@ -115,7 +115,7 @@ void RunFaultsTest::restartWithStartListGoesOnWithNextAthlete() {
         KillInto(w, killed);
     }
     RaceWindow w(TSettings(), true, FolderOf(killed), At(10, 1));
-    QCOMPARE(w.form->cbStartN->currentText(), QStringLiteral("12"));
+    QCOMPARE(Find<NumberBox>(w.form, "cbStartN")->currentText(), QStringLiteral("12"));
     w.Key(Qt::Key_F5);
     QCOMPARE(w.Of("10", Col::Start), QStringLiteral("10:00:00,00"));
     QCOMPARE(w.Of("11", Col::Start), QStringLiteral("10:00:30,00"));
@@ -173,7 +173,7 @@ void RunFaultsTest::strayFinishBeforeMassStartSetsNoReference() {
     }
     RaceWindow w(MassStart(), true, folder, At(10, 0));
     // Nothing left in the finish box at program start.
-    QCOMPARE(w.form->cbStopN->currentText(), QString());
+    QCOMPARE(Find<NumberBox>(w.form, "cbStopN")->currentText(), QString());
     w.Key(Qt::Key_F8); // a stray impulse before the start
     QCOMPARE(w.F()->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:00:00,00 Uhr"));
     w.Advance(10000);
@@ -195,13 +195,14 @@ void RunFaultsTest::placeholderFinishItemKeepsItsMinus() {
     RaceWindow w;
     for (const char* n : {"4", "5", "6"})
         w.StartNumber(QString::fromLatin1(n));
-    w.form->cbStartN->setEditText(QString());
+    Find<NumberBox>(w.form, "cbStartN")->setEditText(QString());
     w.Key(Qt::Key_F5); // row 4 without number
     QCOMPARE(w.Cell(Col::StNr, 4), QStringLiteral("-4"));
-    QCOMPARE(w.form->cbStopN->Items(), (QStringList{"4", "5", "6", "-4"}));
+    QCOMPARE(Find<NumberBox>(w.form, "cbStopN")->Items(), (QStringList{"4", "5", "6", "-4"}));
     w.Advance(20000);
     // The operator picks the placeholder's item from the list.
-    w.form->cbStopN->setCurrentIndex(w.form->cbStopN->FindItem(QStringLiteral("-4")));
+    Find<NumberBox>(w.form, "cbStopN")
+        ->setCurrentIndex(Find<NumberBox>(w.form, "cbStopN")->FindItem(QStringLiteral("-4")));
     w.Key(Qt::Key_F8);
     QCOMPARE(w.Cell(Col::Zeit, 4), QStringLiteral("20,00"));
     QCOMPARE(w.Of("4", Col::Zeit), QString());

@@ -142,14 +142,14 @@ void SettingsTest::f2AndButtonOpenTheDialog() {
     // 285 x 370, and below the original controls the live results' group.
     QCOMPARE(w.fake.prompts.Shown[0]->width(), 285);
     QCOMPARE(w.fake.prompts.Shown[0]->height(), 370 + w.form->CfgDialog().findChild<QWidget*>("gbLive")->height() + 4);
-    QTest::mouseClick(w.form->bCFG, Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>(w.form, "bCFG"), Qt::LeftButton);
     QCOMPARE(w.fake.prompts.Shown.size(), 2);
     w.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
     QVERIFY(w.form->findChild<QAction*>(QStringLiteral("EinstellunGen1")));
     // While a competition runs the settings stay closed, by button and by key.
     QTest::keyClick(w.form.get(), Qt::Key_F5);
-    QVERIFY(!w.form->bCFG->isEnabled());
+    QVERIFY(!Find<QToolButton>(w.form, "bCFG")->isEnabled());
     QTest::keyClick(w.form.get(), Qt::Key_F2);
     QCOMPARE(w.fake.prompts.Shown.size(), 2);
 }
@@ -262,7 +262,7 @@ void SettingsTest::timerSetsTheStartLockOutAndWarns() {
         SettingsWindow::Ok(d);
     });
     QCOMPARE(w.form->Settings().Timer, 10);
-    QCOMPARE(w.form->seAutoStart->value(), 10);
+    QCOMPARE(Find<QSpinBox>(w.form, "seAutoStart")->value(), 10);
     QCOMPARE(w.form->Settings().WaitStart, 9000);
     QCOMPARE(w.form->Lock().StartInterval(), 9000);
 }
@@ -287,22 +287,22 @@ void SettingsTest::columnTicksFollowTheRules() {
     });
     QCOMPARE(w.form->Settings().Columns, 0xFFF & ~((1 << 3) | (1 << 6) | (1 << 7)));
     QVERIFY(!w.form->Settings().Klass);
-    QVERIFY(w.form->SortGrid1->ColWidths(Col::Nachname) <= 0);
-    QVERIFY(w.form->SortGrid1->ColWidths(Col::Klasse) <= 0);
-    QVERIFY(w.form->SortGrid1->ColWidths(Col::Zeit) > 0);
+    QVERIFY(Find<TSortGrid>(w.form, "SortGrid1")->ColWidths(Col::Nachname) <= 0);
+    QVERIFY(Find<TSortGrid>(w.form, "SortGrid1")->ColWidths(Col::Klasse) <= 0);
+    QVERIFY(Find<TSortGrid>(w.form, "SortGrid1")->ColWidths(Col::Zeit) > 0);
 }
 
 void SettingsTest::columnDraggedToZeroIsHiddenAfterOk() {
     SettingsWindow w;
-    w.form->SortGrid1->SetColWidths(Col::Verein, 0);
+    Find<TSortGrid>(w.form, "SortGrid1")->SetColWidths(Col::Verein, 0);
     w.F2([](TCfgDialog& d) {
         QVERIFY(!SettingsWindow::Ticked(d, Col::Verein));
         SettingsWindow::Ok(d);
     });
     QCOMPARE(w.form->Settings().Columns & (1 << Col::Verein), 0);
-    QVERIFY(w.form->SortGrid1->ColWidths(Col::Verein) <= 0);
+    QVERIFY(Find<TSortGrid>(w.form, "SortGrid1")->ColWidths(Col::Verein) <= 0);
     w.form->resize(w.form->width() + 40, w.form->height()); // stays hidden in a new layout
-    QVERIFY(w.form->SortGrid1->ColWidths(Col::Verein) <= 0);
+    QVERIFY(Find<TSortGrid>(w.form, "SortGrid1")->ColWidths(Col::Verein) <= 0);
 }
 
 void SettingsTest::startLockOutInWholeSeconds() {
@@ -351,7 +351,7 @@ void SettingsTest::cancelRestoresTheDigitPreview() {
 
 void SettingsTest::okAppliesStartModeAndDigitsAtOnce() {
     SettingsWindow w;
-    QVERIFY(!w.form->cbStartN->isHidden());
+    QVERIFY(!Find<NumberBox>(w.form, "cbStartN")->isHidden());
     w.F2([](TCfgDialog& d) {
         QTest::mouseClick(d.cbStart->findChild<QRadioButton*>(QStringLiteral("cbStart1")), Qt::LeftButton);
         d.cbDigits->setFocus();
@@ -359,8 +359,8 @@ void SettingsTest::okAppliesStartModeAndDigitsAtOnce() {
         SettingsWindow::Ok(d);
     });
     QVERIFY(w.form->Settings().massStart());
-    QVERIFY(w.form->cbStartN->isHidden());
-    QVERIFY(w.form->cbAuto->isHidden());
+    QVERIFY(Find<NumberBox>(w.form, "cbStartN")->isHidden());
+    QVERIFY(Find<QCheckBox>(w.form, "cbAuto")->isHidden());
     QCOMPARE(w.form->Settings().Acc, 1);
     QCOMPARE(w.FractionDigits(), 1);
 }
@@ -577,7 +577,7 @@ void SettingsTest::storeGivesAMassStartWindowWithOneDigit() {
     // As the program starts: the store first, then the window with what it read.
     RaceWindow w(SettingsStore(SettingsStore::FileNameIn()).Load(QString()));
     QVERIFY(w.form->Settings().massStart());
-    QVERIFY(w.form->cbStartN->isHidden());
+    QVERIFY(Find<NumberBox>(w.form, "cbStartN")->isHidden());
     w.P()->SetRowCount(3);
     w.P()->SetCell(Col::StNr, 1, QStringLiteral("10"));
     w.P()->SetCell(Col::StNr, 2, QStringLiteral("20"));
@@ -610,9 +610,9 @@ void SettingsTest::windowOffEveryScreenComesBack() {
 
 void SettingsTest::windowBoundsAndSoundReachTheStoreAtTheEnd() {
     SettingsWindow w;
-    QTest::mouseClick(w.form->sbSound1, Qt::LeftButton); // tones off
+    QTest::mouseClick(Find<QToolButton>(w.form, "sbSound1"), Qt::LeftButton); // tones off
     QVERIFY(!w.form->Settings().Sound);
-    w.form->cbAuto->setChecked(true);
+    Find<QCheckBox>(w.form, "cbAuto")->setChecked(true);
     w.form->resize(1000, 650);
     w.form.reset(); // the end of the program
     const TSettings stored = w.Stored();

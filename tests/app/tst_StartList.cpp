@@ -51,9 +51,9 @@ void StartListTest::loadTextListWithCtrlO() {
     // A run of TABs counts as one: the empty club field vanishes and the class moves left.
     QCOMPARE(w.Of("18", Col::Verein), QStringLiteral("M"));
     QCOMPARE(w.Cell(Col::Platz, 0), QStringLiteral("Platz"));
-    QCOMPARE(w.form->cbStartN->Items(), (QStringList{"17", "18", "19"}));
-    QCOMPARE(w.form->cbStartN->currentText(), QStringLiteral("17"));
-    QVERIFY(w.form->sbSave->isEnabled());
+    QCOMPARE(Find<NumberBox>(w.form, "cbStartN")->Items(), (QStringList{"17", "18", "19"}));
+    QCOMPARE(Find<NumberBox>(w.form, "cbStartN")->currentText(), QStringLiteral("17"));
+    QVERIFY(Find<QToolButton>(w.form, "sbSave")->isEnabled());
 }
 
 void StartListTest::unreadableListKeepsTheTable() {
@@ -62,7 +62,7 @@ void StartListTest::unreadableListKeepsTheTable() {
     w.form->Files().LoadStartList(w.folder + "Startlist.txt");
     w.fake->prompts.Answers = {TFDlgYesNo::kYes};
     w.fake->prompts.FileNames = {w.folder + "gone.txt"};
-    QTest::mouseClick(w.form->sbLoadList, Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>(w.form, "sbLoadList"), Qt::LeftButton);
     QCOMPARE(w.form->Question().Label1->text(), QStringLiteral("Protokoll wird überschrieben!"));
     QCOMPARE(w.form->Question().OKBtn->text(), QStringLiteral("OK"));
     QCOMPARE(w.P()->RowCount(), 4);
@@ -76,14 +76,14 @@ void StartListTest::overwriteNoticeAnsweredNo() {
     WriteFile(w.folder + "Startlist.txt", kList);
     w.form->Files().LoadStartList(w.folder + "Startlist.txt");
     w.fake->prompts.Answers = {TFDlgYesNo::kNo};
-    QTest::mouseClick(w.form->sbLoadList, Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>(w.form, "sbLoadList"), Qt::LeftButton);
     QCOMPARE(w.fake->prompts.PickerCalls, 0);
 }
 
 void StartListTest::noListDuringARunningCompetition() {
     RaceWindow w;
     w.StartNumber("1");
-    QVERIFY(!w.form->sbLoadList->isEnabled());
+    QVERIFY(!Find<QToolButton>(w.form, "sbLoadList")->isEnabled());
     w.fake->prompts.Answers = {TFDlgYesNo::kYes};
     w.Key(Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(w.fake->prompts.PickerCalls, 0);
@@ -95,11 +95,11 @@ void StartListTest::startsFollowTheList() {
     w.form->Files().LoadStartList(w.folder + "Startlist.txt");
     w.Key(Qt::Key_F5);
     QCOMPARE(w.Of("17", Col::Start), QStringLiteral("10:00:00,00"));
-    QCOMPARE(w.form->cbStartN->currentText(), QStringLiteral("18"));
+    QCOMPARE(Find<NumberBox>(w.form, "cbStartN")->currentText(), QStringLiteral("18"));
     w.Advance(30000);
     w.Key(Qt::Key_F5);
     QCOMPARE(w.Of("18", Col::Split), QStringLiteral("30,00"));
-    QCOMPARE(w.form->cbStartN->Items(), QStringList{"19"});
+    QCOMPARE(Find<NumberBox>(w.form, "cbStartN")->Items(), QStringList{"19"});
     QCOMPARE(w.P()->RowCount(), 4); // no athlete overwritten, no row appended yet
 }
 
@@ -108,8 +108,8 @@ void StartListTest::classesFileFillsClassList() {
     const QString folder = dir.path() + QLatin1Char('/');
     WriteFile(folder + "Klassen.txt", "Herren\r\nDamen\nJugend\r");
     RaceWindow w(TSettings(), true, folder);
-    QCOMPARE(w.form->cbKlass->Items(), (QStringList{"Herren", "Damen", "Jugend"}));
-    QCOMPARE(w.form->cbKlass->currentText(), QStringLiteral("Herren"));
+    QCOMPARE(Find<NumberBox>(w.form, "cbKlass")->Items(), (QStringList{"Herren", "Damen", "Jugend"}));
+    QCOMPARE(Find<NumberBox>(w.form, "cbKlass")->currentText(), QStringLiteral("Herren"));
 }
 
 void StartListTest::restartMidRaceLosesNothing() {
@@ -153,7 +153,7 @@ void StartListTest::clearingKeepsBackupsUntilNextWrite() {
         w.FinishNumber(QString());
         before = w.ReadFile("Kadenzor-Sicherungsdatei-P.txt");
         w.fake->prompts.Answers = {TFDlgYesNo::kYes};
-        QTest::mouseClick(w.form->sbCls, Qt::LeftButton);
+        QTest::mouseClick(Find<QToolButton>(w.form, "sbCls"), Qt::LeftButton);
         QCOMPARE(w.form->Question().Label1->text(), QStringLiteral("Protokoll löschen?"));
         QCOMPARE(w.P()->RowCount(), 2);
         QCOMPARE(w.P()->Cell(Col::StNr, 1), QString());

@@ -4,6 +4,7 @@
 #include "reports/TFDlgYesNo.h"
 #include "support/FakePlatform.h"
 #include "support/FakeSerialDevices.h"
+#include "support/FindControl.h"
 
 #include <QLabel>
 #include <QStatusBar>
@@ -97,17 +98,18 @@ void WindowContactsTest::contactsFieldKeepsTheFiveFields() {
     ContactWindow w;
     for (int i = 0; i < 5; ++i)
         QVERIFY(w.form->StatusPanel(i));
-    QCOMPARE(w.form->StatusBar1->findChildren<QLabel*>(QRegularExpression("^StatusPanel")).size(), 5);
-    QCOMPARE(w.form->StatusContacts->text(), QString("Lichtschranke COM17"));
-    QVERIFY(w.form->StatusContacts->isVisible());
+    QCOMPARE(Find<QStatusBar>(w.form, "StatusBar1")->findChildren<QLabel*>(QRegularExpression("^StatusPanel")).size(),
+             5);
+    QCOMPARE(Find<QLabel>(w.form, "StatusContacts")->text(), QString("Lichtschranke COM17"));
+    QVERIFY(Find<QLabel>(w.form, "StatusContacts")->isVisible());
     w.form->WriteBackups(); // the backup status goes to its own field
-    QCOMPARE(w.form->StatusContacts->text(), QString("Lichtschranke COM17"));
+    QCOMPARE(Find<QLabel>(w.form, "StatusContacts")->text(), QString("Lichtschranke COM17"));
 }
 
 void WindowContactsTest::portFailingAtStartShownAndAskedOnce() {
     ContactWindow w(18); // /dev/ttyUSB1 does not exist
-    QCOMPARE(w.form->StatusContacts->text(), QString("Lichtschranke COM18 nicht geöffnet"));
-    QVERIFY(w.form->StatusContacts->styleSheet().contains("background"));
+    QCOMPARE(Find<QLabel>(w.form, "StatusContacts")->text(), QString("Lichtschranke COM18 nicht geöffnet"));
+    QVERIFY(Find<QLabel>(w.form, "StatusContacts")->styleSheet().contains("background"));
     QTRY_COMPARE(w.fake->prompts.Errors, QStringList{"Unable to open com port: No such file or directory"});
 }
 
@@ -116,13 +118,13 @@ void WindowContactsTest::unplugTurnsFieldRedWithAlarm() {
     w.Key(Qt::Key_F5);
     QVERIFY(w.devices.WaitForWaiter());
     w.devices.Unplug();
-    QTRY_COMPARE(w.form->StatusContacts->text(), QString("Lichtschranke getrennt"));
-    QVERIFY(w.form->StatusContacts->styleSheet().contains("background"));
+    QTRY_COMPARE(Find<QLabel>(w.form, "StatusContacts")->text(), QString("Lichtschranke getrennt"));
+    QVERIFY(Find<QLabel>(w.form, "StatusContacts")->styleSheet().contains("background"));
     QVERIFY(w.fake->sound.Played.last().endsWith("Ton-alarm.wav"));
     QVERIFY(w.fake->prompts.Errors.isEmpty());
     w.form->WriteBackups(); // the backup status has its own field
 
-    QCOMPARE(w.form->StatusContacts->text(), QString("Lichtschranke getrennt"));
+    QCOMPARE(Find<QLabel>(w.form, "StatusContacts")->text(), QString("Lichtschranke getrennt"));
 }
 
 void WindowContactsTest::closingReturnsWhileWatcherIsStuck() {

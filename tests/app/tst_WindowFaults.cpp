@@ -139,7 +139,7 @@ void WindowFaultsTest::startBoxKeepsItsColours() {
     const QColor green(0, 128, 0);
     const QColor yellow(255, 255, 0);
     const auto check = [&](RaceWindow& w, const char* what) {
-        NumberBox* box = w.form->cbStartN;
+        NumberBox* box = Find<NumberBox>(w.form, "cbStartN");
         QVERIFY2(box->font().bold(), what);
         QVERIFY2(box->lineEdit()->font().bold(), what);
         const int all = box->width() * box->height();
@@ -153,12 +153,12 @@ void WindowFaultsTest::startBoxKeepsItsColours() {
         RaceWindow w(TSettings(), true, folder);
         check(w, "empty at start");
         w.form->Files().LoadStartList(folder + "Startlist.txt");
-        QCOMPARE(w.form->cbStartN->currentText(), QStringLiteral("17"));
+        QCOMPARE(Find<NumberBox>(w.form, "cbStartN")->currentText(), QStringLiteral("17"));
         check(w, "with a number");
         w.Key(Qt::Key_F5);
     }
     RaceWindow w(TSettings(), true, folder);
-    QVERIFY(!w.form->cbStartN->currentText().isEmpty());
+    QVERIFY(!Find<NumberBox>(w.form, "cbStartN")->currentText().isEmpty());
     check(w, "after a restart");
 }
 

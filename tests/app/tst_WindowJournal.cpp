@@ -195,7 +195,7 @@ void tst_WindowJournal::replayEqualsTheTables() {
 void tst_WindowJournal::sourcesAreNamed() {
     RaceWindow w;
     w.Key(Qt::Key_F5);
-    QTest::mousePress(w.form->bSTART, Qt::LeftButton);
+    QTest::mousePress(Find<TBitBtnWithColor>(w.form, "bSTART"), Qt::LeftButton);
     w.P()->GoToCell(Col::Platz, 2, false);
     w.form->Protocol().SortGrid1DblClick(); // started, not finished: FINISH
     QList<QByteArray> sources;
@@ -361,7 +361,7 @@ void tst_WindowJournal::lostBackupComesBackFromJournal() {
                                    "wiederherstellen?"));
     if (cut)
         QVERIFY(form->StatusPanel(2)->text().contains(QStringLiteral("beschädigte Zeile")));
-    TSortGrid* p = form->SortGrid1;
+    TSortGrid* p = Find<TSortGrid>(form, "SortGrid1");
     if (!yes) {
         QCOMPARE(p->FindRow(Col::StNr, "17"), -1);
         form.reset();
@@ -373,7 +373,7 @@ void tst_WindowJournal::lostBackupComesBackFromJournal() {
     QCOMPARE(rebuilt.readAll(), good);
     QCOMPARE(p->Cell(Col::Zeit, p->FindRow(Col::StNr, "17")), QStringLiteral("1:00,00"));
     QCOMPARE(p->Cell(Col::Start, p->FindRow(Col::StNr, "18")), QStringLiteral("10:00:10,00"));
-    QCOMPARE(form->SortGrid2->Cell(FinishCol::Number, 1), QStringLiteral("1."));
+    QCOMPARE(Find<TSortGrid>(form, "SortGrid2")->Cell(FinishCol::Number, 1), QStringLiteral("1."));
     if (damaged)
         QVERIFY(!QDir(folder).entryList({"Kadenzor-Sicherungsdatei-P.txt.besch*"}).isEmpty());
     form.reset();

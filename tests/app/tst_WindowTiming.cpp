@@ -31,7 +31,7 @@ private slots:
 
 void WindowTimingTest::countdownStartsTheNextAthlete() {
     RaceWindow w; // period 5 s: TIMER is shown
-    QVERIFY(!w.form->bTimer->isHidden());
+    QVERIFY(!Find<TBitBtnWithColor>(w.form, "bTimer")->isHidden());
     w.Key(Qt::Key_F4);
     QVERIFY(w.form->CountDown().Running());
     w.Advance(5000);
@@ -47,7 +47,7 @@ void WindowTimingTest::automaticStartUntilF4() {
     s.Timer = 10;
     s.cbAuto = true;
     RaceWindow w(s);
-    QVERIFY(w.form->cbAuto->isChecked());
+    QVERIFY(Find<QCheckBox>(w.form, "cbAuto")->isChecked());
     w.Key(Qt::Key_F4);
     for (int i = 1; i <= 3; ++i) {
         w.Advance(10000);
@@ -60,17 +60,17 @@ void WindowTimingTest::automaticStartUntilF4() {
     w.Advance(20000);
     QCOMPARE(w.P()->RowCount(), 5); // three starts and the empty row
     w.Key(Qt::Key_F4, Qt::ControlModifier);
-    QVERIFY(!w.form->cbAuto->isChecked());
+    QVERIFY(!Find<QCheckBox>(w.form, "cbAuto")->isChecked());
 }
 
 void WindowTimingTest::massStartCountdownOnlySounds() {
     TSettings s;
     s.StartType = 1;
     RaceWindow w(s);
-    QVERIFY(w.form->cbAuto->isHidden()); // automatic start is for individual starts
+    QVERIFY(Find<QCheckBox>(w.form, "cbAuto")->isHidden()); // automatic start is for individual starts
     w.Key(Qt::Key_F5);
     const int played = w.fake->sound.Played.size();
-    w.form->mTimer->setEnabled(true); // disabled with START in a running mass start
+    Find<QAction>(w.form, "mTimer")->setEnabled(true); // disabled with START in a running mass start
     w.form->CountDown().mTimerClick();
     w.Advance(5000);
     w.form->CountDown().TimerCountDownTimer();
@@ -110,17 +110,17 @@ void WindowTimingTest::contactImpulseRecordsTheCapturedTick() {
 
     // The watcher captured the start at tick 99 000; the window handles it later.
     contacts->ComPortHard({99000, kStatusDsr, 0});
-    QCOMPARE(form.SortGrid1->Cell(Col::Raw, 1), QStringLiteral("99000"));
+    QCOMPARE(Find<TSortGrid>(&form, "SortGrid1")->Cell(Col::Raw, 1), QStringLiteral("99000"));
     QVERIFY(!form.Lock().StartArmed()); // locked for WaitStart
     QVERIFY(form.Lock().StartLockRunning());
     // A second start line in the same moment finds the contact locked.
     contacts->ComPortHard({99005, kStatusDsr | kStatusDcd, 0});
-    QCOMPARE(form.SortGrid1->RowCount(), 3);
+    QCOMPARE(Find<TSortGrid>(&form, "SortGrid1")->RowCount(), 3);
 
     fake.clock.Advance(30000);
-    form.cbStopN->setEditText(QStringLiteral("-1"));
+    Find<NumberBox>(&form, "cbStopN")->setEditText(QStringLiteral("-1"));
     contacts->ComPortHard({129000, kStatusCts, 0});
-    QCOMPARE(form.SortGrid1->Cell(Col::Zeit, 1), QStringLiteral("30,00"));
+    QCOMPARE(Find<TSortGrid>(&form, "SortGrid1")->Cell(Col::Zeit, 1), QStringLiteral("30,00"));
     contacts->ComPortClose();
     QVERIFY(!form.Lock().IconsVisible());
 }
@@ -149,36 +149,37 @@ void WindowTimingTest::busyWindowRecordsTheCapturedClock() {
         fake.clock.Advance(1000);        // the window is busy for a second
     };
 
-    form.cbStartN->setEditText(QStringLiteral("1"));
+    Find<NumberBox>(&form, "cbStartN")->setEditText(QStringLiteral("1"));
     impulse(TIOCM_DSR);
-    QTRY_COMPARE(form.SortGrid1->Cell(Col::Start, 1), QStringLiteral("10:00:00,00"));
-    QCOMPARE(form.SortGrid1->Cell(Col::Raw, 1), QStringLiteral("100000"));
+    QTRY_COMPARE(Find<TSortGrid>(&form, "SortGrid1")->Cell(Col::Start, 1), QStringLiteral("10:00:00,00"));
+    QCOMPARE(Find<TSortGrid>(&form, "SortGrid1")->Cell(Col::Raw, 1), QStringLiteral("100000"));
     impulse(0);
     QCoreApplication::processEvents();
 
     fake.clock.Advance(28000); // 10:00:30
-    form.cbStopN->setEditText(QStringLiteral("1"));
+    Find<NumberBox>(&form, "cbStopN")->setEditText(QStringLiteral("1"));
     impulse(TIOCM_CTS);
-    QTRY_COMPARE(form.SortGrid1->Cell(Col::Stopp, 1), QStringLiteral("10:00:30,00"));
-    QCOMPARE(form.SortGrid1->Cell(Col::Zeit, 1), QStringLiteral("30,00"));
+    QTRY_COMPARE(Find<TSortGrid>(&form, "SortGrid1")->Cell(Col::Stopp, 1), QStringLiteral("10:00:30,00"));
+    QCOMPARE(Find<TSortGrid>(&form, "SortGrid1")->Cell(Col::Zeit, 1), QStringLiteral("30,00"));
     form.Lock().TimerGesperrtStopTimer();
     impulse(0);
     QCoreApplication::processEvents();
 
     // Athlete 2 starts by key at 10:00:32; the contact queues his finish at 10:00:52.
-    form.cbStartN->setEditText(QStringLiteral("2"));
+    Find<NumberBox>(&form, "cbStartN")->setEditText(QStringLiteral("2"));
     QTest::keyClick(&form, Qt::Key_F5);
-    const int row2 = form.SortGrid1->FindRow(Col::StNr, QStringLiteral("2"));
-    QCOMPARE(form.SortGrid1->Cell(Col::Start, row2), QStringLiteral("10:00:32,00"));
+    const int row2 = Find<TSortGrid>(&form, "SortGrid1")->FindRow(Col::StNr, QStringLiteral("2"));
+    QCOMPARE(Find<TSortGrid>(&form, "SortGrid1")->Cell(Col::Start, row2), QStringLiteral("10:00:32,00"));
     fake.clock.Advance(20000);
-    form.cbStopN->setEditText(QString());
+    Find<NumberBox>(&form, "cbStopN")->setEditText(QString());
     impulse(TIOCM_CTS);
-    QTRY_COMPARE(form.SortGrid2->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:00:52,00"));
-    form.SortGrid2->setFocus();
-    form.SortGrid2->GoToCell(FinishCol::Nr, 1, false);
+    QTRY_COMPARE(Find<TSortGrid>(&form, "SortGrid2")->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:00:52,00"));
+    Find<TSortGrid>(&form, "SortGrid2")->setFocus();
+    Find<TSortGrid>(&form, "SortGrid2")->GoToCell(FinishCol::Nr, 1, false);
     QTest::keyClick(QApplication::focusWidget(), '2');
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QCOMPARE(form.SortGrid1->Cell(Col::Zeit, form.SortGrid1->FindRow(Col::StNr, QStringLiteral("2"))),
+    QCOMPARE(Find<TSortGrid>(&form, "SortGrid1")
+                 ->Cell(Col::Zeit, Find<TSortGrid>(&form, "SortGrid1")->FindRow(Col::StNr, QStringLiteral("2"))),
              QStringLiteral("20,00"));
     form.Contacts()->ClosePort();
 }

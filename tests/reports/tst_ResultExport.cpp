@@ -132,20 +132,22 @@ private slots:
 
 void ResultExportTest::commandsFollowTheProtocol() {
     RaceWindow w;
-    QVERIFY(!w.form->sbHTML->isEnabled());
+    QVERIFY(!Find<QToolButton>(w.form, "sbHTML")->isEnabled());
     QVERIFY(!w.form->Export().eH1()->isEnabled());
     w.Key(Qt::Key_H, Qt::ControlModifier);
     QVERIFY(!QFile::exists(w.folder + "Kadenzor.html"));
     RunTwoAthletes(w);
-    for (QToolButton* b : {w.form->sbSave, w.form->sbPrint, w.form->sbWord, w.form->sbExcel, w.form->sbHTML})
+    for (QToolButton* b : {Find<QToolButton>(w.form, "sbSave"), Find<QToolButton>(w.form, "sbPrint"),
+                           Find<QToolButton>(w.form, "sbWord"), Find<QToolButton>(w.form, "sbExcel"),
+                           Find<QToolButton>(w.form, "sbHTML")})
         QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
     QVERIFY(w.form->Export().eS1()->isEnabled());
     QVERIFY(w.form->Export().Druk1()->isEnabled());
     w.fake->printers.Count = 0;
     w.form->Export().UpdateResultCommands();
-    QVERIFY(!w.form->sbPrint->isEnabled());
+    QVERIFY(!Find<QToolButton>(w.form, "sbPrint")->isEnabled());
     QVERIFY(!w.form->Export().Druk1()->isEnabled());
-    QVERIFY(w.form->sbHTML->isEnabled());
+    QVERIFY(Find<QToolButton>(w.form, "sbHTML")->isEnabled());
 }
 
 void ResultExportTest::ctrlHWritesAndOpensPage() {
@@ -160,10 +162,10 @@ void ResultExportTest::ctrlHWritesAndOpensPage() {
                           "d&gt;</H1></div>\r\n"));
     // The page shows the protocol as it stands: no place correction before it.
     QVERIFY(FirstDataLine(html).startsWith("<tr><td>-<td>7<td>"));
-    QVERIFY(w.form->StatusBar1->currentMessage().contains("Kadenzor.html"));
+    QVERIFY(Find<QStatusBar>(w.form, "StatusBar1")->currentMessage().contains("Kadenzor.html"));
     // The button does the same.
     QFile::remove(page);
-    QTest::mouseClick(w.form->sbHTML, Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>(w.form, "sbHTML"), Qt::LeftButton);
     QCOMPARE(w.fake->shell.Opened.size(), 2);
     QVERIFY(QFile::exists(page));
 }
@@ -171,7 +173,7 @@ void ResultExportTest::ctrlHWritesAndOpensPage() {
 void ResultExportTest::printButtonAndCtrlDPrintSamePage() {
     RaceWindow w;
     RunTwoAthletes(w);
-    QTest::mouseClick(w.form->sbPrint, Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>(w.form, "sbPrint"), Qt::LeftButton);
     const QString page = w.folder + "Kadenzor.html";
     QCOMPARE(w.fake->shell.Printed, QStringList{page});
     const QByteArray first = ReadAll(page);
@@ -202,8 +204,13 @@ void ResultExportTest::unwritableCurrentFolderUsesBackupFolder() {
     // A fresh controller sees the changed platform; the window's own one keeps its copy.
     ExportHooks hooks;
     hooks.backupFolder = [&] { return s.RezervDir; };
-    const ExportControls controls{w.form.get(),   w.form->SortGrid1, w.form->sbSave, w.form->sbPrint,
-                                  w.form->sbWord, w.form->sbExcel,   w.form->sbHTML};
+    const ExportControls controls{w.form.get(),
+                                  Find<TSortGrid>(w.form, "SortGrid1"),
+                                  Find<QToolButton>(w.form, "sbSave"),
+                                  Find<QToolButton>(w.form, "sbPrint"),
+                                  Find<QToolButton>(w.form, "sbWord"),
+                                  Find<QToolButton>(w.form, "sbExcel"),
+                                  Find<QToolButton>(w.form, "sbHTML")};
     ProtocolExport ex(controls, hooks, w.form->Settings(), w.fake->platform);
     RunTwoAthletes(w);
     ex.sbHTMLClick(0);
@@ -233,7 +240,7 @@ void ResultExportTest::ctrlEWritesAndOpensWorkbook() {
     bool found = false;
     ZipEntry(name, "xl/worksheets/sheet1.xml", &found);
     QVERIFY(found);
-    QTest::mouseClick(w.form->sbExcel, Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>(w.form, "sbExcel"), Qt::LeftButton);
     QCOMPARE(w.fake->shell.Opened.size(), 2);
 }
 
@@ -278,16 +285,16 @@ void ResultExportTest::saveDialogWritesChosenFormat() {
     RaceWindow w;
     RunTwoAthletes(w);
     // The save corrects the places first, as the place correction does.
-    w.form->SortGrid1->SetCell(Col::Platz, 1, "");
+    Find<TSortGrid>(w.form, "SortGrid1")->SetCell(Col::Platz, 1, "");
     w.fake->prompts.FileNames << w.folder + typed;
     w.fake->prompts.SaveFilterAnswer = entry;
-    QTest::mouseClick(w.form->sbSave, Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>(w.form, "sbSave"), Qt::LeftButton);
     QVERIFY(w.fake->prompts.Errors.isEmpty());
     QVERIFY(ReadAll(w.folder + written).startsWith(starts));
     QCOMPARE(w.form->Settings().FilterInd, entry);
-    QCOMPARE(w.form->SortGrid1->Cell(Col::Platz, 1), QString("1"));
+    QCOMPARE(Find<TSortGrid>(w.form, "SortGrid1")->Cell(Col::Platz, 1), QString("1"));
     QVERIFY(w.fake->shell.Opened.isEmpty());
-    QVERIFY(w.form->StatusBar1->currentMessage().contains(written));
+    QVERIFY(Find<QStatusBar>(w.form, "StatusBar1")->currentMessage().contains(written));
     // The next save offers the entry chosen last.
     w.Key(Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(w.fake->prompts.SaveFilterOffered, entry);
@@ -425,10 +432,10 @@ void ResultExportTest::fixtureListReachesEveryFormatFromButtonsAndShortcuts() {
         QStringList* calls;
         QString file;
     };
-    const QList<Command> commands{{w.form->sbHTML, Qt::Key_H, &w.fake->shell.Opened, html},
-                                  {w.form->sbPrint, Qt::Key_D, &w.fake->shell.Printed, html},
-                                  {w.form->sbWord, Qt::Key_W, &w.fake->shell.Opened, docx},
-                                  {w.form->sbExcel, Qt::Key_E, &w.fake->shell.Opened, xlsx}};
+    const QList<Command> commands{{Find<QToolButton>(w.form, "sbHTML"), Qt::Key_H, &w.fake->shell.Opened, html},
+                                  {Find<QToolButton>(w.form, "sbPrint"), Qt::Key_D, &w.fake->shell.Printed, html},
+                                  {Find<QToolButton>(w.form, "sbWord"), Qt::Key_W, &w.fake->shell.Opened, docx},
+                                  {Find<QToolButton>(w.form, "sbExcel"), Qt::Key_E, &w.fake->shell.Opened, xlsx}};
     for (const Command& c : commands) {
         QFile::remove(c.file);
         const qsizetype before = c.calls->size();
@@ -449,7 +456,7 @@ void ResultExportTest::fixtureListReachesEveryFormatFromButtonsAndShortcuts() {
         if (entry % 2)
             keyed(Qt::Key_S);
         else
-            QTest::mouseClick(w.form->sbSave, Qt::LeftButton);
+            QTest::mouseClick(Find<QToolButton>(w.form, "sbSave"), Qt::LeftButton);
         QVERIFY2(QFile::exists(w.folder + saved[entry - 1]), qPrintable(saved[entry - 1]));
     }
     QVERIFY2(w.fake->prompts.Errors.isEmpty(), qPrintable(w.fake->prompts.Errors.join('\n')));

@@ -7,6 +7,7 @@
 #include "widgets/TBitBtnWithColor.h"
 #include "widgets/TDigit.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QSpinBox>
 #include <QTimer>
@@ -53,6 +54,7 @@ private:
     FakeSound m_sound;
     TSettings m_settings;
     TBitBtnWithColor* m_bTimer = nullptr;
+    QAction* m_mTimer = nullptr;
     QSpinBox* m_seAutoStart = nullptr;
     QCheckBox* m_cbAuto = nullptr;
     TimePanelControls m_panel;
@@ -78,6 +80,7 @@ void CountdownTest::init() {
     m_silentStarts.clear();
     m_window = std::make_unique<QWidget>();
     m_bTimer = new TBitBtnWithColor(QStringLiteral("TIMER"), m_window.get());
+    m_mTimer = new QAction(m_window.get());
     m_seAutoStart = new QSpinBox(m_window.get());
     m_cbAuto = new QCheckBox(m_window.get());
     m_panel = BuildTimePanel(m_window.get());
@@ -94,8 +97,9 @@ void CountdownTest::Make() {
         [this] { return m_startEnabled; });
     m_lock->SetIconsVisible(true);
     m_countdown = std::make_unique<Countdown>(
-        m_bTimer, m_seAutoStart, m_cbAuto, m_clock, m_settings, *m_display, *m_lock, m_sound, kTone,
-        [this] { return m_startEnabled; }, [this] { Start(); }, [this] { return m_soundOn; }, m_toneAlreadyPlayed);
+        m_bTimer, m_mTimer, m_seAutoStart, m_cbAuto, m_clock, m_settings, *m_display, *m_lock, m_sound, kTone,
+        [this] { return m_startEnabled; }, [this] { return m_soundOn; }, m_toneAlreadyPlayed);
+    connect(m_countdown.get(), &Countdown::StartDue, this, [this] { Start(); });
     m_display->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
     m_lock->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
     m_countdown->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
