@@ -95,7 +95,7 @@ private slots:
 void LiveResultsTest::offUntilAPortIsSet() {
     RaceWindow w;
     QCOMPARE(w.form->Web().ServerPort(), quint16(0));
-    QVERIFY(w.form->StatusWeb->isHidden());
+    QVERIFY(Find<QLabel>(w.form, "StatusWeb")->isHidden());
     w.StartNumber(QStringLiteral("1"));
     QTest::qWait(100);
     QVERIFY(!w.form->Web().Current()); // nothing is published for nobody
@@ -104,8 +104,8 @@ void LiveResultsTest::offUntilAPortIsSet() {
 void LiveResultsTest::everyFinishReachesThePagesAndTheVersionGrows() {
     const quint16 port = FreePort();
     RaceWindow w(OnPort(port));
-    QTRY_COMPARE(w.form->StatusWeb->text(), Address(port));
-    QVERIFY(w.form->StatusWeb->isVisible());
+    QTRY_COMPARE(Find<QLabel>(w.form, "StatusWeb")->text(), Address(port));
+    QVERIFY(Find<QLabel>(w.form, "StatusWeb")->isVisible());
 
     w.StartNumber(QStringLiteral("17"));
     w.Advance(20000);
@@ -168,16 +168,16 @@ void LiveResultsTest::portTakenIsShownAndTheDialogMovesTheServer() {
     QTcpServer other;
     QVERIFY(other.listen(QHostAddress::LocalHost, 0));
     RaceWindow w(OnPort(other.serverPort()));
-    QTRY_COMPARE(w.form->StatusWeb->text(),
+    QTRY_COMPARE(Find<QLabel>(w.form, "StatusWeb")->text(),
                  QStringLiteral("Live-Ergebnisse aus: Port %1 ist belegt").arg(other.serverPort()));
-    QVERIFY(w.form->StatusWeb->styleSheet().contains(QStringLiteral("background")));
+    QVERIFY(Find<QLabel>(w.form, "StatusWeb")->styleSheet().contains(QStringLiteral("background")));
     QCOMPARE(w.form->Web().ServerPort(), quint16(0));
 
     const quint16 free = FreePort();
     ConfirmSettings(w, [free](TCfgDialog& d) { Type(d.seWebPort, QString::number(free)); });
     QCOMPARE(w.form->Settings().WebPort, int(free));
-    QTRY_COMPARE(w.form->StatusWeb->text(), Address(free));
-    QVERIFY(w.form->StatusWeb->styleSheet().isEmpty());
+    QTRY_COMPARE(Find<QLabel>(w.form, "StatusWeb")->text(), Address(free));
+    QVERIFY(Find<QLabel>(w.form, "StatusWeb")->styleSheet().isEmpty());
     QCOMPARE(Fetch(free, "GET", "/results.json").status, 200);
 }
 
@@ -191,7 +191,7 @@ void LiveResultsTest::dialogSwitchesTheServerOff() {
         Type(d.seWebPort, QString::number(TSettings::kWebPortMin - 1));
     });
     QCOMPARE(w.form->Settings().WebPort, 0);
-    QVERIFY(w.form->StatusWeb->isHidden());
+    QVERIFY(Find<QLabel>(w.form, "StatusWeb")->isHidden());
     HttpClient client(port);
     QVERIFY(!client.Connected());
     // Shown as such the next time.

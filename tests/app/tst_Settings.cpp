@@ -455,7 +455,7 @@ void SettingsTest::debounceReachesTheOpenPortAtOnce() {
     w.serial.Pulse(TIOCM_CTS, 0); // a spike only the counters see: noise
     QVERIFY(w.serial.WaitForWaiter());
     QCoreApplication::processEvents();
-    QCOMPARE(w.form->SortGrid2->Cell(FinishCol::Kontakt, 1), QString());
+    QCOMPARE(Find<TSortGrid>(w.form, "SortGrid2")->Cell(FinishCol::Kontakt, 1), QString());
     w.F2([](TCfgDialog& d) {
         SettingsWindow::Type(d.seDebounce, QStringLiteral("0"));
         SettingsWindow::Ok(d);
@@ -463,7 +463,7 @@ void SettingsTest::debounceReachesTheOpenPortAtOnce() {
     QCOMPARE(w.serial.Opens(), 1); // not reopened
     QVERIFY(w.serial.WaitForWaiter());
     w.serial.Pulse(TIOCM_CTS, 0); // without a quiet time the same spike is a FINISH
-    QTRY_COMPARE(w.form->SortGrid2->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:00:00,00"));
+    QTRY_COMPARE(Find<TSortGrid>(w.form, "SortGrid2")->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:00:00,00"));
 }
 
 const QString kFtdi = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
