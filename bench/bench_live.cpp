@@ -13,6 +13,7 @@
 #include "live/ThreadPriority.h"
 #include "protocol/ProtocolColumns.h"
 #include "support/FakePlatform.h"
+#include "support/FindControl.h"
 #include "timing/NumberBox.h"
 #include "widgets/TSortGrid.h"
 
@@ -104,6 +105,9 @@ private:
 // known tick; returns the handler times. `wrong` counts recorded times that differ.
 std::vector<double> FinishFor(TFormMain& form, FakePlatform& fake, double seconds, int& next, int& wrong) {
     std::vector<double> handler;
+    NumberBox* cbStopN = Find<NumberBox>(&form, "cbStopN");
+    QAction* mStop = Find<QAction>(&form, "mStop");
+    TSortGrid* grid = Find<TSortGrid>(&form, "SortGrid1");
     QEventLoop loop;
     QTimer finish;
     QElapsedTimer running;
@@ -117,10 +121,10 @@ std::vector<double> FinishFor(TFormMain& form, FakePlatform& fake, double second
         next += 1;
         const qint32 ms = 600000 + number * 37;
         fake.clock.SetTick(kStartTick + static_cast<Tick>(ms));
-        form.cbStopN->setEditText(QString::number(number));
-        handler.push_back(MedianMs(1, [&] { form.mStop->trigger(); }));
-        const int row = form.SortGrid1->FindRow(Col::StNr, QString::number(number));
-        if (row < 0 || form.SortGrid1->Cell(Col::Raw, row) != QString::number(ms))
+        cbStopN->setEditText(QString::number(number));
+        handler.push_back(MedianMs(1, [&] { mStop->trigger(); }));
+        const int row = grid->FindRow(Col::StNr, QString::number(number));
+        if (row < 0 || grid->Cell(Col::Raw, row) != QString::number(ms))
             ++wrong;
     });
     finish.start(100);
@@ -153,7 +157,7 @@ int main(int argc, char** argv) {
     TFormMain form(fake.platform, settings);
     form.show();
 
-    TSortGrid* g = form.SortGrid1;
+    TSortGrid* g = Find<TSortGrid>(&form, "SortGrid1");
     g->BeginUpdate();
     g->SetRowCount(kRows + 1);
     for (int r = 1; r <= kRows; ++r) {
@@ -166,7 +170,7 @@ int main(int argc, char** argv) {
         g->SetCell(Col::Raw, r, QString::number(kStartTick));
     }
     g->EndUpdate();
-    form.mStart->trigger();
+    Find<QAction>(&form, "mStart")->trigger();
     {
         QElapsedTimer up;
         up.start();
