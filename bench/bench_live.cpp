@@ -4,7 +4,7 @@
 // response time, and the FINISH handler's median with and without the load.
 // Quiet and loaded phases alternate (3 s quiet, 5 s loaded), so that a change of the
 // machine's load during the run falls on both alike. The clients stand in for phones
-// elsewhere on the network: their thread runs at nice 10 like the server's, so they
+// elsewhere on the network: their thread runs at the server's low priority, so they
 // take no more of the window's processor than the phones' traffic would.
 // KADENZOR_BENCH_LIVE_SECONDS sets the loaded time in all (default 30, at most 120).
 #include "BenchUtil.h"
