@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,6 +31,16 @@ bool CountersDiffer(const ModemCounters& a, const ModemCounters& b, int mask) {
 qint64 Elapsed(qint64 from, qint64 to) {
     const qint64 d = to - from;
     return d >= 0 ? d : d + (qint64(1) << 32) * 1000;
+}
+
+// A line is looked at on time only when the watcher need not wait for the processor
+// behind the window's thread: where the user may (root, or an rtprio limit such as
+// the audio group's), the watcher runs under SCHED_FIFO at the lowest real-time
+// priority. Refused, it runs as an ordinary thread.
+void RaiseThisThreadsPriority() {
+    sched_param param{};
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    sched_setscheduler(static_cast<pid_t>(gettid()), SCHED_FIFO, &param);
 }
 
 } // namespace
@@ -87,6 +99,7 @@ void ComWatcher::ReportPolling() {
 }
 
 void ComWatcher::Run() {
+    RaiseThisThreadsPriority();
     m_devices.prepareWaiter();
     const int error = Loop();
     if (error != 0 && m_onEnd)
