@@ -3,8 +3,8 @@
 #include "app/TFormMain.h"
 
 #include "contacts/ContactInput.h"
-#include "live/LiveResults.h"
 #include "contacts/PortProbe.h"
+#include "live/LiveResults.h"
 #include "platform/Prompts.h"
 #include "protocol/FinishTable.h"
 #include "protocol/GridTextFile.h"

@@ -407,7 +407,7 @@ void ResultExportTest::fixtureListReachesEveryFormatFromButtonsAndShortcuts() {
     TSettings s;
     s.Title = QStringLiteral("Großer Preis <Süd> & Co");
     RaceWindow w(s);
-    QVERIFY(QFile::copy(KADENZOR_TEST_DATA "/startlist-special.txt", w.folder + "Startliste.txt"));
+    QVERIFY(QFile::copy(KADENZOR_TEST_DATA "/startlist-odd-names.txt", w.folder + "Startliste.txt"));
     w.fake->prompts.FileNames = {w.folder + "Startliste.txt"};
     w.Key(Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(w.Of("1", Col::Nachname), QStringLiteral("Müller <&> Söhne"));
