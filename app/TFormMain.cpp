@@ -306,29 +306,24 @@ void TFormMain::CreateControllers() {
     connect(m_files.get(), &ProtocolFiles::FinishNumberVoided, m_run.get(), &RunControl::ClearFinishNumber);
 
     if (m_platform.serial) {
-        ContactHooks ch;
-        ch.startLockRunning = [this] { return m_lockOut->StartLockRunning(); };
-        ch.startArmed = [this] { return m_lockOut->StartArmed(); };
-        ch.finishLockRunning = [this] { return m_lockOut->FinishLockRunning(); };
-        ch.finishArmed = [this] { return m_lockOut->FinishArmed(); };
-        ch.clickStart = [this](const Moment& at) {
-            m_run->StartByImpulse(at, JournalSource::Contact + QLatin1Char(' ') + PortName(m_settings.Port));
-        };
-        ch.clickStop = [this](const Moment& at) {
-            m_run->StopByImpulse(at, JournalSource::Contact + QLatin1Char(' ') + PortName(m_settings.Port));
-        };
-        ch.showIcons = [this](bool shown) { m_lockOut->SetIconsVisible(shown); };
-        ch.contactStatus = [this](const QString& text, bool alarm) { SetContactStatus(text, alarm); };
-        ch.alarmTone = [this] { m_platform.sound->play(m_platform.programFolder + QStringLiteral("Ton-alarm.wav")); };
+        m_contacts = std::make_unique<ContactInput>(*m_platform.serial, clock, *m_lockOut);
+        const auto source = [this] { return JournalSource::Contact + QLatin1Char(' ') + PortName(m_settings.Port); };
+        connect(m_contacts.get(), &ContactInput::StartImpulse, m_run.get(),
+                [this, source](const Moment& at) { m_run->StartByImpulse(at, source()); });
+        connect(m_contacts.get(), &ContactInput::FinishImpulse, m_run.get(),
+                [this, source](const Moment& at) { m_run->StopByImpulse(at, source()); });
+        connect(m_contacts.get(), &ContactInput::IconsShown, m_lockOut.get(), &LockOut::SetIconsVisible);
+        connect(m_contacts.get(), &ContactInput::StatusChanged, this, &TFormMain::SetContactStatus);
+        connect(m_contacts.get(), &ContactInput::AlarmWanted, this,
+                [this] { m_platform.sound->play(m_platform.programFolder + QStringLiteral("Ton-alarm.wav")); });
         // After the window is up: a box at start-up must not come before the window it belongs to.
-        ch.showMessage = [this](const QString& text) {
-            QTimer::singleShot(0, this, [this, text] { m_platform.prompts->showError(this, text); });
-        };
-        m_contacts = std::make_unique<ContactInput>(*m_platform.serial, clock, ch);
+        connect(
+            m_contacts.get(), &ContactInput::MessageWanted, this,
+            [this](const QString& text) { m_platform.prompts->showError(this, text); }, Qt::QueuedConnection);
     }
     connect(bLoad, &QToolButton::clicked, this, &TFormMain::bLoadClick);
 
-    ExportControls ec{this, SortGrid1, sbSave, sbPrint, sbWord, sbExcel, sbHTML};
+    ExportControls ec{this, m_protocol->Grid(), sbSave, sbPrint, sbWord, sbExcel, sbHTML};
     ExportHooks eh;
     eh.backupFolder = [this] { return m_backups.Folder(); };
     m_export = std::make_unique<ProtocolExport>(ec, eh, m_settings, m_platform);

@@ -106,17 +106,17 @@ int main(int argc, char** argv) {
     r.recorded.reserve(kPulses + kUnseen);
     r.handledAt.reserve(kPulses + kUnseen);
 
-    ContactHooks hooks;
-    hooks.startLockRunning = [] { return false; };
-    hooks.startArmed = [] { return true; };
-    hooks.finishLockRunning = [] { return false; };
-    hooks.finishArmed = [] { return true; };
-    hooks.clickStart = [&r](const Moment& at) {
+    struct AlwaysOpen final : ContactGate {
+        bool StartContactOpen() const override { return true; }
+        bool FinishContactOpen() const override { return true; }
+    } gate;
+    ContactInput input(devices, clock, gate);
+    const auto record = [&r](const Moment& at) {
         r.recorded.push_back(at.tick);
         r.handledAt.push_back(r.clock.tick());
     };
-    hooks.clickStop = hooks.clickStart;
-    ContactInput input(devices, clock, hooks);
+    QObject::connect(&input, &ContactInput::StartImpulse, record);
+    QObject::connect(&input, &ContactInput::FinishImpulse, record);
     input.OpenPort(17, 0);
 
     // 1 ms pulses on DCD, 1 ms apart, at known ticks.

@@ -7,8 +7,8 @@
 
 #include <cerrno>
 
-ContactInput::ContactInput(SerialDevices& devices, const Clock& clock, ContactHooks hooks, QObject* parent)
-    : QObject(parent), m_hooks(std::move(hooks)), m_devices(devices), m_comPort(devices, clock) {
+ContactInput::ContactInput(SerialDevices& devices, const Clock& clock, const ContactGate& gate, QObject* parent)
+    : QObject(parent), m_gate(gate), m_devices(devices), m_comPort(devices, clock) {
     m_comPort.SetPort(0);
     m_comPort.SetBaudRate(TComPort::br9600);
     m_comPort.SetBaudRateUser(28800);
@@ -60,8 +60,7 @@ bool ContactInput::OpenPortAtStart(int n, int alg, const QString& path) {
     } catch (const EComError& e) {
         // The operator must not believe the light barriers work.
         ShowStatus(QStringLiteral("Lichtschranke %1 nicht geöffnet").arg(PortLabel(n, path)), true);
-        if (m_hooks.showMessage)
-            m_hooks.showMessage(e.Text());
+        emit MessageWanted(e.Text());
         if (Missing(e.Error()))
             AwaitDevice(m_comPort.DevicePath());
         return false;
@@ -116,8 +115,7 @@ QString ContactInput::PortLabel(int n, const QString& path) const {
 }
 
 void ContactInput::ShowStatus(const QString& text, bool alarm) {
-    if (m_hooks.contactStatus)
-        m_hooks.contactStatus(text, alarm);
+    emit StatusChanged(text, alarm);
 }
 
 void ContactInput::AwaitDevice(const QString& path) {
@@ -146,13 +144,11 @@ void ContactInput::TryReconnect() {
 }
 
 void ContactInput::ComPortOpen() {
-    if (m_hooks.showIcons)
-        m_hooks.showIcons(true);
+    emit IconsShown(true);
 }
 
 void ContactInput::ComPortClose() {
-    if (m_hooks.showIcons)
-        m_hooks.showIcons(false);
+    emit IconsShown(false);
 }
 
 void ContactInput::ComPortHard(const ComEvent& event) {
@@ -164,11 +160,11 @@ void ContactInput::ComPortHard(const ComEvent& event) {
         // START and FINISH lock their contact at once, so a second line of the
         // same kind in this word finds it locked.
         if (IsStartLine(line)) {
-            if (!m_hooks.startLockRunning() && m_hooks.startArmed())
-                m_hooks.clickStart(event.At());
+            if (m_gate.StartContactOpen())
+                emit StartImpulse(event.At());
         } else {
-            if (!m_hooks.finishLockRunning() && m_hooks.finishArmed())
-                m_hooks.clickStop(event.At());
+            if (m_gate.FinishContactOpen())
+                emit FinishImpulse(event.At());
         }
     }
 }
@@ -180,8 +176,7 @@ void ContactInput::ComPortLost(int) {
     const QString stable = m_comPort.StableName();
     AwaitDevice(stable.isEmpty() ? m_comPort.DevicePath() : stable);
     ShowStatus(QStringLiteral("Lichtschranke getrennt"), true);
-    if (m_hooks.alarmTone)
-        m_hooks.alarmTone();
+    emit AlarmWanted();
 }
 
 void ContactInput::ComPortPolling() {

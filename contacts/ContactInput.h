@@ -1,38 +1,22 @@
 #pragma once
 
 #include "contacts/ComEvent.h"
+#include "contacts/ContactGate.h"
 #include "contacts/TComPort.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-#include <functional>
-
-// What the contacts need from the lock-out and the run control.
-struct ContactHooks {
-    std::function<bool()> startLockRunning;  // TimerGesperrtStart is active
-    std::function<bool()> startArmed;        // ImageLSstart's switch is on
-    std::function<bool()> finishLockRunning; // TimerGesperrtStop is active
-    std::function<bool()> finishArmed;       // ImageLSstop's switch is on
-    // mStart and mStop at the captured moment (nothing when the action is disabled).
-    std::function<void(const Moment&)> clickStart;
-    std::function<void(const Moment&)> clickStop;
-    std::function<void(bool)> showIcons; // ImageLSstart and ImageLSstop
-    // The contacts' own status field: its text, red when `alarm`. Nothing else writes it.
-    std::function<void(const QString& text, bool alarm)> contactStatus;
-    std::function<void()> alarmTone;                 // the contacts stopped working
-    std::function<void(const QString&)> showMessage; // a message box for the operator
-};
-
-// The main window's side of the serial contacts: owns the port, shows the
-// contact icons while it is open and turns captured line changes into START
-// and FINISH.
+// The main window's side of the serial contacts: owns the port, asks the gate
+// whether a contact is open, and tells through its signals what happened:
+// impulses at their captured moment, the icons, the contacts' own status field,
+// the alarm and messages for the operator.
 class ContactInput : public QObject {
     Q_OBJECT
 public:
-    ContactInput(SerialDevices& devices, const Clock& clock, ContactHooks hooks, QObject* parent = nullptr);
-    // Closes the port without calling the hooks: the window may be half gone.
+    ContactInput(SerialDevices& devices, const Clock& clock, const ContactGate& gate, QObject* parent = nullptr);
+    // Closes the port without signalling: the window may be half gone.
     ~ContactInput() override;
 
     TComPort& ComPort() { return m_comPort; }
@@ -66,6 +50,19 @@ public:
     // How often a missing adapter is looked for.
     static constexpr int kReconnectMs = 1000;
 
+signals:
+    // START and FINISH at the moment the watcher captured.
+    void StartImpulse(const Moment& at);
+    void FinishImpulse(const Moment& at);
+    // ImageLSstart and ImageLSstop: shown while the port is open.
+    void IconsShown(bool shown);
+    // The contacts' own status field: its text, red when `alarm`. Nothing else writes it.
+    void StatusChanged(const QString& text, bool alarm);
+    // The contacts stopped working.
+    void AlarmWanted();
+    // A message box for the operator (a port that could not be opened at start).
+    void MessageWanted(const QString& text);
+
 private:
     void ComPortLost(int error);
     void ComPortPolling();
@@ -77,7 +74,7 @@ private:
     // "COMn", or the adapter's name where the port has no number.
     QString PortLabel(int n, const QString& path) const;
 
-    ContactHooks m_hooks;
+    const ContactGate& m_gate;
     SerialDevices& m_devices;
     TComPort m_comPort;
     QTimer m_reconnect;

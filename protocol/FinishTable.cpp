@@ -1,5 +1,7 @@
 #include "protocol/FinishTable.h"
 
+#include "protocol/GridTextFile.h"
+
 #include "platform/Prompts.h"
 #include "protocol/JournalReplay.h"
 #include "protocol/ProtocolColumns.h"
@@ -45,6 +47,14 @@ FinishTable::FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, const TSetting
     Allezeitenloschen1->setObjectName(QStringLiteral("Allezeitenloschen1"));
     connect(PopupMenuSS2, &QMenu::aboutToShow, this, &FinishTable::PopupMenuSS2Popup);
     m_grid->SetPopupMenu(PopupMenuSS2);
+}
+
+bool FinishTable::LoadBackup(const QString& fileName) {
+    return LoadFinishText(m_grid->Data(), fileName);
+}
+
+void FinishTable::Clear() {
+    m_grid->ClearGrid();
 }
 
 void FinishTable::SetupGrid() {
@@ -153,7 +163,6 @@ void FinishTable::Assign() {
             return;
         }
     }
-    TSortGrid* protocol = m_protocol.Grid();
     JournalEntry entry = Entry(JournalEvent::Assign, k, m_protocol.Cell(Col::StNr, row));
     entry.Add(JournalKey::Row, QString::number(row));
     QString finishClock;
@@ -165,23 +174,18 @@ void FinishTable::Assign() {
             refuse(QStringLiteral("!"));
             return;
         }
-        protocol->SetCell(Col::Stopp, row, finishClock);
-        protocol->SetCell(Col::Zeit, row, TimeToText(running, m_settings.Acc));
-        protocol->SetCell(Col::Raw, row, QString::number(running));
+        m_protocol.AssignFinish(row, finishClock, TimeToText(running, m_settings.Acc), QString::number(running));
     } else if (m_settings.massStart()) {
-        protocol->SetCell(Col::Zeit, row, kontakt);
+        m_protocol.AssignFinish(row, std::nullopt, kontakt, std::nullopt);
     } else {
         qint32 running = 0;
         if (!ClockTextDifference(kontakt, m_protocol.Cell(Col::Start, row), m_settings.Acc, running)) {
             refuse(QStringLiteral("!"));
             return;
         }
-        protocol->SetCell(Col::Stopp, row, kontakt);
-        protocol->SetCell(Col::Zeit, row, TimeToText(running, m_settings.Acc));
-        protocol->SetCell(Col::Raw, row, QString::number(running));
+        m_protocol.AssignFinish(row, kontakt, TimeToText(running, m_settings.Acc), QString::number(running));
     }
-    protocol->SetCell(Col::Split, row, QString());
-    AddCells(entry, protocol->Data(), row, {Col::Stopp, Col::Zeit, Col::Split, Col::Raw});
+    AddCells(entry, m_protocol.Data(), row, {Col::Stopp, Col::Zeit, Col::Split, Col::Raw});
     if (!overwritten.trimmed().isEmpty())
         entry.Add(QStringLiteral("überschrieben"), overwritten);
     if (m_settings.AutoSort)

@@ -19,7 +19,7 @@ struct FinishHooks {
     std::function<QString()> massStartClock;
 };
 
-// The finish table SortGrid2: finishes whose start number is not known yet,
+// The finish table SortGrid2 (its one writer): finishes whose start number is not known yet,
 // queued with a running number and their time, and assigned later by typing
 // the number into "Nr" and pressing Enter.
 class FinishTable : public QObject {
@@ -28,8 +28,13 @@ public:
     FinishTable(TSortGrid* SortGrid2, FinishHooks hooks, const TSettings& settings, ProtocolTable& protocol,
                 TFDlgYesNo& question, Prompts& prompts, QObject* parent = nullptr);
 
-    TSortGrid* Grid() const { return m_grid; }
+    // Read only: the finish table is its grid's one writer.
+    const TSortGrid* Grid() const { return m_grid; }
     void SetupGrid();
+    // A restored backup replaces the queued finishes; false when it cannot be read.
+    bool LoadBackup(const QString& fileName);
+    // Only the caption row stays.
+    void Clear();
     void ApplyColumnLayout();
 
     // Queues a finish with the given running number and time text.

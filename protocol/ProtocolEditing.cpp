@@ -23,7 +23,7 @@ ProtocolEditing::ProtocolEditing(QWidget* window, ProtocolTable& protocol, const
                                  TFDlgYesNo& question, Prompts& prompts, QObject* parent)
     : QObject(parent), m_grid(protocol.Grid()), m_window(window), m_protocol(protocol), m_settings(settings),
       m_question(question), m_prompts(prompts) {
-    PopupMenuProtokol = new QMenu(m_grid);
+    PopupMenuProtokol = new QMenu(m_window);
     PopupMenuProtokol->setObjectName(QStringLiteral("PopupMenuProtokol"));
     auto item = [this](const char* name, const QString& caption, void (ProtocolEditing::*handler)()) {
         QAction* a = PopupMenuProtokol->addAction(caption, this, handler);
@@ -39,7 +39,6 @@ ProtocolEditing::ProtocolEditing(QWidget* window, ProtocolTable& protocol, const
     Neuezeile1 =
         item("Neuezeile1", QStringLiteral("Neue Zeile         (Strg+\"+\")"), &ProtocolEditing::Neuezeile1Click);
     connect(PopupMenuProtokol, &QMenu::aboutToShow, this, &ProtocolEditing::PopupMenuProtokolPopup);
-    m_grid->SetPopupMenu(PopupMenuProtokol);
 
     auto hidden = [this](const char* name, const QKeySequence& key, void (ProtocolEditing::*handler)()) {
         auto* a = new QAction(m_window);
@@ -59,28 +58,25 @@ ProtocolEditing::ProtocolEditing(QWidget* window, ProtocolTable& protocol, const
     // A focused number box would take Ctrl+A as "select all" and the copy would never run.
     new ShortcutPriority(m_window, {mCopyAll}, this);
 
-    m_grid->OnKeyDown = [this](TSortGrid*, QKeyEvent* e, bool& handled) { SortGrid1KeyDown(e, handled); };
-    m_grid->OnCellValidate = [this](TSortGrid*, int col, int row, const QString& oldValue, QString& newValue,
-                                    bool& valid) { SortGrid1CellValidate(col, row, oldValue, newValue, valid); };
-    m_grid->OnMouseDown = [this](TSortGrid*, Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
-        SortGrid1MouseDown(button, x, y);
+    ProtocolInputHooks input;
+    input.keyDown = [this](QKeyEvent* e, bool& handled) { SortGrid1KeyDown(e, handled); };
+    input.cellValidate = [this](int col, int row, const QString& oldValue, QString& newValue, bool& valid) {
+        SortGrid1CellValidate(col, row, oldValue, newValue, valid);
     };
+    input.mouseDown = [this](Qt::MouseButton button, int x, int y) { SortGrid1MouseDown(button, x, y); };
     // A FINISH, a ranking or an assignment wrote the cell being edited: the recorded text
     // stays, the grid goes back to row selection (a next key must not edit again).
-    m_grid->OnEditDropped = [this](TSortGrid*, int, int) {
-        m_grid->SetOption(goEditing, false);
-        m_grid->SetOption(goRowSelect, true);
+    input.editDropped = [this] {
+        m_protocol.SetEditing(false);
         ShowStatus(ProtocolEdits::DroppedEditText());
     };
-    m_grid->installEventFilter(this);
+    input.popupMenu = PopupMenuProtokol;
+    input.eventFilter = this;
+    m_protocol.AttachInput(input);
 }
 
 ProtocolEditing::~ProtocolEditing() {
-    m_grid->OnKeyDown = nullptr;
-    m_grid->OnCellValidate = nullptr;
-    m_grid->OnMouseDown = nullptr;
-    m_grid->OnEditDropped = nullptr;
-    m_grid->removeEventFilter(this);
+    m_protocol.DetachInput(this);
 }
 
 // --- the context menu
@@ -114,20 +110,16 @@ void ProtocolEditing::SortGrid1MouseDown(Qt::MouseButton button, int x, int y) {
         return;
     const TGridCoord cell = m_grid->MouseCoord(x, y);
     if (cell.X >= 0 && cell.Y >= 1 && cell.Y != m_grid->Row())
-        m_grid->GoToCell(cell.X, cell.Y, false);
+        m_protocol.GoToCell(cell.X, cell.Y);
 }
 
 // --- editing state
 
 bool ProtocolEditing::PassToEditor(QKeyEvent* event) {
-    QLineEdit* editor = m_grid->InplaceEditor();
-    if (!editor || !m_grid->EditorMode())
-        return false;
     m_passing = true;
-    QKeyEvent copy(QEvent::KeyPress, event->key(), event->modifiers(), event->text());
-    QCoreApplication::sendEvent(editor, &copy);
+    const bool passed = m_protocol.PassKeyToEditor(event);
     m_passing = false;
-    return true;
+    return passed;
 }
 
 void ProtocolEditing::CommitPendingEdit() {
@@ -137,8 +129,7 @@ void ProtocolEditing::CommitPendingEdit() {
 }
 
 void ProtocolEditing::EndEditing(int row) {
-    m_grid->SetOption(goEditing, false);
-    m_grid->SetOption(goRowSelect, true);
+    m_protocol.SetEditing(false);
     m_protocol.SelectWholeRow(row);
 }
 
@@ -184,7 +175,7 @@ void ProtocolEditing::Revert(int col, int row, const QString& was) {
     entry.Add(QStringLiteral("Feld"), m_grid->Cell(col, 0));
     entry.Add(JournalKey::Old, m_grid->Cell(col, row));
     entry.Add(JournalKey::New, was);
-    m_grid->SetCell(col, row, was);
+    m_protocol.SetCellText(col, row, was);
     Journalize(entry, false);
 }
 
@@ -224,8 +215,7 @@ void ProtocolEditing::SortGrid1CellValidate(int col, int row, const QString& old
 // --- commands
 
 void ProtocolEditing::Editzeit1Click() {
-    m_grid->SetOption(goRowSelect, false);
-    m_grid->SetOption(goEditing, true);
+    m_protocol.SetEditing(true);
 }
 
 void ProtocolEditing::Allezeitloschwn1Click() {
@@ -237,8 +227,7 @@ void ProtocolEditing::Allezeitloschwn1Click() {
     entry.source = JournalSource::Menu;
     entry.Add(QStringLiteral("Zeilen"), QString::number(m_grid->RowCount() - 1));
     Journalize(entry, false);
-    ProtocolEdits::ClearAllResults(m_grid->Data());
-    m_grid->viewport()->update();
+    m_protocol.ClearAllResults();
     Changed();
 }
 
@@ -252,10 +241,9 @@ void ProtocolEditing::Zeitloschen1Click() {
     entry.time = m_grid->Cell(Col::Zeit, k);
     entry.Add(JournalKey::Old, RowText(k));
     Journalize(entry, m_settings.AutoSort);
-    ProtocolEdits::ClearResults(m_grid->Data(), k);
+    m_protocol.ClearResults(k);
     if (m_settings.AutoSort)
         m_protocol.RankProtocol();
-    m_grid->viewport()->update();
     Changed();
 }
 
@@ -269,7 +257,7 @@ void ProtocolEditing::Erase1Click() {
     entry.time = m_grid->Cell(Col::Zeit, k);
     entry.Add(JournalKey::Old, RowText(k));
     Journalize(entry, true);
-    m_grid->DeleteRow(k);
+    m_protocol.DeleteRow(k);
     m_protocol.RankProtocol();
     MakeRowCurrent(qMin(k, m_grid->RowCount() - 1));
     m_protocol.UpdateResultCommands();
@@ -284,16 +272,13 @@ void ProtocolEditing::Neuezeile1Click() {
     if (k + 1 >= m_grid->RowCount()) {
         Journalize(entry.Add(JournalKey::Appended, QStringLiteral("ja")), false);
         // Below the last row the grid can only append; the new row does not become current.
-        const int row = m_grid->RowCount();
-        m_grid->SetRowCount(row + 1);
-        for (int col = 0; col < m_grid->ColCount(); ++col)
-            m_grid->SetCell(col, row, QString());
+        m_protocol.AppendEmptyRow();
         Changed();
         return;
     }
     Journalize(entry, false);
-    m_grid->InsertRow(k + 1);
-    m_grid->SetOption(goRowSelect, true);
+    m_protocol.InsertEmptyRow(k + 1);
+    m_protocol.SetEditing(false);
     m_protocol.SelectWholeRow(m_grid->Row());
     m_protocol.UpdateResultCommands();
     Changed();
@@ -351,7 +336,7 @@ void ProtocolEditing::ZeitEnter(int row) {
     if (m_grid->Cell(Col::Zeit, row).trimmed().isEmpty())
         return; // nothing was typed into an empty cell
     QString error;
-    if (!ProtocolEdits::CorrectRunningTime(m_grid->Data(), row, m_settings.Acc, error)) {
+    if (!m_protocol.CorrectRunningTime(row, error)) {
         ShowStatus(error);
         return;
     }
@@ -362,9 +347,8 @@ void ProtocolEditing::ZeitEnter(int row) {
     m_protocol.SelectWholeRow(row);
     if (m_settings.AutoSort)
         m_protocol.RankProtocol();
-    m_grid->SetOption(goEditing, false);
-    m_grid->SetOption(goRowSelect, true);
-    m_grid->viewport()->update();
+    m_protocol.SetEditing(false);
+    m_protocol.Repaint();
     Changed();
 }
 
@@ -377,7 +361,7 @@ void ProtocolEditing::StNrEnter(int row) {
         return; // the number was not changed
     const QString old = m_committedOld;
     const QString number = m_grid->Cell(Col::StNr, row);
-    SortGridData& data = m_grid->Data();
+    const SortGridData& data = m_protocol.Data();
     const int target = number.trimmed().isEmpty() ? -1 : ProtocolEdits::FindOtherRow(data, number, row);
     if (target < 1) {
         Changed(); // the row simply carries its new number
@@ -405,19 +389,18 @@ void ProtocolEditing::StNrEnter(int row) {
     JournalEntry entry = Entry(JournalEvent::ResultMoved, row);
     entry.Add(JournalKey::Target, QString::number(target));
     const QString overwritten = m_grid->Cell(Col::Zeit, target);
-    ProtocolEdits::ApplyResultMove(data, move, m_settings.Acc);
+    m_protocol.ApplyResultMove(move);
     entry.time = m_grid->Cell(Col::Zeit, target);
     AddCells(entry, data, target, {Col::Platz, Col::KlPl, Col::Start, Col::Stopp, Col::Zeit, Col::Split, Col::Raw});
     if (!overwritten.trimmed().isEmpty())
         entry.Add(QStringLiteral("überschrieben"), overwritten);
     entry.Add(JournalKey::Old, RowText(row));
     Journalize(entry, m_settings.AutoSort);
-    m_grid->DeleteRow(row);
+    m_protocol.DeleteRow(row);
     MakeRowCurrent(target > row ? target - 1 : target);
     if (m_settings.AutoSort)
         m_protocol.RankProtocol();
-    m_grid->SetOption(goEditing, false);
-    m_grid->SetOption(goRowSelect, true);
-    m_grid->viewport()->update();
+    m_protocol.SetEditing(false);
+    m_protocol.Repaint();
     Changed();
 }

@@ -87,7 +87,7 @@ private:
     // Puts a cell back (the change was refused) and notes it.
     void Revert(int col, int row, const QString& was);
 
-    TSortGrid* m_grid = nullptr;
+    const TSortGrid* m_grid = nullptr; // read only: the protocol table writes it
     QWidget* m_window = nullptr;
     ProtocolTable& m_protocol;
     const TSettings& m_settings;

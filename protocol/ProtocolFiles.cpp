@@ -38,7 +38,7 @@ void ProtocolFiles::sbLoadListClick() {
         if (m_write)
             m_write([filter](TSettings& s) { s.FilterOut = filter; });
         WaitCursor wait;
-        m_protocol.Grid()->viewport()->repaint();
+        m_protocol.Repaint(true);
         QApplication::processEvents();
         LoadStartList(file);
     }
@@ -48,9 +48,8 @@ void ProtocolFiles::sbLoadListClick() {
 bool ProtocolFiles::LoadStartList(const QString& fileName) {
     const QString suffix = QFileInfo(fileName).suffix().toUpper();
     QString error;
-    TSortGrid* grid = m_protocol.Grid();
     if (suffix == QLatin1String("TXT")) {
-        if (!LoadProtocolText(grid->Data(), fileName, ProtocolCaptions(), &error)) {
+        if (!m_protocol.LoadText(fileName, &error)) {
             m_prompts.showError(m_window, error);
             return false;
         }
@@ -59,7 +58,7 @@ bool ProtocolFiles::LoadStartList(const QString& fileName) {
         return true;
     }
     if (suffix == QLatin1String("XLS") || suffix == QLatin1String("XLSX")) {
-        if (!LoadStartListSpreadsheet(grid->Data(), fileName, ProtocolCaptions(), &error)) {
+        if (!m_protocol.LoadSpreadsheet(fileName, &error)) {
             m_prompts.showError(m_window, error);
             return false;
         }
@@ -76,7 +75,7 @@ bool ProtocolFiles::LoadStartList(const QString& fileName) {
 }
 
 void ProtocolFiles::JournalizeStartList(const QString& fileName) {
-    const SortGridData& g = m_protocol.Grid()->Data();
+    const SortGridData& g = m_protocol.Data();
     QList<JournalEntry> lines;
     JournalEntry list;
     list.event = JournalEvent::StartList;
@@ -104,12 +103,11 @@ void ProtocolFiles::AfterTextLoad() {
 }
 
 bool ProtocolFiles::RestoreBackups(const QString& protocolFile, const QString& finishFile) {
-    const bool restored = QFileInfo::exists(protocolFile) &&
-                          LoadProtocolText(m_protocol.Grid()->Data(), protocolFile, ProtocolCaptions());
+    const bool restored = QFileInfo::exists(protocolFile) && m_protocol.LoadText(protocolFile);
     if (restored)
         AfterTextLoad();
     if (QFileInfo::exists(finishFile))
-        LoadFinishText(m_finish.Grid()->Data(), finishFile);
+        m_finish.LoadBackup(finishFile);
     if (restored)
         SelectNextToStart();
     else
@@ -121,17 +119,13 @@ bool ProtocolFiles::RestoreBackups(const QString& protocolFile, const QString& f
 // Back where the operator was: the first row without a start, or the empty row at the
 // end when every row has one. The next START never restarts an athlete on the course.
 void ProtocolFiles::SelectNextToStart() {
-    TSortGrid* g = m_protocol.Grid();
+    const TSortGrid* g = m_protocol.Grid();
     int row = -1;
     for (int r = 1; r < g->RowCount() && row < 0; ++r)
         if (g->Cell(Col::Start, r).trimmed().isEmpty())
             row = r;
-    if (row < 0) {
-        g->SetRowCount(g->RowCount() + 1);
-        row = g->RowCount() - 1;
-        for (int col = 0; col < g->ColCount(); ++col)
-            g->SetCell(col, row, QString());
-    }
+    if (row < 0)
+        row = m_protocol.AppendEmptyRow();
     m_protocol.SelectProtocolRow(row);
     m_protocol.SelectWholeRow(row);
     emit StartNumberChosen(g->Cell(Col::StNr, row).trimmed());
@@ -162,11 +156,11 @@ void ProtocolFiles::sbClsClick() {
     if (!m_question.Ask(m_prompts, QStringLiteral("Protokoll löschen?")))
         return;
     emit Clearing();
-    m_protocol.Grid()->ClearGrid();
+    m_protocol.ClearTable();
     emit Cleared();
     m_protocol.UpdateResultCommands();
     m_protocol.ApplyColumnLayout();
-    m_finish.Grid()->ClearGrid();
+    m_finish.Clear();
     m_display.ShowUpper(0);
     m_display.ShowLower(0);
     emit StatusText(4, QStringLiteral("0"));

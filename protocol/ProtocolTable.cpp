@@ -1,12 +1,18 @@
 #include "protocol/ProtocolTable.h"
 
 #include "platform/Prompts.h"
+#include "protocol/GridTextFile.h"
 #include "protocol/JournalEntry.h"
 #include "protocol/ProtocolColumns.h"
+#include "protocol/ProtocolEdits.h"
 #include "protocol/Ranking.h"
+#include "protocol/SpreadsheetReader.h"
 #include "timing/RunColors.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QStyle>
 #include <utility>
@@ -19,14 +25,6 @@ const QColor kNotStarted(255, 224, 224);
 
 bool Editable(int col) {
     return (col >= Col::StNr && col <= Col::Klasse) || col == Col::Zeit;
-}
-
-// Appends a row whose cells are empty (rows beyond the count keep old texts).
-void AppendEmptyRow(TSortGrid* g) {
-    g->SetRowCount(g->RowCount() + 1);
-    const int row = g->RowCount() - 1;
-    for (int col = 0; col < g->ColCount(); ++col)
-        g->SetCell(col, row, QString());
 }
 
 } // namespace
@@ -93,8 +91,7 @@ int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const 
         // backup was loaded it is a real athlete whose data must not be overwritten.
         row = g->RowCount() - 1;
         if (!g->Rows(row).join(QString()).trimmed().isEmpty()) {
-            AppendEmptyRow(g);
-            row = g->RowCount() - 1;
+            row = AppendEmptyRow();
         }
     }
     SelectRow(row);
@@ -106,7 +103,7 @@ int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const 
     g->SetCell(Col::Raw, row, QString::number(static_cast<qint32>(tick)));
 
     if (row == g->RowCount() - 1) {
-        AppendEmptyRow(g);
+        AppendEmptyRow();
         ApplyColumnLayout();
         if (g->RowCount() - 1 > g->VisibleRowCount())
             g->SetTopRow(qMax(1, g->RowCount() - g->VisibleRowCount()));
@@ -278,4 +275,126 @@ QStringList ProtocolTable::StartNumbers() const {
     QStringList numbers = m_grid->Cols(Col::StNr);
     numbers.removeFirst();
     return numbers;
+}
+
+// --- Changes the other controllers ask for
+
+void ProtocolTable::AssignFinish(int row, const std::optional<QString>& stopp, const QString& zeit,
+                                 const std::optional<QString>& raw) {
+    if (stopp)
+        m_grid->SetCell(Col::Stopp, row, *stopp);
+    m_grid->SetCell(Col::Zeit, row, zeit);
+    if (raw)
+        m_grid->SetCell(Col::Raw, row, *raw);
+    m_grid->SetCell(Col::Split, row, QString());
+}
+
+bool ProtocolTable::LoadText(const QString& fileName, QString* error) {
+    return LoadProtocolText(m_grid->Data(), fileName, ProtocolCaptions(), error);
+}
+
+bool ProtocolTable::LoadSpreadsheet(const QString& fileName, QString* error) {
+    return LoadStartListSpreadsheet(m_grid->Data(), fileName, ProtocolCaptions(), error);
+}
+
+void ProtocolTable::ClearTable() {
+    m_grid->ClearGrid();
+}
+
+// Rows beyond the count keep their old texts: the new row's cells are emptied.
+int ProtocolTable::AppendEmptyRow() {
+    TSortGrid* g = m_grid;
+    g->SetRowCount(g->RowCount() + 1);
+    const int row = g->RowCount() - 1;
+    for (int col = 0; col < g->ColCount(); ++col)
+        g->SetCell(col, row, QString());
+    return row;
+}
+
+void ProtocolTable::InsertEmptyRow(int row) {
+    m_grid->InsertRow(row);
+}
+
+void ProtocolTable::DeleteRow(int row) {
+    m_grid->DeleteRow(row);
+}
+
+void ProtocolTable::SetCellText(int col, int row, const QString& text) {
+    m_grid->SetCell(col, row, text);
+}
+
+void ProtocolTable::ClearAllResults() {
+    ProtocolEdits::ClearAllResults(m_grid->Data());
+    m_grid->viewport()->update();
+}
+
+void ProtocolTable::ClearResults(int row) {
+    ProtocolEdits::ClearResults(m_grid->Data(), row);
+    m_grid->viewport()->update();
+}
+
+bool ProtocolTable::CorrectRunningTime(int row, QString& error) {
+    return ProtocolEdits::CorrectRunningTime(m_grid->Data(), row, m_settings.Acc, error);
+}
+
+void ProtocolTable::ApplyResultMove(const ProtocolEdits::ResultMove& move) {
+    ProtocolEdits::ApplyResultMove(m_grid->Data(), move, m_settings.Acc);
+}
+
+void ProtocolTable::SetEditing(bool editing) {
+    if (editing) {
+        m_grid->SetOption(goRowSelect, false);
+        m_grid->SetOption(goEditing, true);
+    } else {
+        m_grid->SetOption(goEditing, false);
+        m_grid->SetOption(goRowSelect, true);
+    }
+}
+
+void ProtocolTable::GoToCell(int col, int row) {
+    m_grid->GoToCell(col, row, false);
+}
+
+bool ProtocolTable::PassKeyToEditor(QKeyEvent* event) {
+    QLineEdit* editor = m_grid->InplaceEditor();
+    if (!editor || !m_grid->EditorMode())
+        return false;
+    QKeyEvent copy(QEvent::KeyPress, event->key(), event->modifiers(), event->text());
+    QCoreApplication::sendEvent(editor, &copy);
+    return true;
+}
+
+void ProtocolTable::Repaint(bool now) {
+    if (now)
+        m_grid->viewport()->repaint();
+    else
+        m_grid->viewport()->update();
+}
+
+void ProtocolTable::AttachInput(const ProtocolInputHooks& hooks) {
+    TSortGrid* g = m_grid;
+    if (hooks.keyDown)
+        g->OnKeyDown = [f = hooks.keyDown](TSortGrid*, QKeyEvent* e, bool& handled) { f(e, handled); };
+    if (hooks.cellValidate)
+        g->OnCellValidate = [f = hooks.cellValidate](TSortGrid*, int col, int row, const QString& oldValue,
+                                                     QString& newValue,
+                                                     bool& valid) { f(col, row, oldValue, newValue, valid); };
+    if (hooks.mouseDown)
+        g->OnMouseDown = [f = hooks.mouseDown](TSortGrid*, Qt::MouseButton button, Qt::KeyboardModifiers, int x,
+                                               int y) { f(button, x, y); };
+    if (hooks.editDropped)
+        g->OnEditDropped = [f = hooks.editDropped](TSortGrid*, int, int) { f(); };
+    if (hooks.popupMenu)
+        g->SetPopupMenu(hooks.popupMenu);
+    if (hooks.eventFilter)
+        g->installEventFilter(hooks.eventFilter);
+}
+
+void ProtocolTable::DetachInput(QObject* eventFilter) {
+    m_grid->OnKeyDown = nullptr;
+    m_grid->OnCellValidate = nullptr;
+    m_grid->OnMouseDown = nullptr;
+    m_grid->OnEditDropped = nullptr;
+    if (eventFilter)
+        m_grid->removeEventFilter(eventFilter);
 }

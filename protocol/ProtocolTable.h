@@ -10,17 +10,38 @@
 #include <QObject>
 #include <QTime>
 #include <functional>
+#include <optional>
+
+class QMenu;
+class QKeyEvent;
+
+namespace ProtocolEdits {
+struct ResultMove;
+}
+
+// How the protocol's editing commands hear the grid's input. The protocol table
+// installs them on its grid and takes them off again.
+struct ProtocolInputHooks {
+    std::function<void(QKeyEvent* event, bool& handled)> keyDown;
+    std::function<void(int col, int row, const QString& oldValue, QString& newValue, bool& valid)> cellValidate;
+    std::function<void(Qt::MouseButton button, int x, int y)> mouseDown;
+    std::function<void()> editDropped; // the program wrote the cell being edited
+    QMenu* popupMenu = nullptr;
+    QObject* eventFilter = nullptr; // sees the grid's events (the keyboard's context menu)
+};
 
 // The protocol grid SortGrid1: one row per start number, its columns, colours
 // and widths, the rows that START and FINISH fill, what selecting a row does,
-// and the ranking. It owns only its grid: the number boxes and command buttons belong
-// to run control, which follows the signals below.
+// and the ranking. It owns only its grid, and is the grid's one writer: the others
+// read it through Grid() and ask for every change through the methods below. The
+// number boxes and command buttons belong to run control, which follows the signals.
 class ProtocolTable : public QObject {
     Q_OBJECT
 public:
     ProtocolTable(TSortGrid* SortGrid1, const TSettings& settings, QObject* parent = nullptr);
 
-    TSortGrid* Grid() const { return m_grid; }
+    const TSortGrid* Grid() const { return m_grid; }
+    const SortGridData& Data() const { return m_grid->Data(); }
     QString Cell(int col, int row) const;
     int FindStartNumber(const QString& text) const;
 
@@ -49,6 +70,40 @@ public:
     QStringList StartNumbers() const;
     // Header captions and the grid's looks; called once at window creation.
     void SetupGrid();
+
+    // --- Changes the other controllers ask for.
+    // A queued finish given to `row`: the texts that are set replace the row's, the
+    // split is cleared.
+    void AssignFinish(int row, const std::optional<QString>& stopp, const QString& zeit,
+                      const std::optional<QString>& raw);
+    // A loaded start list (text or spreadsheet) or a restored backup replaces the rows.
+    // False with `error` set when the file cannot be read.
+    bool LoadText(const QString& fileName, QString* error = nullptr);
+    bool LoadSpreadsheet(const QString& fileName, QString* error);
+    // Only the caption row stays.
+    void ClearTable();
+    // Appends a row whose cells are empty and returns it; it does not become current.
+    int AppendEmptyRow();
+    // Inserts an empty row at `row` and makes it current.
+    void InsertEmptyRow(int row);
+    void DeleteRow(int row);
+    // Puts a cell's text back, as the program does after a refused change.
+    void SetCellText(int col, int row, const QString& text);
+    void ClearAllResults();
+    void ClearResults(int row);
+    // A retyped "Zeit": Stopp and the raw time follow. False with `error` set when they cannot.
+    bool CorrectRunningTime(int row, QString& error);
+    // A retyped "St.Nr." that names another row: the result moves there (prepared by the caller).
+    void ApplyResultMove(const ProtocolEdits::ResultMove& move);
+    // Cells editable in place (true) or whole-row selection (false).
+    void SetEditing(bool editing);
+    // Makes a cell current without the selection check (a right click).
+    void GoToCell(int col, int row);
+    // A key for the open in-place editor; false when no editor is open.
+    bool PassKeyToEditor(QKeyEvent* event);
+    void Repaint(bool now = false);
+    void AttachInput(const ProtocolInputHooks& hooks);
+    void DetachInput(QObject* eventFilter);
 
     // Grid events.
     void SortGrid1GetCellFormat(int col, int row, TGridDrawState state, TFormatOptions& format);

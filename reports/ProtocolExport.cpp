@@ -99,7 +99,7 @@ QStringList ProtocolExport::SaveFilters() {
 }
 
 void ProtocolExport::UpdateResultCommands() {
-    TSortGrid* g = c.SortGrid1;
+    const TSortGrid* g = c.SortGrid1;
     const bool save = g->RowCount() >= 2 && !g->Rows(1).join(QString()).trimmed().isEmpty();
     // Qt's print dialog always offers a PDF file, so printing needs no installed printer.
     const bool print = save && m_platform.printers && m_platform.printers->count() > 0;

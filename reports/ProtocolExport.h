@@ -14,8 +14,8 @@ class QWidget;
 class TSortGrid;
 
 struct ExportControls {
-    QWidget* window = nullptr; // the shortcuts are added to it; parent of the dialogs
-    TSortGrid* SortGrid1 = nullptr;
+    QWidget* window = nullptr;            // the shortcuts are added to it; parent of the dialogs
+    const TSortGrid* SortGrid1 = nullptr; // read only: the protocol table writes it
     QAbstractButton* sbSave = nullptr;
     QAbstractButton* sbPrint = nullptr;
     QAbstractButton* sbWord = nullptr;

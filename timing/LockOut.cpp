@@ -233,3 +233,11 @@ void LockOut::ApplySettings(const TSettings& before) {
         m_settings.WaitFinish != m_timerStop->interval())
         SetFinishInterval(m_settings.WaitFinish);
 }
+
+bool LockOut::StartContactOpen() const {
+    return !StartLockRunning() && StartArmed();
+}
+
+bool LockOut::FinishContactOpen() const {
+    return !FinishLockRunning() && FinishArmed();
+}

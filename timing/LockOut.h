@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/ContactGate.h"
 #include "reports/SettingsWriter.h"
 
 #include <QObject>
@@ -15,7 +16,7 @@ class TImage;
 // so that one athlete passing a light barrier gives one event.
 //
 // An icon's tag is the switch state: 1 armed (impulses accepted), 0 locked.
-class LockOut : public QObject {
+class LockOut : public QObject, public ContactGate {
     Q_OBJECT
 public:
     // `clockRunning` tells whether the competition runs (the finish lock-out
@@ -45,6 +46,9 @@ public:
     bool FinishArmed() const;
     bool StartLockRunning() const;
     bool FinishLockRunning() const;
+    // A contact counts while its switch is on and its lock-out is not running.
+    bool StartContactOpen() const override;
+    bool FinishContactOpen() const override;
 
     // Shown while the serial port is open.
     void SetIconsVisible(bool visible);

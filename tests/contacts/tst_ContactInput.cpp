@@ -15,7 +15,7 @@ constexpr int ALL = TIOCM_CD | TIOCM_DSR | TIOCM_CTS | TIOCM_RNG;
 
 // Stands in for the lock-out switches and the run control: START and FINISH
 // lock their contact at once, as the real handlers do.
-struct RunModel {
+struct RunModel : ContactGate {
     bool startArmed = true;
     bool finishArmed = true;
     bool startLock = false;
@@ -29,31 +29,28 @@ struct RunModel {
     QStringList statusTexts;
     int alarms = 0;
 
-    ContactHooks Hooks() {
-        ContactHooks h;
-        h.startLockRunning = [this] { return startLock; };
-        h.startArmed = [this] { return startArmed; };
-        h.finishLockRunning = [this] { return finishLock; };
-        h.finishArmed = [this] { return finishArmed; };
-        h.clickStart = [this](const Moment& m) {
+    bool StartContactOpen() const override { return !startLock && startArmed; }
+    bool FinishContactOpen() const override { return !finishLock && finishArmed; }
+
+    void Follow(ContactInput& input) {
+        QObject::connect(&input, &ContactInput::StartImpulse, [this](const Moment& m) {
             clicks << QStringLiteral("S%1").arg(m.tick);
             startArmed = !lockOnClick;
             startLock = lockOnClick;
-        };
-        h.clickStop = [this](const Moment& m) {
+        });
+        QObject::connect(&input, &ContactInput::FinishImpulse, [this](const Moment& m) {
             clicks << QStringLiteral("F%1").arg(m.tick);
             finishArmed = !lockOnClick;
             finishLock = lockOnClick;
-        };
-        h.showIcons = [this](bool on) { icons = on; };
-        h.contactStatus = [this](const QString& m, bool alarm) {
+        });
+        QObject::connect(&input, &ContactInput::IconsShown, [this](bool on) { icons = on; });
+        QObject::connect(&input, &ContactInput::StatusChanged, [this](const QString& m, bool alarm) {
             status = m;
             statusAlarm = alarm;
             statusTexts << m;
-        };
-        h.alarmTone = [this] { ++alarms; };
-        h.showMessage = [this](const QString& m) { messages << m; };
-        return h;
+        });
+        QObject::connect(&input, &ContactInput::AlarmWanted, [this] { ++alarms; });
+        QObject::connect(&input, &ContactInput::MessageWanted, [this](const QString& m) { messages << m; });
     }
     void ExpireLockOuts() {
         startArmed = finishArmed = true;
@@ -118,7 +115,8 @@ private:
 void ContactInputTest::init() {
     m_devices = std::make_unique<FakeSerialDevices>();
     m_run = std::make_unique<RunModel>();
-    m_input = std::make_unique<ContactInput>(*m_devices, m_devices->clock(), m_run->Hooks());
+    m_input = std::make_unique<ContactInput>(*m_devices, m_devices->clock(), *m_run);
+    m_run->Follow(*m_input);
 }
 
 void ContactInputTest::cleanup() {
