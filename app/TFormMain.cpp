@@ -5,13 +5,14 @@
 #include "live/LiveResults.h"
 #include "platform/Clock.h"
 #include "platform/Prompts.h"
-#include "platform/SleepInhibitor.h"
 #include "protocol/FinishTable.h"
 #include "protocol/GridTextFile.h"
+#include "protocol/JournalView.h"
 #include "protocol/ProtocolColumns.h"
 #include "protocol/ProtocolEditing.h"
 #include "protocol/ProtocolFiles.h"
 #include "protocol/ProtocolTable.h"
+#include "protocol/RaceRecords.h"
 #include "reports/ProtocolExport.h"
 #include "reports/TFDlgYesNo.h"
 #include "reports/TFormInfo.h"
@@ -19,6 +20,7 @@
 #include "timing/LockOut.h"
 #include "timing/NumberBox.h"
 #include "timing/RunControl.h"
+#include "timing/SleepGuard.h"
 #include "timing/TImage.h"
 #include "timing/TimeDisplay.h"
 #include "timing/TimePanel.h"
@@ -31,6 +33,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
@@ -46,8 +49,8 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
     m_question = new TFDlgYesNo(this);
     CreateControllers();
     ConnectSettings();
-    SortGrid1->installEventFilter(this);
-    SortGrid2->installEventFilter(this);
+    m_ui.SortGrid1->installEventFilter(this);
+    m_ui.SortGrid2->installEventFilter(this);
 
     FormCreate();
     CreateDialogs();
@@ -69,7 +72,7 @@ void TFormMain::FormCreate() {
     ApplyLoadedSettings();         // 8
     ApplyTimerControls();          // 9
     ApplyBackupFolderAndColumns(); // 10
-    m_run->ApplySound();           // 11: Sound false shows sbSound0
+    m_run->ApplySound();           // 11: Sound false shows m_ui.run.sbSound0
     LoadClassesFile();             // 12
     m_finish->SetupGrid();         // 13
     ApplyStartModeAndTimer();      // 14
@@ -106,7 +109,7 @@ void TFormMain::LocateToneFiles() {
 }
 
 void TFormMain::PlaceSoundButtons() {
-    sbSound0->setGeometry(sbSound1->geometry());
+    m_ui.run.sbSound0->setGeometry(m_ui.run.sbSound1->geometry());
     // Qt paints every widget double-buffered, the top bar included.
 }
 
@@ -116,8 +119,8 @@ void TFormMain::ApplyLoadedSettings() {
         move(*m_settings.Left, *m_settings.Top);
         KeepOnScreen();
     }
-    PanelTimerOwner->setFixedHeight(qMax(m_settings.YY, 283));
-    PanelL->setFixedHeight(PanelTimerOwner->height() + 1);
+    m_ui.PanelTimerOwner->setFixedHeight(qMax(m_settings.YY, 283));
+    m_ui.PanelL->setFixedHeight(m_ui.PanelTimerOwner->height() + 1);
     m_countdown->ApplyAutoStart();
 }
 
@@ -126,17 +129,12 @@ void TFormMain::ApplyTimerControls() {
 }
 
 void TFormMain::ApplyBackupFolderAndColumns() {
-    m_backups.SetFolder(m_settings.RezervDir.isEmpty() ? DefaultBackupFolder(m_platform.programFolder)
-                                                       : m_settings.RezervDir);
+    m_records->UseFolder(m_settings.RezervDir);
     m_live.Edit([this](TSettings& s) {
         s.Columns |= TSettings::kForcedColumns;
         if (s.RezervDir.isEmpty())
-            s.RezervDir = m_backups.Folder();
+            s.RezervDir = m_records->Folder();
     });
-    // An installed program cannot write beside itself: the operator must know where the backups are.
-    if (m_backups.Folder() != m_platform.programFolder && m_backups.Folder() == DefaultBackupFolder(QString()))
-        SetStatus(2, QStringLiteral("Sicherungsdateien in ") + m_backups.Folder());
-    CheckBackupFolder();
 }
 
 void TFormMain::LoadClassesFile() {
@@ -145,17 +143,12 @@ void TFormMain::LoadClassesFile() {
 
 void TFormMain::SetUpHelp() {
     m_helpFile = m_platform.programFolder + QStringLiteral("Kadenzor.html");
-    bHelp->setEnabled(QFileInfo::exists(m_helpFile));
+    m_ui.bHelp->setEnabled(QFileInfo::exists(m_helpFile));
 }
 
 // The tables of the last run come back, and the run goes on where it was.
 void TFormMain::RestoreBackups() {
-    const bool protocolRestored =
-        m_files->RestoreBackups(ProtocolBackupName(m_backups.Folder()), FinishBackupName(m_backups.Folder()));
-    StartJournal(protocolRestored);
-    // Queued finishes count on, a mass start keeps its clock.
-    m_state.finishCounter = m_finish->HighestNumber();
-    m_backups.ReadRunState(m_state);
+    m_records->RestoreTables();
     // At program start FINISH works (RunState::finishOpenAtProgramStart), so athletes
     // still on the course when the program was restarted can be finished.
     m_run->SetFinishAvailable(true);
@@ -192,197 +185,192 @@ void TFormMain::bInfoClick() {
     m_platform.prompts->exec(*m_info);
 }
 
-// Backups, then the settings, then the port: what the race recorded is safe before anything else ends.
+// Backups, then the settings, then the port: what the race recorded is safe before anything
+// else ends. The controllers then go in reverse order of their declaration.
 TFormMain::~TFormMain() {
-    SortGrid1->removeEventFilter(this);
-    SortGrid2->removeEventFilter(this);
-    // The web server and the folder writer stop before the tables they publish go.
-    m_liveResults.reset();
-    WriteBackups();
-    JournalProgramEvent(JournalEvent::ProgramEnd);
+    m_ui.SortGrid1->removeEventFilter(this);
+    m_ui.SortGrid2->removeEventFilter(this);
+    m_records->WriteBackups();
+    m_records->JournalProgramEvent(JournalEvent::ProgramEnd);
     SaveSettings();
     if (m_contacts)
         m_contacts->ClosePort();
-    if (m_platform.sleep && m_sleepHeld)
-        m_platform.sleep->release();
-    // The controllers go in reverse order of their declaration.
 }
 
+// Each controller gets exactly the controls it owns and the neighbours it asks;
+// what it tells them goes through the signals connected below.
 void TFormMain::CreateControllers() {
     Clock& clock = *m_platform.clock;
-    m_display = std::make_unique<TimeDisplay>(BuildTimePanel(Image1), PanelDate, PanelTime, clock, m_settings);
+    Prompts& prompts = *m_platform.prompts;
+    m_display =
+        std::make_unique<TimeDisplay>(BuildTimePanel(m_ui.Image1), m_ui.PanelDate, m_ui.PanelTime, clock, m_settings);
     m_lockOut = std::make_unique<LockOut>(
-        ImageLSstart, ImageLSstop, m_settings, [this] { return m_display->ClockRunning(); },
+        m_ui.ImageLSstart, m_ui.ImageLSstop, m_settings, [this] { return m_display->ClockRunning(); },
         [this] { return m_run && m_run->StartAvailable(); });
-
-    m_protocol = std::make_unique<ProtocolTable>(SortGrid1, m_settings);
-    const auto status = [this](int panel, const QString& text) { SetStatus(panel, text); };
-    connect(m_protocol.get(), &ProtocolTable::StatusText, this, status);
-    connect(m_protocol.get(), &ProtocolTable::ColumnsLaidOut, this, [this] {
-        if (m_finish)
-            m_finish->ApplyColumnLayout();
-        m_statusPanels[4]->setFixedWidth(Panelprom->width());
-    });
-    SortGrid1->SetPrompts(m_platform.prompts);
-
+    m_protocol = std::make_unique<ProtocolTable>(m_ui.SortGrid1, m_settings);
     FinishHooks fh;
     fh.massStartClock = [this] { return m_state.massStartClock; };
-    const auto journal = [this](const QList<JournalEntry>& e) { Journalize(e); };
-    m_finish = std::make_unique<FinishTable>(SortGrid2, fh, m_settings, *m_protocol, *m_question, *m_platform.prompts);
-    connect(m_finish.get(), &FinishTable::StatusText, this, status);
-    connect(m_finish.get(), &FinishTable::TablesChanged, this, &TFormMain::WriteBackups);
-    connect(m_finish.get(), &FinishTable::LayoutWanted, this, &TFormMain::FormResize);
-    connect(m_finish.get(), &FinishTable::Journal, this, journal);
-    SortGrid2->SetPrompts(m_platform.prompts);
-
-    m_editing = std::make_unique<ProtocolEditing>(this, *m_protocol, m_settings, *m_question, *m_platform.prompts);
-    connect(m_editing.get(), &ProtocolEditing::ProtocolChanged, this, &TFormMain::WriteBackups);
-    connect(m_editing.get(), &ProtocolEditing::StatusText, this, status);
-    connect(m_editing.get(), &ProtocolEditing::Journal, this, journal);
+    m_finish = std::make_unique<FinishTable>(m_ui.SortGrid2, fh, m_settings, *m_protocol, *m_question, prompts);
+    m_run = std::make_unique<RunControl>(m_ui.run, clock, m_settings, m_state, *m_protocol, *m_finish, *m_lockOut,
+                                         *m_display, *m_platform.sound, prompts, *m_question, m_platform.programFolder);
+    m_countdown = std::make_unique<Countdown>(
+        m_ui.bTimer, m_ui.mTimer, m_ui.seAutoStart, m_ui.cbAuto, clock, m_settings, *m_display, *m_lockOut,
+        *m_platform.sound, m_run->StartToneFile(), [this] { return m_run->StartAvailable(); },
+        [this] { return m_settings.Sound; }, m_state.toneAlreadyPlayed);
+    m_files = std::make_unique<ProtocolFiles>(
+        this, m_settings, *m_protocol, *m_finish, *m_display, m_ui.cbKlass,
+        [this] { return m_export && m_export->CanSave(); }, *m_question, prompts, m_platform.programFolder);
+    m_records = std::make_unique<RaceRecords>(*m_protocol, *m_finish, *m_files, m_state, clock, m_settings, *m_question,
+                                              prompts, m_platform.programFolder);
+    m_sleep = std::make_unique<SleepGuard>(m_platform.sleep, m_state);
+    m_editing = std::make_unique<ProtocolEditing>(this, *m_protocol, m_settings, *m_question, prompts);
+    ExportControls results = m_ui.results;
+    results.window = this;
+    results.SortGrid1 = m_protocol->Grid();
+    ExportHooks eh;
+    eh.backupFolder = [this] { return m_records->Folder(); };
+    m_export = std::make_unique<ProtocolExport>(results, eh, m_settings, m_platform);
+    if (m_platform.serial)
+        m_contacts = std::make_unique<ContactInput>(*m_platform.serial, clock, *m_lockOut);
     BuildJournalView();
 
-    RunControls rc;
-    rc.bSTART = bSTART;
-    rc.bSTOP = bSTOP;
-    rc.bEnd = bEnd;
-    rc.bTimer = bTimer;
-    rc.mStart = mStart;
-    rc.mStop = mStop;
-    rc.mEnd = mEnd;
-    rc.cbStartN = cbStartN;
-    rc.cbStopN = cbStopN;
-    rc.EditPred = EditPred;
-    rc.sbSound1 = sbSound1;
-    rc.sbSound0 = sbSound0;
-    rc.sbLoadList = sbLoadList;
-    rc.bCFG = bCFG;
-    rc.LabelNr = LabelNr;
-    m_run = std::make_unique<RunControl>(rc, clock, m_settings, m_state, *m_protocol, *m_finish, *m_lockOut, *m_display,
-                                         *m_platform.sound, *m_platform.prompts, *m_question, m_platform.programFolder);
-    connect(m_run.get(), &RunControl::BackupsDue, this, &TFormMain::WriteBackups);
-    connect(m_run.get(), &RunControl::Journal, this, journal);
-    // Run control alone writes the number boxes and the command buttons; the tables ask it to.
-    connect(m_protocol.get(), &ProtocolTable::RowChosen, m_run.get(), &RunControl::ProtocolRowChosen);
-    connect(m_protocol.get(), &ProtocolTable::FinishNumberVoided, m_run.get(), &RunControl::ClearFinishNumber);
-    connect(m_protocol.get(), &ProtocolTable::StartCommanded, m_run.get(), &RunControl::StartFrom);
-    connect(m_protocol.get(), &ProtocolTable::FinishCommanded, m_run.get(), &RunControl::FinishFrom);
-    connect(m_finish.get(), &FinishTable::FinishNumberUsed, m_run.get(), &RunControl::WithdrawFinishNumber);
+    ConnectStatus();
+    ConnectRecords();
+    ConnectRun();
+    ConnectTables();
+    ConnectContacts();
+}
 
-    m_countdown = std::make_unique<Countdown>(
-        bTimer, mTimer, seAutoStart, cbAuto, clock, m_settings, *m_display, *m_lockOut, *m_platform.sound,
-        m_run->StartToneFile(), [this] { return m_run->StartAvailable(); }, [this] { return m_settings.Sound; },
-        m_state.toneAlreadyPlayed);
-
-    connect(m_run.get(), &RunControl::TimerAvailable, m_countdown.get(), &Countdown::SetTimerAvailable);
-    connect(m_countdown.get(), &Countdown::StartDue, m_run.get(),
-            [this] { m_run->StartFrom(JournalSource::Countdown); });
-    connect(m_run.get(), &RunControl::CountdownStopWanted, m_countdown.get(), &Countdown::StopTimer);
-    connect(m_run.get(), &RunControl::Started, m_countdown.get(), &Countdown::FollowStart);
-    connect(mTimer, &QAction::triggered, m_countdown.get(), &Countdown::mTimerClick);
-    connect(bTimer, &TBitBtnWithColor::Activated, mTimer, &QAction::trigger);
-    connect(AutoCountDown1, &QAction::triggered, m_countdown.get(), &Countdown::AutoCountDown1Click);
-    connect(LockLSstart1, &QAction::triggered, m_lockOut.get(), &LockOut::LockLSstart1Click);
-    connect(LockLSstop1, &QAction::triggered, m_lockOut.get(), &LockOut::LockLSstop1Click);
-    // LockOut owns the two contact switches and connects their clicks itself.
-    connect(Place1, &QAction::triggered, this, &TFormMain::bLoadClick);
-
-    m_files = std::make_unique<ProtocolFiles>(
-        this, m_settings, *m_protocol, *m_finish, *m_display, cbKlass,
-        [this] { return m_export && m_export->CanSave(); }, *m_question, *m_platform.prompts, m_platform.programFolder);
-    connect(m_files.get(), &ProtocolFiles::LayoutWanted, this, &TFormMain::FormResize);
+// Every controller's status texts go to the window's status fields.
+void TFormMain::ConnectStatus() {
+    const auto status = [this](int panel, const QString& text) { SetStatus(panel, text); };
+    connect(m_protocol.get(), &ProtocolTable::StatusText, this, status);
+    connect(m_finish.get(), &FinishTable::StatusText, this, status);
+    connect(m_editing.get(), &ProtocolEditing::StatusText, this, status);
     connect(m_files.get(), &ProtocolFiles::StatusText, this, status);
-    connect(m_files.get(), &ProtocolFiles::Journal, this, journal);
-    connect(sbLoadList, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbLoadListClick);
+    connect(m_records.get(), &RaceRecords::StatusText, this, status);
+    connect(m_sleep.get(), &SleepGuard::StatusText, this, status);
+    connect(m_export.get(), &ProtocolExport::StatusText, this,
+            [this](const QString& text) { m_ui.StatusBar1->showMessage(text, 30000); });
+}
+
+// Every change is written to the backups, every event to the journal.
+void TFormMain::ConnectRecords() {
+    RaceRecords* records = m_records.get();
+    connect(m_finish.get(), &FinishTable::TablesChanged, records, &RaceRecords::WriteBackups);
+    connect(m_editing.get(), &ProtocolEditing::ProtocolChanged, records, &RaceRecords::WriteBackups);
+    connect(m_run.get(), &RunControl::BackupsDue, records, &RaceRecords::WriteBackups);
+    connect(m_finish.get(), &FinishTable::Journal, records, &RaceRecords::Journalize);
+    connect(m_editing.get(), &ProtocolEditing::Journal, records, &RaceRecords::Journalize);
+    connect(m_run.get(), &RunControl::Journal, records, &RaceRecords::Journalize);
+    connect(m_files.get(), &ProtocolFiles::Journal, records, &RaceRecords::Journalize);
+}
+
+// Run control alone writes the number boxes and the command buttons; the tables, the
+// countdown and the files ask it to.
+void TFormMain::ConnectRun() {
+    RunControl* run = m_run.get();
+    connect(m_protocol.get(), &ProtocolTable::RowChosen, run, &RunControl::ProtocolRowChosen);
+    connect(m_protocol.get(), &ProtocolTable::FinishNumberVoided, run, &RunControl::ClearFinishNumber);
+    connect(m_protocol.get(), &ProtocolTable::StartCommanded, run, &RunControl::StartFrom);
+    connect(m_protocol.get(), &ProtocolTable::FinishCommanded, run, &RunControl::FinishFrom);
+    connect(m_finish.get(), &FinishTable::FinishNumberUsed, run, &RunControl::WithdrawFinishNumber);
+    connect(m_files.get(), &ProtocolFiles::Clearing, run, &RunControl::EndCompetition);
+    connect(m_files.get(), &ProtocolFiles::Cleared, run, &RunControl::ClearNumberBoxes);
+    connect(m_files.get(), &ProtocolFiles::StartNumbersListed, run, &RunControl::SetStartNumbers);
+    connect(m_files.get(), &ProtocolFiles::StartNumberChosen, run, &RunControl::SelectStartNumber);
+    connect(m_files.get(), &ProtocolFiles::FinishNumberVoided, run, &RunControl::ClearFinishNumber);
+
+    connect(run, &RunControl::TimerAvailable, m_countdown.get(), &Countdown::SetTimerAvailable);
+    connect(m_countdown.get(), &Countdown::StartDue, run, [run] { run->StartFrom(JournalSource::Countdown); });
+    connect(run, &RunControl::CountdownStopWanted, m_countdown.get(), &Countdown::StopTimer);
+    connect(run, &RunControl::Started, m_countdown.get(), &Countdown::FollowStart);
+    connect(m_ui.mTimer, &QAction::triggered, m_countdown.get(), &Countdown::mTimerClick);
+    connect(m_ui.bTimer, &TBitBtnWithColor::Activated, m_ui.mTimer, &QAction::trigger);
+    connect(m_ui.AutoCountDown1, &QAction::triggered, m_countdown.get(), &Countdown::AutoCountDown1Click);
+    // LockOut owns the two contact switches and connects their clicks itself.
+    connect(m_ui.LockLSstart1, &QAction::triggered, m_lockOut.get(), &LockOut::LockLSstart1Click);
+    connect(m_ui.LockLSstop1, &QAction::triggered, m_lockOut.get(), &LockOut::LockLSstop1Click);
+    // After run control's own handlers: the run state is then up to date.
+    connect(m_ui.run.mStart, &QAction::triggered, m_sleep.get(), &SleepGuard::Sync);
+    connect(m_ui.run.mEnd, &QAction::triggered, m_sleep.get(), &SleepGuard::Sync);
+}
+
+void TFormMain::ConnectTables() {
+    connect(m_protocol.get(), &ProtocolTable::ColumnsLaidOut, this, [this] {
+        m_finish->ApplyColumnLayout();
+        m_ui.StatusPanels[4]->setFixedWidth(m_ui.Panelprom->width());
+    });
+    connect(m_finish.get(), &FinishTable::LayoutWanted, this, &TFormMain::FormResize);
+    connect(m_files.get(), &ProtocolFiles::LayoutWanted, this, &TFormMain::FormResize);
+    connect(m_ui.run.sbLoadList, &QAbstractButton::clicked, m_files.get(), &ProtocolFiles::sbLoadListClick);
     // The shortcut follows its button: no start list replaces the protocol of a running competition.
-    connect(eO1, &QAction::triggered, this, [this] {
-        if (sbLoadList->isEnabled())
+    connect(m_ui.eO1, &QAction::triggered, this, [this] {
+        if (m_ui.run.sbLoadList->isEnabled())
             m_files->sbLoadListClick();
     });
-    connect(sbCls, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbClsClick);
-    connect(m_files.get(), &ProtocolFiles::Clearing, m_run.get(), &RunControl::EndCompetition);
-    connect(m_files.get(), &ProtocolFiles::Cleared, m_run.get(), &RunControl::ClearNumberBoxes);
-    connect(m_files.get(), &ProtocolFiles::StartNumbersListed, m_run.get(), &RunControl::SetStartNumbers);
-    connect(m_files.get(), &ProtocolFiles::StartNumberChosen, m_run.get(), &RunControl::SelectStartNumber);
-    connect(m_files.get(), &ProtocolFiles::FinishNumberVoided, m_run.get(), &RunControl::ClearFinishNumber);
-
-    if (m_platform.serial) {
-        m_contacts = std::make_unique<ContactInput>(*m_platform.serial, clock, *m_lockOut);
-        const auto source = [this] { return JournalSource::Contact + QLatin1Char(' ') + PortName(m_settings.Port); };
-        connect(m_contacts.get(), &ContactInput::StartImpulse, m_run.get(),
-                [this, source](const Moment& at) { m_run->StartByImpulse(at, source()); });
-        connect(m_contacts.get(), &ContactInput::FinishImpulse, m_run.get(),
-                [this, source](const Moment& at) { m_run->StopByImpulse(at, source()); });
-        connect(m_contacts.get(), &ContactInput::IconsShown, m_lockOut.get(), &LockOut::SetIconsVisible);
-        connect(m_contacts.get(), &ContactInput::StatusChanged, this, &TFormMain::SetContactStatus);
-        connect(m_contacts.get(), &ContactInput::AlarmWanted, this,
-                [this] { m_platform.sound->play(m_platform.programFolder + QStringLiteral("Ton-alarm.wav")); });
-        // After the window is up: a box at start-up must not come before the window it belongs to.
-        connect(
-            m_contacts.get(), &ContactInput::MessageWanted, this,
-            [this](const QString& text) { m_platform.prompts->showError(this, text); }, Qt::QueuedConnection);
-    }
-    connect(bLoad, &QToolButton::clicked, this, &TFormMain::bLoadClick);
-
-    ExportControls ec{this, m_protocol->Grid(), sbSave, sbPrint, sbWord, sbExcel, sbHTML};
-    ExportHooks eh;
-    eh.backupFolder = [this] { return m_backups.Folder(); };
-    m_export = std::make_unique<ProtocolExport>(ec, eh, m_settings, m_platform);
+    connect(m_ui.sbCls, &QToolButton::clicked, m_files.get(), &ProtocolFiles::sbClsClick);
+    connect(m_ui.Place1, &QAction::triggered, this, &TFormMain::bLoadClick);
+    connect(m_ui.bLoad, &QToolButton::clicked, this, &TFormMain::bLoadClick);
     connect(m_export.get(), &ProtocolExport::RankingWanted, this, &TFormMain::bLoadClick);
-    connect(m_export.get(), &ProtocolExport::StatusText, this,
-            [this](const QString& text) { StatusBar1->showMessage(text, 30000); });
     // The save dialog's entry is one of the window's directly-changed settings.
     connect(m_export.get(), &ProtocolExport::FilterIndexChosen, this,
             [this](int index) { m_live.Edit([index](TSettings& s) { s.FilterInd = index; }); });
     connect(m_protocol.get(), &ProtocolTable::ResultCommandsChanged, m_export.get(),
             &ProtocolExport::UpdateResultCommands);
-
-    // After run control's own handlers: the run state is then up to date.
-    connect(mStart, &QAction::triggered, this, &TFormMain::SyncSleepInhibitor);
-    connect(mEnd, &QAction::triggered, this, &TFormMain::SyncSleepInhibitor);
 }
 
-void TFormMain::SyncSleepInhibitor() {
-    if (!m_platform.sleep || m_sleepHeld == m_state.Started())
+void TFormMain::ConnectContacts() {
+    if (!m_contacts)
         return;
-    m_sleepHeld = m_state.Started();
-    if (!m_sleepHeld) {
-        m_platform.sleep->release();
-        return;
-    }
-    m_platform.sleep->hold([this](const QString& reason) {
-        m_sleepHeld = false;
-        if (m_sleepWarned)
-            return; // said once; the race goes on regardless
-        m_sleepWarned = true;
-        SetStatus(2, QStringLiteral("Ruhezustand nicht gesperrt (%1) – Rechner nicht zuklappen").arg(reason));
-    });
+    const auto source = [this] { return JournalSource::Contact + QLatin1Char(' ') + PortName(m_settings.Port); };
+    connect(m_contacts.get(), &ContactInput::StartImpulse, m_run.get(),
+            [this, source](const Moment& at) { m_run->StartByImpulse(at, source()); });
+    connect(m_contacts.get(), &ContactInput::FinishImpulse, m_run.get(),
+            [this, source](const Moment& at) { m_run->StopByImpulse(at, source()); });
+    connect(m_contacts.get(), &ContactInput::IconsShown, m_lockOut.get(), &LockOut::SetIconsVisible);
+    connect(m_contacts.get(), &ContactInput::StatusChanged, this, &TFormMain::SetContactStatus);
+    connect(m_contacts.get(), &ContactInput::AlarmWanted, this,
+            [this] { m_platform.sound->play(m_platform.programFolder + QStringLiteral("Ton-alarm.wav")); });
+    // After the window is up: a box at start-up must not come before the window it belongs to.
+    connect(
+        m_contacts.get(), &ContactInput::MessageWanted, this,
+        [this](const QString& text) { m_platform.prompts->showError(this, text); }, Qt::QueuedConnection);
 }
 
 void TFormMain::CreateLiveResults() {
     LiveResultsHooks hooks;
     hooks.columnWidths = [this] {
         QList<int> widths;
-        for (int col = 0; col < SortGrid1->ColCount(); ++col)
-            widths << SortGrid1->ColWidths(col);
+        for (int col = 0; col < m_ui.SortGrid1->ColCount(); ++col)
+            widths << m_ui.SortGrid1->ColWidths(col);
         return widths;
     };
-    hooks.status = [this](const QString& text, bool alarm) {
-        StatusWeb->setText(text);
-        StatusWeb->setStyleSheet(alarm ? QStringLiteral("QLabel { color: white; background: #c00000; }") : QString());
-        StatusWeb->setVisible(!text.isEmpty());
-    };
-    m_liveResults = std::make_unique<LiveResults>(SortGrid1->Data(), m_settings, m_state, *m_platform.clock, hooks);
-    connect(SortGrid1, &TSortGrid::ContentsChanged, m_liveResults.get(), &LiveResults::Changed);
+    hooks.status = [this](const QString& text, bool alarm) { SetWebStatus(text, alarm); };
+    m_liveResults = std::make_unique<LiveResults>(m_protocol->Data(), m_settings, m_state, *m_platform.clock, hooks);
+    connect(m_ui.SortGrid1, &TSortGrid::ContentsChanged, m_liveResults.get(), &LiveResults::Changed);
     // START and ENDE change the run state even where no cell changes.
-    connect(mStart, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);
-    connect(mEnd, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);
+    connect(m_ui.run.mStart, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);
+    connect(m_ui.run.mEnd, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);
     m_liveResults->Begin();
 }
 
+namespace {
+
+void ShowField(QLabel* field, const QString& text, bool alarm) {
+    field->setText(text);
+    field->setStyleSheet(alarm ? QStringLiteral("QLabel { color: white; background: #c00000; }") : QString());
+    field->setVisible(!text.isEmpty());
+}
+
+} // namespace
+
 void TFormMain::SetContactStatus(const QString& text, bool alarm) {
-    StatusContacts->setText(text);
-    StatusContacts->setStyleSheet(alarm ? QStringLiteral("QLabel { color: white; background: #c00000; }") : QString());
-    StatusContacts->setVisible(!text.isEmpty());
+    ShowField(m_ui.StatusContacts, text, alarm);
+}
+
+void TFormMain::SetWebStatus(const QString& text, bool alarm) {
+    ShowField(m_ui.StatusWeb, text, alarm);
 }
 
 void TFormMain::ApplyStartModeAndTimer() {
@@ -407,40 +395,35 @@ bool TFormMain::ApplyPortSettings(int oldPort, const QString& oldPath) {
 }
 
 void TFormMain::bLoadClick() {
-    JournalProgramEvent(JournalEvent::Ranked);
+    m_records->JournalProgramEvent(JournalEvent::Ranked);
     m_protocol->RankProtocol();
     m_protocol->UpdateResultCommands();
 }
 
 void TFormMain::SetStatus(int panel, const QString& text) {
-    m_statusPanels[panel]->setText(text);
+    m_ui.StatusPanels[size_t(panel)]->setText(text);
 }
 
 void TFormMain::WriteBackups() {
-    QString error;
-    const bool tables = m_backups.WriteBackups(SortGrid1->Data(), SortGrid2->Data(), error);
-    QString runError;
-    const bool run = m_backups.WriteRunState(m_state, runError);
-    if (tables && !run)
-        error = runError;
-    if (tables && run) {
-        if (m_backupFailing)
-            SetStatus(2, QString());
-        m_backupFailing = false;
-        ShowProtectionStatus();
-        return;
-    }
-    // The race goes on; the operator sees that it is unprotected until a write succeeds.
-    m_backupFailing = true;
-    SetStatus(2, QStringLiteral("Sicherung fehlgeschlagen: ") + error);
+    m_records->WriteBackups();
+}
+
+const Backups& TFormMain::BackupFiles() const {
+    return m_records->BackupFiles();
+}
+
+void TFormMain::BuildJournalView() {
+    m_journalView = new JournalView(this, [this] { return m_records->JournalFile().FileName(); });
+    m_editing->PopupMenuProtokol->addSeparator();
+    m_editing->PopupMenuProtokol->addAction(m_journalView->mJournal);
 }
 
 void TFormMain::FormResize() {
     if (!m_protocol)
         return;
     m_protocol->ApplyColumnLayout();
-    const int right = PanelB->width() - 4;
-    EditPred->setFixedWidth(qMax(60, right - EditPred->x()));
+    const int right = m_ui.PanelB->width() - 4;
+    m_ui.run.EditPred->setFixedWidth(qMax(60, right - m_ui.run.EditPred->x()));
     SetStatus(3, QStringLiteral("%1x%2").arg(width()).arg(height()));
 }
 
@@ -452,11 +435,11 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
 // The protocol grid gets its final width from the layout only after the window's
 // own resize: its columns follow the grid itself.
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Panel1 && event->type() == QEvent::Resize)
+    if (watched == m_ui.Panel1 && event->type() == QEvent::Resize)
         AnchorTopBar();
-    else if (watched == SortGrid1 && event->type() == QEvent::Resize)
+    else if (watched == m_ui.SortGrid1 && event->type() == QEvent::Resize)
         FormResize();
-    else if (watched == SortGrid2 && event->type() == QEvent::Resize && m_finish)
+    else if (watched == m_ui.SortGrid2 && event->type() == QEvent::Resize && m_finish)
         m_finish->ApplyColumnLayout();
     return QMainWindow::eventFilter(watched, event);
 }

@@ -1,29 +1,16 @@
 #pragma once
 
+#include "app/MainControls.h"
 #include "platform/Platform.h"
 #include "protocol/Backups.h"
-#include "protocol/Journal.h"
 #include "reports/LiveSettings.h"
 #include "reports/TSettings.h"
 #include "timing/RunState.h"
 
 #include <QMainWindow>
-#include <array>
 #include <memory>
 
-class QAction;
-class QCheckBox;
-class QFrame;
 class QLabel;
-class QLineEdit;
-class QSpinBox;
-class QStatusBar;
-class QToolButton;
-class QWidget;
-class NumberBox;
-class TBitBtnWithColor;
-class TImage;
-class TSortGrid;
 class TFDlgYesNo;
 class TCfgDialog;
 class TFormInfo;
@@ -39,10 +26,13 @@ class ProtocolExport;
 class ProtocolEditing;
 class JournalView;
 class LiveResults;
+class RaceRecords;
+class SleepGuard;
 
-// The main window: creates the controls (layout in TFormMainLayout.cpp), the
-// controllers with exactly the controls and collaborators each needs, and
-// connects actions, buttons and timers to them.
+// The main window: builds the controls (layout in TFormMainLayout.cpp) into one
+// struct, creates the controllers with exactly the controls and collaborators each
+// needs, and connects their signals; the start-up and shut-down sequences call them
+// in order.
 class TFormMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -68,9 +58,9 @@ public:
     // The operator's help page beside the program.
     const QString& HelpFile() const { return m_helpFile; }
     JournalView& JournalWindow() { return *m_journalView; }
-    const Backups& BackupFiles() const { return m_backups; }
-    const Journal& JournalFile() const { return m_journal; }
-    QLabel* StatusPanel(int i) const { return m_statusPanels[i]; }
+    const Backups& BackupFiles() const;
+    RaceRecords& Records() { return *m_records; }
+    QLabel* StatusPanel(int i) const { return m_ui.StatusPanels[size_t(i)]; }
 
     ContactInput* Contacts() { return m_contacts.get(); }
     LiveResults& Web() { return *m_liveResults; }
@@ -93,70 +83,6 @@ public:
     // Writes the store with the window's current bounds; a failure is reported on
     // stderr and in the status bar. True when written (or when there is no store).
     bool SaveSettings();
-
-private:
-    // Controls, named as the operator's manual names them; others find them by these
-    // object names. Each belongs to the one controller it is handed to.
-    QWidget* Panel1 = nullptr;
-    QToolButton* bHelp = nullptr;
-    QToolButton* bCFG = nullptr;
-    QToolButton* bInfo = nullptr;
-    QLabel* PanelTime = nullptr;
-    QLabel* PanelDate = nullptr;
-    QWidget* PanelL = nullptr;
-    QWidget* PanelTimerOwner = nullptr;
-    QWidget* Image1 = nullptr;
-    QWidget* Panel4 = nullptr;
-    QWidget* PanelB = nullptr;
-    QToolButton* sbLoadList = nullptr;
-    QToolButton* sbSound1 = nullptr;
-    QToolButton* sbSound0 = nullptr;
-    TBitBtnWithColor* bTimer = nullptr;
-    QCheckBox* cbAuto = nullptr;
-    QSpinBox* seAutoStart = nullptr;
-    TImage* ImageLSstart = nullptr;
-    TImage* ImageLSstop = nullptr;
-    TBitBtnWithColor* bSTART = nullptr;
-    QLabel* LabelNr = nullptr;
-    NumberBox* cbStartN = nullptr;
-    NumberBox* cbKlass = nullptr;
-    TBitBtnWithColor* bSTOP = nullptr;
-    NumberBox* cbStopN = nullptr;
-    QLineEdit* EditPred = nullptr;
-    TBitBtnWithColor* bEnd = nullptr;
-    QWidget* Panelprom = nullptr;
-    QFrame* Panel5 = nullptr;
-    TSortGrid* SortGrid2 = nullptr;
-    QWidget* PanelR = nullptr;
-    QWidget* PanelButtons = nullptr;
-    QToolButton* bLoad = nullptr;
-    QToolButton* sbSave = nullptr;
-    QToolButton* sbPrint = nullptr;
-    QToolButton* sbWord = nullptr;
-    QToolButton* sbExcel = nullptr;
-    QToolButton* sbHTML = nullptr;
-    QToolButton* sbCls = nullptr;
-    TSortGrid* SortGrid1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-    // The light barriers' own field, kept at the right beside the five fields,
-    // so no other status text can overwrite what the contacts report.
-    QLabel* StatusContacts = nullptr;
-    // The live results' field, beside the contacts' one.
-    QLabel* StatusWeb = nullptr;
-
-    QAction* mStart = nullptr;
-    QAction* mStop = nullptr;
-    QAction* mEnd = nullptr;
-    QAction* mTimer = nullptr;
-    QAction* Place1 = nullptr;
-    QAction* LockLSstart1 = nullptr;
-    QAction* LockLSstop1 = nullptr;
-    QAction* AutoCountDown1 = nullptr;
-    QAction* eO1 = nullptr;
-    QAction* EinstellunGen1 = nullptr;
-    QAction* mHilfe = nullptr;
-    QAction* Hilfe1 = nullptr;
-    QAction* Info1 = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -187,50 +113,39 @@ private:
     void BuildStatusBar();
     void BuildActions();
     void CreateControllers();
+    void ConnectStatus();
+    void ConnectRecords();
+    void ConnectRun();
+    void ConnectTables();
+    void ConnectContacts();
     void ApplyStartModeAndTimer();
     void SetStatus(int panel, const QString& text);
     void SetContactStatus(const QString& text, bool alarm);
+    void SetWebStatus(const QString& text, bool alarm);
     void CreateLiveResults();
-    // Holds the sleep block from the first START to ENDE.
-    void SyncSleepInhibitor();
     void bLoadClick();
     void ConnectSettings();
     void BuildSettingsDialog();
     void SettingsChanged(const TSettings& before);
     void CaptureWindowSettings();
     void KeepOnScreen();
-    void CheckBackupFolder();
-    // The impulse journal (TFormMainJournal.cpp): one call per event of the controllers.
-    void Journalize(const QList<JournalEntry>& entries);
-    // Start-up, after the backups are restored: offers to rebuild a missing or damaged
-    // protocol from the journal, then notes the program start in it.
-    void StartJournal(bool protocolRestored);
-    void RecoverFromJournal();
     // The window "Journal" (Ctrl+J and an item of the protocol's context menu).
     void BuildJournalView();
-    void JournalProgramEvent(const QString& event);
-    // The status field the failed backups and journal writes share.
-    void ShowProtectionStatus();
 
     Platform m_platform;
     LiveSettings m_live;
     const TSettings& m_settings = m_live.Value();
     RunState m_state;
-    Backups m_backups;
-    bool m_backupFailing = false;
-    Journal m_journal;
-    bool m_journalFailing = false;
+    MainControls m_ui;
     JournalView* m_journalView = nullptr;
-    bool m_sleepHeld = false;
-    bool m_sleepWarned = false;
-    std::array<QLabel*, 5> m_statusPanels{};
     TFDlgYesNo* m_question = nullptr;
     TCfgDialog* m_cfg = nullptr;
     TFormInfo* m_info = nullptr;
     QString m_helpFile;
     bool m_startedUp = false; // the start-up sequence is through: settings changes may write backups
-    // The controllers, each declared after those it uses: they are destroyed in reverse,
-    // the contacts first, and all before the controls (children of the window).
+    // The controllers, each declared after those it uses: they are destroyed in reverse
+    // (the live results and the contacts first), and all before the controls, which
+    // are children of the window.
     std::unique_ptr<TimeDisplay> m_display;
     std::unique_ptr<LockOut> m_lockOut;
     std::unique_ptr<ProtocolTable> m_protocol;
@@ -238,6 +153,8 @@ private:
     std::unique_ptr<RunControl> m_run;
     std::unique_ptr<Countdown> m_countdown;
     std::unique_ptr<ProtocolFiles> m_files;
+    std::unique_ptr<RaceRecords> m_records;
+    std::unique_ptr<SleepGuard> m_sleep;
     std::unique_ptr<ProtocolEditing> m_editing;
     std::unique_ptr<ProtocolExport> m_export;
     std::unique_ptr<ContactInput> m_contacts;

@@ -10,6 +10,7 @@
 #include "protocol/GridTextFile.h"
 #include "protocol/ProtocolFiles.h"
 #include "protocol/ProtocolTable.h"
+#include "protocol/RaceRecords.h"
 #include "reports/SettingsStore.h"
 #include "reports/TCfgDialog.h"
 #include "timing/Countdown.h"
@@ -53,39 +54,32 @@ void TFormMain::SettingsChanged(const TSettings& before) {
         m_contacts->SetDebounce(m_settings.Debounce);
     if (m_settings.StartType != before.StartType || m_settings.Timer != before.Timer)
         ApplyStartModeAndTimer();
-    if (m_settings.RezervDir != before.RezervDir) {
-        m_backups.SetFolder(m_settings.RezervDir.isEmpty() ? DefaultBackupFolder(m_platform.programFolder)
-                                                           : m_settings.RezervDir);
-        m_journal.SetFolder(m_backups.Folder());
-        // The operator sees at once whether the new folder takes the backups.
-        WriteBackups();
-        CheckBackupFolder();
-    }
+    m_records->ApplySettings(before);
 }
 
 void TFormMain::BuildSettingsDialog() {
     m_cfg = new TCfgDialog(*m_platform.prompts, this);
     m_cfg->FormCreate(m_platform.serial ? ListSerialPorts(*m_platform.serial) : QList<SerialPortEntry>(),
-                      SortGrid1->Rows(0));
+                      m_ui.SortGrid1->Rows(0));
     connect(m_cfg, &TCfgDialog::DigitsPreview, m_display.get(), &TimeDisplay::ApplyFractionDigits);
 
-    EinstellunGen1 = new QAction(this);
-    EinstellunGen1->setObjectName(QStringLiteral("EinstellunGen1"));
-    EinstellunGen1->setShortcut(QKeySequence(Qt::Key_F2));
-    EinstellunGen1->setShortcutContext(Qt::WindowShortcut);
-    addAction(EinstellunGen1);
-    connect(EinstellunGen1, &QAction::triggered, this, &TFormMain::bCFGClick);
-    connect(bCFG, &QToolButton::clicked, this, &TFormMain::bCFGClick);
+    m_ui.EinstellunGen1 = new QAction(this);
+    m_ui.EinstellunGen1->setObjectName(QStringLiteral("EinstellunGen1"));
+    m_ui.EinstellunGen1->setShortcut(QKeySequence(Qt::Key_F2));
+    m_ui.EinstellunGen1->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_ui.EinstellunGen1);
+    connect(m_ui.EinstellunGen1, &QAction::triggered, this, &TFormMain::bCFGClick);
+    connect(m_ui.run.bCFG, &QToolButton::clicked, this, &TFormMain::bCFGClick);
 }
 
 void TFormMain::bCFGClick() {
-    // While a competition runs bCFG is disabled, and F2 follows it.
-    if (!bCFG->isEnabled())
+    // While a competition runs m_ui.run.bCFG is disabled, and F2 follows it.
+    if (!m_ui.run.bCFG->isEnabled())
         return;
     m_cfg->LoadControls(m_settings);
     QList<int> widths;
-    for (int col = 0; col < SortGrid1->ColCount(); ++col)
-        widths << SortGrid1->ColWidths(col);
+    for (int col = 0; col < m_ui.SortGrid1->ColCount(); ++col)
+        widths << m_ui.SortGrid1->ColWidths(col);
     m_cfg->FormShow(m_settings, widths);
 
     if (m_platform.prompts->exec(*m_cfg) == QDialog::Accepted) {
@@ -112,8 +106,8 @@ void TFormMain::bCFGClick() {
 void TFormMain::CaptureWindowSettings() {
     const QPoint at = pos();
     const QSize size = this->size();
-    const int xx = PanelL->width();
-    const int yy = PanelTimerOwner->height();
+    const int xx = m_ui.PanelL->width();
+    const int yy = m_ui.PanelTimerOwner->height();
     m_live.Edit([&](TSettings& s) {
         s.Left = at.x();
         s.Top = at.y();
@@ -145,13 +139,4 @@ void TFormMain::KeepOnScreen() {
     // A position of a screen that is no longer attached.
     if (QScreen* primary = QGuiApplication::primaryScreen())
         move(primary->availableGeometry().topLeft());
-}
-
-void TFormMain::CheckBackupFolder() {
-    const QString folder = m_backups.Folder();
-    if (QFileInfo(folder).isDir())
-        return;
-    // Accepted (it may be a stick plugged in later), but the operator must know now.
-    m_backupFailing = true;
-    SetStatus(2, QStringLiteral("Sicherungsordner nicht vorhanden: ") + folder);
 }

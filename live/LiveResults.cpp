@@ -13,8 +13,8 @@ namespace {
 constexpr int kCoalesceMs = 50;
 } // namespace
 
-LiveResults::LiveResults(SortGridData& protocol, const TSettings& settings, const RunState& state, const Clock& clock,
-                         LiveResultsHooks hooks, const HttpLimits& limits, QObject* parent)
+LiveResults::LiveResults(const SortGridData& protocol, const TSettings& settings, const RunState& state,
+                         const Clock& clock, LiveResultsHooks hooks, const HttpLimits& limits, QObject* parent)
     : QObject(parent), m_protocol(protocol), m_settings(settings), m_state(state), m_clock(clock),
       m_hooks(std::move(hooks)), m_limits(limits) {
     m_soon.setSingleShot(true);

@@ -33,7 +33,7 @@ struct LiveResultsHooks {
 class LiveResults : public QObject {
     Q_OBJECT
 public:
-    LiveResults(SortGridData& protocol, const TSettings& settings, const RunState& state, const Clock& clock,
+    LiveResults(const SortGridData& protocol, const TSettings& settings, const RunState& state, const Clock& clock,
                 LiveResultsHooks hooks, const HttpLimits& limits = HttpLimits(), QObject* parent = nullptr);
     ~LiveResults() override;
 
@@ -64,7 +64,7 @@ private:
     void StopServer();
     void ShowStatus();
 
-    SortGridData& m_protocol;
+    const SortGridData& m_protocol;
     const TSettings& m_settings;
     const RunState& m_state;
     const Clock& m_clock;

@@ -1,26 +1,19 @@
-// The main window's side of the impulse journal: writing the controllers' events,
-// the start-up offer to rebuild the tables from it, and the status it shows.
-
-#include "app/TFormMain.h"
+#include "protocol/RaceRecords.h"
 
 #include "platform/Clock.h"
 #include "protocol/FinishTable.h"
 #include "protocol/GridTextFile.h"
 #include "protocol/JournalReplay.h"
-#include "protocol/JournalView.h"
 #include "protocol/ProtocolColumns.h"
-#include "protocol/ProtocolEditing.h"
 #include "protocol/ProtocolFiles.h"
 #include "protocol/ProtocolTable.h"
 #include "reports/TFDlgYesNo.h"
+#include "timing/RunState.h"
 #include "widgets/TSortGrid.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QMenu>
 #include <QTemporaryDir>
 
 #ifndef KADENZOR_VERSION
@@ -30,6 +23,7 @@
 namespace {
 
 const QString kJournalFailed = QStringLiteral("Journal fehlgeschlagen: ");
+const QString kBackupFailed = QStringLiteral("Sicherung fehlgeschlagen: ");
 const QString kRecoverQuestion =
     QStringLiteral("Sicherungsdatei fehlt oder ist beschädigt. Protokoll aus dem Journal wiederherstellen?");
 
@@ -50,9 +44,71 @@ void KeepDamaged(const QString& fileName, const QDateTime& now) {
 
 } // namespace
 
-void TFormMain::Journalize(const QList<JournalEntry>& entries) {
-    const Moment at = m_platform.clock->moment();
-    const QDateTime now = m_platform.clock->now();
+RaceRecords::RaceRecords(const ProtocolTable& protocol, const FinishTable& finish, ProtocolFiles& files,
+                         RunState& state, const Clock& clock, const TSettings& settings, TFDlgYesNo& question,
+                         Prompts& prompts, QString programFolder, QObject* parent)
+    : QObject(parent), m_protocol(protocol), m_finish(finish), m_files(files), m_state(state), m_clock(clock),
+      m_settings(settings), m_question(question), m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
+
+void RaceRecords::UseFolder(const QString& rezervDir) {
+    m_backups.SetFolder(rezervDir.isEmpty() ? DefaultBackupFolder(m_programFolder) : rezervDir);
+    m_journal.SetFolder(m_backups.Folder());
+    // An installed program cannot write beside itself: the operator must know where the backups are.
+    if (m_backups.Folder() != m_programFolder && m_backups.Folder() == DefaultBackupFolder(QString()))
+        emit StatusText(2, QStringLiteral("Sicherungsdateien in ") + m_backups.Folder());
+    CheckFolder();
+}
+
+void RaceRecords::CheckFolder() {
+    const QString folder = m_backups.Folder();
+    if (QFileInfo(folder).isDir())
+        return;
+    // Accepted (it may be a stick plugged in later), but the operator must know now.
+    m_backupFailing = true;
+    emit StatusText(2, QStringLiteral("Sicherungsordner nicht vorhanden: ") + folder);
+}
+
+void RaceRecords::ApplySettings(const TSettings& before) {
+    if (m_settings.RezervDir == before.RezervDir)
+        return;
+    m_backups.SetFolder(m_settings.RezervDir.isEmpty() ? DefaultBackupFolder(m_programFolder) : m_settings.RezervDir);
+    m_journal.SetFolder(m_backups.Folder());
+    // The operator sees at once whether the new folder takes the backups.
+    WriteBackups();
+    CheckFolder();
+}
+
+void RaceRecords::RestoreTables() {
+    const QString folder = m_backups.Folder();
+    const bool protocolRestored = m_files.RestoreBackups(ProtocolBackupName(folder), FinishBackupName(folder));
+    StartJournal(protocolRestored);
+    // Queued finishes count on, a mass start keeps its clock.
+    m_state.finishCounter = m_finish.HighestNumber();
+    m_backups.ReadRunState(m_state);
+}
+
+void RaceRecords::WriteBackups() {
+    QString error;
+    const bool tables = m_backups.WriteBackups(m_protocol.Data(), m_finish.Grid()->Data(), error);
+    QString runError;
+    const bool run = m_backups.WriteRunState(m_state, runError);
+    if (tables && !run)
+        error = runError;
+    if (tables && run) {
+        if (m_backupFailing)
+            emit StatusText(2, QString());
+        m_backupFailing = false;
+        ShowProtectionStatus();
+        return;
+    }
+    // The race goes on; the operator sees that it is unprotected until a write succeeds.
+    m_backupFailing = true;
+    emit StatusText(2, kBackupFailed + error);
+}
+
+void RaceRecords::Journalize(const QList<JournalEntry>& entries) {
+    const Moment at = m_clock.moment();
+    const QDateTime now = m_clock.now();
     QList<JournalEntry> lines = entries;
     for (JournalEntry& e : lines) {
         if (!e.hasTick) {
@@ -66,7 +122,7 @@ void TFormMain::Journalize(const QList<JournalEntry>& entries) {
     }
     if (m_journal.Append(lines)) {
         if (m_journalFailing && !m_backupFailing)
-            SetStatus(2, QString());
+            emit StatusText(2, QString());
         m_journalFailing = false;
         return;
     }
@@ -75,12 +131,12 @@ void TFormMain::Journalize(const QList<JournalEntry>& entries) {
     ShowProtectionStatus();
 }
 
-void TFormMain::ShowProtectionStatus() {
+void RaceRecords::ShowProtectionStatus() {
     if (!m_backupFailing && m_journalFailing)
-        SetStatus(2, kJournalFailed + m_journal.LastError());
+        emit StatusText(2, kJournalFailed + m_journal.LastError());
 }
 
-void TFormMain::JournalProgramEvent(const QString& event) {
+void RaceRecords::JournalProgramEvent(const QString& event) {
     JournalEntry entry;
     entry.event = event;
     entry.source = JournalSource::Program;
@@ -90,14 +146,13 @@ void TFormMain::JournalProgramEvent(const QString& event) {
                   m_settings.massStart() ? QStringLiteral("Massenstart") : QStringLiteral("Einzelstart"));
     }
     if (event == JournalEvent::ProgramStart || event == JournalEvent::Ranked)
-        entry.Add(JournalKey::Ranked, RankingText(m_protocol->RankOptions()));
+        entry.Add(JournalKey::Ranked, RankingText(m_protocol.RankOptions()));
     if (event == JournalEvent::Ranked)
         entry.source = JournalSource::Menu;
     Journalize({entry});
 }
 
-void TFormMain::StartJournal(bool protocolRestored) {
-    m_journal.SetFolder(m_backups.Folder());
+void RaceRecords::StartJournal(bool protocolRestored) {
     if (!protocolRestored || !BackupLooksIntact(ProtocolBackupName(m_backups.Folder()))) {
         RecoverFromJournal();
     } else {
@@ -107,12 +162,12 @@ void TFormMain::StartJournal(bool protocolRestored) {
         if (file.open(QIODevice::ReadOnly) && file.size() > 0 && file.seek(file.size() - 1))
             file.getChar(&last);
         if (last != '\n')
-            SetStatus(2, QStringLiteral("Journal: letzte Zeile unvollständig, sie wird übergangen"));
+            emit StatusText(2, QStringLiteral("Journal: letzte Zeile unvollständig, sie wird übergangen"));
     }
     JournalProgramEvent(JournalEvent::ProgramStart);
 }
 
-void TFormMain::RecoverFromJournal() {
+void RaceRecords::RecoverFromJournal() {
     QFile file(m_journal.FileName());
     if (!file.open(QIODevice::ReadOnly))
         return;
@@ -120,17 +175,17 @@ void TFormMain::RecoverFromJournal() {
     const QByteArray bytes = file.readAll();
     file.close();
     SortGridData protocol(Col::Count, 2);
-    protocol.SetRows(0, SortGrid1->Rows(0));
+    protocol.SetRows(0, m_protocol.Data().Rows(0));
     SortGridData finish(FinishCol::Count, 2);
-    finish.SetRows(0, SortGrid2->Rows(0));
+    finish.SetRows(0, m_finish.Grid()->Data().Rows(0));
     const JournalReplayResult result = ReplayJournal(bytes, protocol, finish);
     const QString notice = ReplayNotice(result);
     if (!notice.isEmpty())
-        SetStatus(2, notice);
-    if (!result.content || !m_question->Ask(*m_platform.prompts, kRecoverQuestion))
+        emit StatusText(2, notice);
+    if (!result.content || !m_question.Ask(m_prompts, kRecoverQuestion))
         return;
 
-    const QDateTime now = m_platform.clock->now();
+    const QDateTime now = m_clock.now();
     QString protocolFile = ProtocolBackupName(m_backups.Folder());
     QString finishFile = FinishBackupName(m_backups.Folder());
     KeepDamaged(protocolFile, now);
@@ -139,17 +194,11 @@ void TFormMain::RecoverFromJournal() {
     if (!m_backups.WriteBackups(protocol, finish, error)) {
         // The tables come back all the same; the status says they are not protected.
         m_backupFailing = true;
-        SetStatus(2, QStringLiteral("Sicherung fehlgeschlagen: ") + error);
+        emit StatusText(2, kBackupFailed + error);
         protocolFile = scratch.filePath(QStringLiteral("P.txt"));
         finishFile = scratch.filePath(QStringLiteral("F.txt"));
         WriteGridText(protocol, protocolFile);
         WriteGridText(finish, finishFile);
     }
-    m_files->RestoreBackups(protocolFile, finishFile);
-}
-
-void TFormMain::BuildJournalView() {
-    m_journalView = new JournalView(this, [this] { return m_journal.FileName(); });
-    m_editing->PopupMenuProtokol->addSeparator();
-    m_editing->PopupMenuProtokol->addAction(m_journalView->mJournal);
+    m_files.RestoreBackups(protocolFile, finishFile);
 }
