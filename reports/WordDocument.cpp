@@ -235,6 +235,35 @@ QByteArray NewDocumentXml(bool landscape) {
         .toUtf8();
 }
 
+int Twips(const pugi::xml_node& node, const char* attribute, int fallback) {
+    const pugi::xml_attribute a = node.attribute(attribute);
+    return a ? a.as_int(fallback) : fallback;
+}
+
+// A template keeps its own page, margins, header and footer; a list wider than eight
+// columns turns a portrait page to landscape, as a new document would be. Returns the
+// width the table may take.
+int FitTemplatePage(pugi::xml_node sectPr, Names& w, bool landscape) {
+    if (!sectPr)
+        return kPageShort - 2 * kMargin;
+    pugi::xml_node size = sectPr.child(w("pgSz"));
+    int width = Twips(size, w("w"), kPageShort);
+    const int height = Twips(size, w("h"), kPageLong);
+    if (size && landscape && width < height) {
+        size.attribute(w("w")).set_value(height);
+        size.attribute(w("h")).set_value(width);
+        if (!size.attribute(w("orient")))
+            size.append_attribute(w("orient"));
+        size.attribute(w("orient")).set_value("landscape");
+        width = height;
+    }
+    const pugi::xml_node margins = sectPr.child(w("pgMar"));
+    // One name at a time: `w` hands out the same buffer for each.
+    const int left = Twips(margins, w("left"), kMargin);
+    const int right = Twips(margins, w("right"), kMargin);
+    return std::max(1000, width - left - right);
+}
+
 } // namespace
 
 bool WordDocumentBytes(const SortGridData& grid, const ExportOptions& options, const QString& templateFile,
@@ -253,6 +282,9 @@ bool WordDocumentBytes(const SortGridData& grid, const ExportOptions& options, c
         QByteArray types = package.Entry(QStringLiteral("[Content_Types].xml"));
         types.replace("wordprocessingml.template.main+xml", "wordprocessingml.document.main+xml");
         package.SetEntry(QStringLiteral("[Content_Types].xml"), types);
+        // The document is named after the race, also when the template carries properties.
+        if (package.Contains(QStringLiteral("docProps/core.xml")))
+            package.SetEntry(QStringLiteral("docProps/core.xml"), CoreProperties(options.title));
     } else {
         package.SetEntry(QStringLiteral("[Content_Types].xml"), QByteArray(kContentTypes));
         package.SetEntry(QStringLiteral("_rels/.rels"), QByteArray(kPackageRels));
@@ -278,7 +310,9 @@ bool WordDocumentBytes(const SortGridData& grid, const ExportOptions& options, c
         body = root.append_child(w("body"));
     pugi::xml_node last = body.last_child();
     const pugi::xml_node before = (last && std::string(last.name()) == w("sectPr")) ? last : pugi::xml_node();
-    const int available = (landscape && !fromTemplate ? kPageLong : kPageShort) - 2 * kMargin;
+    int available = (landscape ? kPageLong : kPageShort) - 2 * kMargin;
+    if (fromTemplate)
+        available = FitTemplatePage(before, w, landscape);
     InsertResult(body, before, w, grid, options, available);
     package.SetEntry(QLatin1String(kDocumentPart), Serialize(doc));
 

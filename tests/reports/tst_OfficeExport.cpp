@@ -160,6 +160,8 @@ private slots:
     void wordPackageIsComplete();
     void wordTemplateReceivesResultAndStaysUntouched();
     void wordBrokenTemplateIsReported();
+    void shippedTemplateKeepsItsPageAndTurnsWideLists_data();
+    void shippedTemplateKeepsItsPageAndTurnsWideLists();
     void controlCharactersCannotBreakDocuments();
     void umlautsRoundTripIntoEveryFormat();
 };
@@ -428,6 +430,53 @@ void OfficeExportTest::wordTemplateReceivesResultAndStaysUntouched() {
     pugi::xml_document doc;
     QVERIFY(ParseXml(xml, doc));
     QCOMPARE(std::string(doc.child("w:document").child("w:body").last_child().name()), std::string("w:sectPr"));
+}
+
+void OfficeExportTest::shippedTemplateKeepsItsPageAndTurnsWideLists_data() {
+    QTest::addColumn<QList<int>>("widths");
+    QTest::addColumn<bool>("landscape");
+    QTest::newRow("ten columns: landscape") << DefaultWidths() << true;
+    QTest::newRow("five columns: portrait") << QList<int>{40, 40, 80, 80, -1, -1, -1, -1, -1, -1, 60, -1, -1} << false;
+}
+
+// The template beside the program: its header, page-numbered footer and margins stay;
+// the document carries the race's title; a wide list turns the page.
+void OfficeExportTest::shippedTemplateKeepsItsPageAndTurnsWideLists() {
+    QFETCH(QList<int>, widths);
+    QFETCH(bool, landscape);
+    const QString templateFile = QStringLiteral(KADENZOR_WORD_TEMPLATE);
+    QVERIFY2(QFile::exists(templateFile), qPrintable(templateFile));
+    QTemporaryDir dir;
+    SortGridData g;
+    ResultGrid(g);
+    const QString name = dir.filePath("out.docx");
+    QString error;
+    QVERIFY2(WriteWordDocument(g, ExportOptions{QStringLiteral("Stadtlauf 2026"), widths}, templateFile, name, &error),
+             qPrintable(error));
+    const QStringList parts = ZipNames(name);
+    QVERIFY(parts.contains("word/header1.xml"));
+    QVERIFY(parts.contains("word/footer1.xml"));
+    QVERIFY(ZipEntry(name, "word/footer1.xml").contains("NUMPAGES"));
+    pugi::xml_document core;
+    QVERIFY(ParseXml(ZipEntry(name, "docProps/core.xml"), core));
+    QCOMPARE(Utf8(core.child("cp:coreProperties").child("dc:title").text().get()), QString("Stadtlauf 2026"));
+
+    pugi::xml_document doc;
+    QVERIFY(ParseXml(ZipEntry(name, "word/document.xml"), doc));
+    const pugi::xml_node body = doc.child("w:document").child("w:body");
+    const pugi::xml_node sect = body.last_child();
+    QCOMPARE(std::string(sect.name()), std::string("w:sectPr"));
+    QVERIFY(sect.child("w:footerReference"));
+    const pugi::xml_node size = sect.child("w:pgSz");
+    const int pageWidth = size.attribute("w:w").as_int();
+    QCOMPARE(pageWidth > size.attribute("w:h").as_int(), landscape);
+    QCOMPARE(std::string(size.attribute("w:orient").value()), std::string(landscape ? "landscape" : ""));
+    // The table fits between the template's margins.
+    int tableWidth = 0;
+    for (pugi::xml_node col : body.child("w:tbl").child("w:tblGrid").children("w:gridCol"))
+        tableWidth += col.attribute("w:w").as_int();
+    QVERIFY(tableWidth > 0);
+    QVERIFY2(tableWidth <= pageWidth - 2 * 1134, qPrintable(QString::number(tableWidth)));
 }
 
 void OfficeExportTest::wordBrokenTemplateIsReported() {
