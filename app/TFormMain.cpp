@@ -346,8 +346,8 @@ void TFormMain::CreateLiveResults() {
             widths << m_ui.SortGrid1->ColWidths(col);
         return widths;
     };
-    hooks.status = [this](const QString& text, bool alarm) { SetWebStatus(text, alarm); };
     m_liveResults = std::make_unique<LiveResults>(m_protocol->Data(), m_settings, m_state, *m_platform.clock, hooks);
+    connect(m_liveResults.get(), &LiveResults::StatusChanged, this, &TFormMain::SetWebStatus);
     connect(m_ui.SortGrid1, &TSortGrid::ContentsChanged, m_liveResults.get(), &LiveResults::Changed);
     // START and ENDE change the run state even where no cell changes.
     connect(m_ui.run.mStart, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);

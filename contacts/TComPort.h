@@ -106,8 +106,10 @@ public:
     // The adapter's stable name under /dev/serial/by-id of the open port; empty when it has none.
     QString StableName() const { return m_stableName; }
 
-    // How long closing waits for the watcher before a joiner takes over.
-    static constexpr int kCloseWaitMs = 100;
+    // How long closing waits for the watcher before a joiner takes over: a watcher
+    // woken by its signal ends within a millisecond, and the window must stay well
+    // under 100 ms even when one sits in a slow driver call.
+    static constexpr int kCloseWaitMs = 50;
 
 signals:
     void OnOpen();

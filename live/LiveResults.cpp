@@ -149,8 +149,7 @@ void LiveResults::ShowStatus() {
     if (!m_folderError.isEmpty())
         parts << QStringLiteral("Veröffentlichung fehlgeschlagen: ") + m_folderError.section(QLatin1Char('\n'), 0, 0);
     m_statusText = parts.join(QStringLiteral(" · "));
-    if (m_hooks.status)
-        m_hooks.status(m_statusText, m_serverAlarm || !m_folderError.isEmpty());
+    emit StatusChanged(m_statusText, m_serverAlarm || !m_folderError.isEmpty());
 }
 
 QString LiveResults::AddressText(const QString& bind, quint16 port) {

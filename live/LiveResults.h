@@ -19,12 +19,10 @@ class SortGridData;
 class LiveServerThread;
 class PublishFolder;
 
+// What the live results ask their neighbours; what they tell are their signals.
 struct LiveResultsHooks {
     // The protocol grid's column widths (negative = hidden).
     std::function<QList<int>()> columnWidths;
-    // What the operator should see about the live results: the address to type in, or
-    // what went wrong (`alarm`). Empty when they are off.
-    std::function<void(const QString& text, bool alarm)> status;
 };
 
 // Live results on the local network and in a folder. Watches the protocol grid,
@@ -57,6 +55,9 @@ public:
 signals:
     void published(quint64 version);
     void serverChanged(); // listening, stopped or failed
+    // What the operator should see about the live results: the address to type in, or
+    // what went wrong (`alarm`). Empty when they are off.
+    void StatusChanged(const QString& text, bool alarm);
 
 private:
     bool Active() const;

@@ -28,11 +28,11 @@ struct Controller {
         grid.SetCell(Col::StNr, 1, QStringLiteral("7"));
         LiveResultsHooks hooks;
         hooks.columnWidths = [] { return QList<int>(Col::Count, 30); };
-        hooks.status = [this](const QString& text, bool red) {
+        live = std::make_unique<LiveResults>(grid, settings, state, clock, hooks, limits);
+        QObject::connect(live.get(), &LiveResults::StatusChanged, [this](const QString& text, bool red) {
             status = text;
             alarm = red;
-        };
-        live = std::make_unique<LiveResults>(grid, settings, state, clock, hooks, limits);
+        });
         gridEvents.OnChanged = [this] { live->Changed(); };
         live->Begin();
     }
