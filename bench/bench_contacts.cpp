@@ -178,6 +178,9 @@ int main(int argc, char** argv) {
     r.handledAt.clear();
     input.SetDebounce(2);
     input.OpenPort(17, 0);
+    // The first impulse begins once the watcher has read the resting lines: one
+    // that starts before it would be a contact already pressed at opening.
+    devices.WaitForWaiter();
     done.store(false);
     // When each edge was driven, and the tick at which each impulse began. A
     // busy machine may hold the injecting thread up in the middle of a bounce,
