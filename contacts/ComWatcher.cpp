@@ -190,15 +190,19 @@ bool ComWatcher::HiddenEdges(const Sample& from, const Sample& to) const {
 // counts while the looks come on time: a pulse shorter than the quiet time is
 // then never taken, however the looks fall on its edges. A look that comes late
 // (a busy machine held the watcher up) leaves a gap in which the edge could
-// have come at any moment: where the counters show that edge alone, the phase
+// have come at any moment. Where the counters show that edge alone, the phase
 // before it lasted until that look, so the release before it ends and the press
 // it finds begins instead of merging both into one bounce; where they show more
-// edges, the line bounced meanwhile and the gap is nobody's. A phase seen for at
-// least half the quiet time after such a gap is a rest, not bounce: it is also
-// given the gap, in case it began early in it. All of it is measured on the
-// clock of the looks; only a clock without a finer reading (one that stands
-// still between ticks) leaves the quiet time to the real time. `state` ends as
-// the last look, `settledBits` as the settled lines.
+// edges, the line bounced in the gap, the phase ended with the first of them,
+// and it is given half the gap. A phase seen for at least half the quiet time
+// after such a gap is a rest, not bounce: it is also given the gap, in case it
+// began early in it. A look that settles a phase and finds the line back at
+// that level (only the counters moved) saw the bounce that ended it, not the
+// next impulse: the next activity begins with the next look that finds a
+// change. All of it is measured on the clock of the looks; only a clock without
+// a finer reading (one that stands still between ticks) leaves the quiet time
+// to the real time. `state` ends as the last look, `settledBits` as the settled
+// lines.
 int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& activity) {
     using std::chrono::steady_clock;
     const auto start = steady_clock::now();
@@ -206,12 +210,14 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& act
     const auto quiet = std::chrono::milliseconds(quietMs);
     const auto limit = std::chrono::milliseconds(kSettleLimitMs);
     const qint64 quietUs = qint64(quietMs) * 1000;
-    const auto settle = [&](int bits, const Moment& next) {
+    bool restAgain = false; // the activity begins with the next look that finds a change
+    const auto settle = [&](int bits, const Sample& next) {
         if (bits == settledBits)
             return;
         settledBits = bits;
         PostChange(activity, bits, 0);
-        activity = next;
+        activity = next.at;
+        restAgain = next.bits == bits;
     };
     // The phase: the look before it, its first and its last look, and whether
     // its first look came late after a gap.
@@ -224,14 +230,20 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& act
             return r;
         const auto t = steady_clock::now();
         if (look.bits != state.bits || CountersDiffer(look.counters, state.counters, m_options.mask)) {
-            const bool late = Elapsed(last, look.us) > kLateLookUs;
-            const bool hidden = HiddenEdges(state, look);
+            if (restAgain) {
+                activity = look.at;
+                restAgain = false;
+            }
+            const qint64 gap = Elapsed(last, look.us);
+            const bool late = gap > kLateLookUs;
             if (state.bits != settledBits) {
-                qint64 lasted = Elapsed(first, late && !hidden ? look.us : last);
+                qint64 lasted = Elapsed(first, last);
+                if (late)
+                    lasted += HiddenEdges(state, look) ? gap / 2 : gap;
                 if (lateStart && Elapsed(first, last) * 2 >= quietUs)
                     lasted += Elapsed(before, first);
                 if (lasted >= quietUs)
-                    settle(state.bits, look.at);
+                    settle(state.bits, look);
             }
             state = look;
             before = last;
@@ -246,7 +258,7 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& act
             break; // chattering: taken as it stands
     }
     if (!m_stop.load())
-        settle(state.bits, state.at);
+        settle(state.bits, state);
     return 0;
 }
 

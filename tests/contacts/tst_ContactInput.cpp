@@ -553,6 +553,15 @@ void ContactInputTest::settleInRealTime_data() {
     QTest::newRow("held up at the end of a release bounce")
         << true << QList<qint64>{0, 300, 600, 1000, 1300, 1600, 1900, 5000} << QList<qint64>{800, 3300}
         << QStringList{"F100", "F1005"};
+    // Held up longer there, the watcher takes that bounce's last phase for the
+    // rest: the press still begins with the look that finds it.
+    QTest::newRow("held up long at the end of a release bounce")
+        << true << QList<qint64>{0, 300, 600, 1000, 1300, 1600, 1900, 5500} << QList<qint64>{800, 4800}
+        << QStringList{"F100", "F1005"};
+    // Seen held for 1.5 ms, then held up while the release bounced: the press
+    // most likely lasted the quiet time.
+    QTest::newRow("held up just before the press settled")
+        << false << QList<qint64>{0, 300, 600, 4000, 4300, 4600} << QList<qint64>{2400, 5000} << QStringList{"F1000"};
 }
 
 void ContactInputTest::settleInRealTime() {
