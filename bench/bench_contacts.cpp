@@ -176,8 +176,16 @@ int main(int argc, char** argv) {
     constexpr int kBounced = 10000;
     r.recorded.clear();
     r.handledAt.clear();
+    // The watcher reads the clock at every look while a line settles, some 40
+    // looks an impulse: room for those records now, so that growing them does not
+    // hold the watcher up in the middle of a bounce.
+    clock.latencyUs.reserve(clock.latencyUs.size() + size_t(kBounced) * 60);
+    clock.captures.reserve(clock.captures.size() + size_t(kBounced) * 60);
     input.SetDebounce(2);
     input.OpenPort(17, 0);
+    // The first impulse begins once the watcher has read the resting lines: one
+    // that starts before it would be a contact already pressed at opening.
+    devices.WaitForWaiter();
     done.store(false);
     // When each edge was driven, and the tick at which each impulse began. A
     // busy machine may hold the injecting thread up in the middle of a bounce,

@@ -164,33 +164,65 @@ void ComWatcher::PostChange(const Moment& at, int bits, quint32 pulsed) {
     Post([this, &event] { m_onEvent(event); });
 }
 
+// Whether the counters moved by more than the change of level between two looks
+// explains: then the line bounced unseen in between.
+bool ComWatcher::HiddenEdges(const Sample& from, const Sample& to) const {
+    const ModemCounters& a = from.counters;
+    const ModemCounters& b = to.counters;
+    const int levels = LevelMask();
+    const auto hidden = [&](int line, int ModemCounters::*counter) {
+        if (!(m_options.mask & line))
+            return false;
+        const quint32 edges = static_cast<quint32>(b.*counter) - static_cast<quint32>(a.*counter);
+        const quint32 seen = (levels & line) && ((from.bits ^ to.bits) & line) ? 1u : 0u;
+        return edges > seen;
+    };
+    return hidden(TIOCM_CTS, &ModemCounters::cts) || hidden(TIOCM_DSR, &ModemCounters::dsr) ||
+           hidden(TIOCM_RNG, &ModemCounters::rng) || hidden(TIOCM_CD, &ModemCounters::dcd);
+}
+
 // Looks at the lines until they have been quiet for the quiet time. Between
 // two looks that find a change the lines rest in one phase; a phase that lasted
 // the quiet time counts, and where it differs from `settledBits` that is a
 // change of the settled lines, reported with `activity`, the moment of the
 // first look after the previous change. Shorter phases are bounce and noise.
-// A phase lasts from its first look to the first look of the next, so a late
-// look (a busy machine) ends the release before it and begins the press it
-// finds instead of merging both into one bounce. A phase seen for at least half
-// the quiet time is a rest, not bounce: it is also given the time since the
-// look before it, in case that first look came late. `state` ends as the last
-// look, `settledBits` as the settled lines.
+// A phase lasted at least from its first look to its last, and that is what
+// counts while the looks come on time: a pulse shorter than the quiet time is
+// then never taken, however the looks fall on its edges. A look that comes late
+// (a busy machine held the watcher up) leaves a gap in which the edge could
+// have come at any moment. Where the counters show that edge alone, the phase
+// before it lasted until that look, so the release before it ends and the press
+// it finds begins instead of merging both into one bounce; where they show more
+// edges, the line bounced in the gap, the phase ended with the first of them,
+// and it is given half the gap. A phase seen for at least half the quiet time
+// after such a gap is a rest, not bounce: it is also given the gap, in case it
+// began early in it. A look that settles a phase and finds the line back at
+// that level (only the counters moved) saw the bounce that ended it, not the
+// next impulse: the next activity begins with the next look that finds a
+// change. All of it is measured on the clock of the looks; only a clock without
+// a finer reading (one that stands still between ticks) leaves the quiet time
+// to the real time. `state` ends as the last look, `settledBits` as the settled
+// lines.
 int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& activity) {
     using std::chrono::steady_clock;
     const auto start = steady_clock::now();
-    auto quietSince = start;
+    auto phaseSince = start;
     const auto quiet = std::chrono::milliseconds(quietMs);
     const auto limit = std::chrono::milliseconds(kSettleLimitMs);
     const qint64 quietUs = qint64(quietMs) * 1000;
-    const auto settle = [&](int bits, const Moment& next) {
+    bool restAgain = false; // the activity begins with the next look that finds a change
+    const auto settle = [&](int bits, const Sample& next) {
         if (bits == settledBits)
             return;
         settledBits = bits;
         PostChange(activity, bits, 0);
-        activity = next;
+        activity = next.at;
+        restAgain = next.bits == bits;
     };
-    // The phase: the look before it, its first and its last look.
+    // The phase: the look before it, its first and its last look, and whether
+    // its first look came late after a gap.
     qint64 before = state.us, first = state.us, last = state.us;
+    bool lateStart = false;
     while (!m_stop.load()) {
         Pause(kSettlePollNs);
         Sample look;
@@ -198,16 +230,27 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& act
             return r;
         const auto t = steady_clock::now();
         if (look.bits != state.bits || CountersDiffer(look.counters, state.counters, m_options.mask)) {
+            if (restAgain) {
+                activity = look.at;
+                restAgain = false;
+            }
+            const qint64 gap = Elapsed(last, look.us);
+            const bool late = gap > kLateLookUs;
             if (state.bits != settledBits) {
-                const bool rest = Elapsed(first, last) * 2 >= quietUs;
-                if (Elapsed(rest ? before : first, look.us) >= quietUs)
-                    settle(state.bits, look.at);
+                qint64 lasted = Elapsed(first, last);
+                if (late)
+                    lasted += HiddenEdges(state, look) ? gap / 2 : gap;
+                if (lateStart && Elapsed(first, last) * 2 >= quietUs)
+                    lasted += Elapsed(before, first);
+                if (lasted >= quietUs)
+                    settle(state.bits, look);
             }
             state = look;
             before = last;
             first = look.us;
-            quietSince = t;
-        } else if (t - quietSince >= quiet) {
+            lateStart = late;
+            phaseSince = t;
+        } else if (Elapsed(first, look.us) >= quietUs || (look.us == first && t - phaseSince >= quiet)) {
             break;
         }
         last = look.us;
@@ -215,7 +258,7 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& act
             break; // chattering: taken as it stands
     }
     if (!m_stop.load())
-        settle(state.bits, state.at);
+        settle(state.bits, state);
     return 0;
 }
 

@@ -49,6 +49,7 @@ public:
     static constexpr long kPollNs = 1000000;      // status poll period where waiting does not work
     static constexpr long kSettlePollNs = 200000; // reads while a bouncing line settles
     static constexpr int kSettleLimitMs = 200;    // a line chattering longer than this is taken as it stands
+    static constexpr qint64 kLateLookUs = 2 * kSettlePollNs / 1000; // a look further apart came late
 
 private:
     // One look at the lines: the moment, then the counters, then the status.
@@ -65,6 +66,7 @@ private:
     int Look(Sample& sample, const ModemCounters& previous);
     int LevelMask() const;
     bool ChangedSinceCapture(int lastBits, const ModemCounters* lastCounters);
+    bool HiddenEdges(const Sample& from, const Sample& to) const;
     int Settle(int quietMs, Sample& state, int& settledBits, Moment& activity);
     void PostChange(const Moment& at, int bits, quint32 pulsed);
     void Post(const std::function<void()>& call);

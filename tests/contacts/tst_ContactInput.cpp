@@ -93,6 +93,8 @@ private slots:
     void debounceChangeReachesTheOpenPort();
     void pulseWidthAgainstDebounce_data();
     void pulseWidthAgainstDebounce();
+    void settleInRealTime_data();
+    void settleInRealTime();
     void cdcAcmIgnoresCts();
     void uartRingFiresOnTrailingEdge();
     void countersThatNeverMoveFallBackToPolling();
@@ -524,6 +526,56 @@ void ContactInputTest::pulseWidthAgainstDebounce() {
     m_devices->Pulse(TIOCM_CTS, 700);
     if (debounce == 0)
         clicks << "F700";
+    Settle(int(clicks.size()));
+    QCOMPARE(m_run->clicks, clicks);
+}
+
+void ContactInputTest::settleInRealTime_data() {
+    QTest::addColumn<bool>("held");            // the finish contact rests on before the first edge
+    QTest::addColumn<QList<qint64>>("edges");  // CTS toggles, microseconds after 1000 ms
+    QTest::addColumn<QList<qint64>>("stalls"); // from, to: the watcher is held up
+    QTest::addColumn<QStringList>("clicks");
+    // The watcher looks every 250 us. The look that wakes it comes with the edge,
+    // the one that finds the end of a pulse up to 250 us after it: a pulse is
+    // measured from its first look to its last.
+    QTest::newRow("pulse of 1.9 ms: noise") << false << QList<qint64>{0, 1900} << QList<qint64>() << QStringList();
+    QTest::newRow("pulse of 2.5 ms") << false << QList<qint64>{0, 2500} << QList<qint64>() << QStringList{"F1000"};
+    QTest::newRow("spike, then 1.9 ms on: noise")
+        << false << QList<qint64>{0, 200, 400, 2300} << QList<qint64>() << QStringList();
+    QTest::newRow("release off for 1.9 ms, then held again")
+        << true << QList<qint64>{0, 1900, 4500} << QList<qint64>() << QStringList{"F100"};
+    QTest::newRow("held up through the rest before a press")
+        << true << QList<qint64>{0, 2600} << QList<qint64>{250, 2900} << QStringList{"F100", "F1002"};
+    // The look after the hold-up finds the release's last bounce over: the rest
+    // goes on, and the press that follows carries the time of its own first look.
+    QTest::newRow("held up at the end of a release bounce")
+        << true << QList<qint64>{0, 300, 600, 1000, 1300, 1600, 1900, 5000} << QList<qint64>{800, 3300}
+        << QStringList{"F100", "F1005"};
+    // Held up longer there, the watcher takes that bounce's last phase for the
+    // rest: the press still begins with the look that finds it.
+    QTest::newRow("held up long at the end of a release bounce")
+        << true << QList<qint64>{0, 300, 600, 1000, 1300, 1600, 1900, 5500} << QList<qint64>{800, 4800}
+        << QStringList{"F100", "F1005"};
+    // Seen held for 1.5 ms, then held up while the release bounced: the press
+    // most likely lasted the quiet time.
+    QTest::newRow("held up just before the press settled")
+        << false << QList<qint64>{0, 300, 600, 4000, 4300, 4600} << QList<qint64>{2400, 5000} << QStringList{"F1000"};
+}
+
+void ContactInputTest::settleInRealTime() {
+    QFETCH(bool, held);
+    QFETCH(QList<qint64>, edges);
+    QFETCH(QList<qint64>, stalls);
+    QFETCH(QStringList, clicks);
+    m_run->lockOnClick = false; // a second FINISH would get through
+    m_input->SetDebounce(2);
+    m_input->OpenPort(kCom17, 0);
+    if (held) {
+        Lines(TIOCM_CTS, 100);
+        Settle(1);
+    }
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Timeline(TIOCM_CTS, 1000, edges, 250, stalls);
     Settle(int(clicks.size()));
     QCOMPARE(m_run->clicks, clicks);
 }

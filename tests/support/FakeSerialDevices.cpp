@@ -71,6 +71,26 @@ void FakeSerialDevices::Switch(Device& d, int bits) {
     d.bits = bits;
 }
 
+void FakeSerialDevices::CatchUp(Device& d) {
+    while (!d.edgesAt.isEmpty() && d.edgesAt.front() <= m_clock.micros()) {
+        Switch(d, d.bits ^ d.timelineBits);
+        d.edgesAt.removeFirst();
+    }
+}
+
+void FakeSerialDevices::MoveClock(const Device& d, qint64 us) {
+    for (qsizetype i = 0; i + 1 < d.stalls.size(); i += 2)
+        if (us >= d.stalls[i] && us < d.stalls[i + 1])
+            us = d.stalls[i + 1];
+    m_clock.SetMicros(us);
+}
+
+void FakeSerialDevices::EndTimeline(Device& d) {
+    d.lookUs = 0;
+    d.edgesAt.clear();
+    d.stalls.clear();
+}
+
 bool FakeSerialDevices::Polled(const Device& d) {
     const ModemCounters& c = d.counters;
     return !d.canWait || !d.hasCounters || d.driver == Driver::Cp210x ||
@@ -81,6 +101,7 @@ void FakeSerialDevices::SetLines(int bits, Tick tick, const QString& path) {
     {
         std::lock_guard lock(m_mutex);
         Device& d = m_devices[path];
+        EndTimeline(d);
         const bool idle = d.seen == d.changes;
         const ModemCounters before = d.counters;
         Switch(d, bits);
@@ -99,6 +120,7 @@ void FakeSerialDevices::Pulse(int bits, Tick tick, const QString& path) {
     {
         std::lock_guard lock(m_mutex);
         Device& d = m_devices[path];
+        EndTimeline(d);
         const int rest = d.bits;
         Switch(d, rest ^ bits);
         Switch(d, rest);
@@ -112,11 +134,32 @@ void FakeSerialDevices::Bounce(int bits, const QList<Tick>& ticks, const QString
     {
         std::lock_guard lock(m_mutex);
         Device& d = m_devices[path];
+        EndTimeline(d);
         d.bounce = ticks.mid(1);
         Switch(d, d.bits ^ bits);
         d.bounceBits = bits;
         ++d.changes;
         m_clock.Set(ticks.value(0));
+    }
+    m_changed.notify_all();
+}
+
+void FakeSerialDevices::Timeline(int bits, Tick start, const QList<qint64>& edgesUs, int lookUs,
+                                 const QList<qint64>& stallsUs, const QString& path) {
+    {
+        std::lock_guard lock(m_mutex);
+        Device& d = m_devices[path];
+        const qint64 origin = qint64(start) * 1000;
+        d.edgesAt.clear();
+        for (qint64 e : edgesUs)
+            d.edgesAt << origin + e;
+        d.stalls.clear();
+        for (qint64 s : stallsUs)
+            d.stalls << origin + s;
+        d.timelineBits = bits;
+        d.lookUs = lookUs;
+        ++d.changes;
+        m_clock.SetMicros(origin);
     }
     m_changed.notify_all();
 }
@@ -153,7 +196,7 @@ bool FakeSerialDevices::WaitForWaiter() {
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, std::chrono::seconds(5), [this] {
         for (const auto& [path, d] : m_devices)
-            if (d.open && (d.seen != d.changes || !d.bounce.isEmpty()))
+            if (d.open && (d.seen != d.changes || !d.bounce.isEmpty() || !d.edgesAt.isEmpty()))
                 return false;
         return true;
     });
@@ -342,8 +385,12 @@ int FakeSerialDevices::modemBits(int fd, int& bits) {
             return ENOTTY;
         if ((e = Failure(QStringLiteral("modemBits"))))
             return e;
+        if (d->lookUs > 0)
+            CatchUp(*d);
         bits = d->bits | (d->driver == Driver::CdcAcm ? TIOCM_CTS : 0);
-        if (!d->bounce.isEmpty()) {
+        if (d->lookUs > 0) {
+            MoveClock(*d, m_clock.micros() + d->lookUs); // the next look comes one look period later
+        } else if (!d->bounce.isEmpty()) {
             // The next edge of a bouncing contact arrives after this read.
             Switch(*d, d->bits ^ d->bounceBits);
             m_clock.Set(d->bounce.takeFirst());
@@ -372,9 +419,15 @@ int FakeSerialDevices::waitModemChange(int fd, int mask) {
         return ((mask & TIOCM_CTS) && c.cts != start.cts) || ((mask & TIOCM_DSR) && c.dsr != start.dsr) ||
                ((mask & TIOCM_RNG) && c.rng != start.rng) || ((mask & TIOCM_CD) && c.dcd != start.dcd);
     };
-    m_changed.wait(lock, [&] { return !d->present || m_interruptGeneration != interrupts || differs(); });
+    const auto edgeDue = [&] { return d->lookUs > 0 && !d->edgesAt.isEmpty(); };
+    m_changed.wait(lock, [&] { return !d->present || m_interruptGeneration != interrupts || differs() || edgeDue(); });
     if (!d->present)
         return EIO;
+    if (edgeDue() && !differs()) {
+        // Simulated time passes until the next edge wakes the wait.
+        MoveClock(*d, d->edgesAt.front());
+        CatchUp(*d);
+    }
     if (m_interruptGeneration != interrupts && !differs())
         return EINTR;
     return 0;
@@ -390,6 +443,8 @@ int FakeSerialDevices::counters(int fd, ModemCounters& counters) {
         return ENOTTY;
     if ((e = Failure(QStringLiteral("counters"))))
         return e;
+    if (d->lookUs > 0)
+        CatchUp(*d);
     counters = d->counters;
     return 0;
 }

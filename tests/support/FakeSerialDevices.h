@@ -27,10 +27,16 @@ public:
     public:
         Tick tick() const override { return m_tick.load(); }
         QDateTime now() const override { return QDateTime(); }
-        void Set(Tick tick) { m_tick.store(tick); }
+        qint64 micros() const override { return m_micros.load(); }
+        void Set(Tick tick) { SetMicros(qint64(tick) * 1000); }
+        void SetMicros(qint64 us) {
+            m_micros.store(us);
+            m_tick.store(static_cast<Tick>(us / 1000));
+        }
 
     private:
         std::atomic<Tick> m_tick{0};
+        std::atomic<qint64> m_micros{0};
     };
 
     // How a device's driver reports the lines. The default follows the name:
@@ -68,6 +74,13 @@ public:
     // after each following status read (at ticks[i]), as edges arriving while
     // the watcher looks.
     void Bounce(int bits, const QList<Tick>& ticks, const QString& path = kDefaultPath);
+    // A contact watched in simulated time: the lines toggle at `start` plus each of
+    // `edgesUs` (microseconds, rising), every status read moves the clock on by
+    // `lookUs`, and a wait for a change ends at the next edge. `stallsUs` holds
+    // pairs from, to: a read that would come inside one comes at its end instead,
+    // as from a watcher held up by a busy machine. Ends with the next script call.
+    void Timeline(int bits, Tick start, const QList<qint64>& edgesUs, int lookUs, const QList<qint64>& stallsUs = {},
+                  const QString& path = kDefaultPath);
     // The device disappears: waits and calls fail with EIO, it cannot be opened again.
     void Unplug(const QString& path = kDefaultPath);
     // Status reads block (a USB control transfer, deaf to signals) until released, at most 5 s.
@@ -121,6 +134,10 @@ private:
         Driver driver = Driver::Ftdi;
         QList<Tick> bounce; // toggles still to come, one per status read
         int bounceBits = 0;
+        QList<qint64> edgesAt; // timeline: toggles still to come, in microseconds of the clock
+        QList<qint64> stalls;  // timeline: from, to
+        int timelineBits = 0;
+        int lookUs = 0; // timeline running: the clock moves on this much per status read
         QString sysfsType;
         bool open = false;
         bool canWait = true;
@@ -139,6 +156,11 @@ private:
     QString Resolve(const QString& path) const;
     // Under m_mutex: the lines change to `bits`, counted as the driver counts.
     static void Switch(Device& d, int bits);
+    // Under m_mutex: the timeline's edges up to the clock have come.
+    void CatchUp(Device& d);
+    // Under m_mutex: the clock moves to `us`, or to the end of a stall that holds it.
+    void MoveClock(const Device& d, qint64 us);
+    static void EndTimeline(Device& d);
     // Under m_mutex: the watcher polls this device (a read says it looked).
     static bool Polled(const Device& d);
 
