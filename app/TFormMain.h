@@ -59,7 +59,6 @@ public:
     const QString& HelpFile() const { return m_helpFile; }
     JournalView& JournalWindow() { return *m_journalView; }
     const Backups& BackupFiles() const;
-    RaceRecords& Records() { return *m_records; }
     QLabel* StatusPanel(int i) const { return m_ui.StatusPanels[size_t(i)]; }
 
     ContactInput* Contacts() { return m_contacts.get(); }

@@ -50,9 +50,13 @@ RaceRecords::RaceRecords(const ProtocolTable& protocol, const FinishTable& finis
     : QObject(parent), m_protocol(protocol), m_finish(finish), m_files(files), m_state(state), m_clock(clock),
       m_settings(settings), m_question(question), m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
 
-void RaceRecords::UseFolder(const QString& rezervDir) {
+void RaceRecords::SetFolder(const QString& rezervDir) {
     m_backups.SetFolder(rezervDir.isEmpty() ? DefaultBackupFolder(m_programFolder) : rezervDir);
     m_journal.SetFolder(m_backups.Folder());
+}
+
+void RaceRecords::UseFolder(const QString& rezervDir) {
+    SetFolder(rezervDir);
     // An installed program cannot write beside itself: the operator must know where the backups are.
     if (m_backups.Folder() != m_programFolder && m_backups.Folder() == DefaultBackupFolder(QString()))
         emit StatusText(2, QStringLiteral("Sicherungsdateien in ") + m_backups.Folder());
@@ -71,8 +75,7 @@ void RaceRecords::CheckFolder() {
 void RaceRecords::ApplySettings(const TSettings& before) {
     if (m_settings.RezervDir == before.RezervDir)
         return;
-    m_backups.SetFolder(m_settings.RezervDir.isEmpty() ? DefaultBackupFolder(m_programFolder) : m_settings.RezervDir);
-    m_journal.SetFolder(m_backups.Folder());
+    SetFolder(m_settings.RezervDir);
     // The operator sees at once whether the new folder takes the backups.
     WriteBackups();
     CheckFolder();

@@ -54,6 +54,8 @@ signals:
     void StatusText(int panel, const QString& text);
 
 private:
+    // Backups and journal in the folder RezervDir names, or the default one.
+    void SetFolder(const QString& rezervDir);
     void StartJournal(bool protocolRestored);
     void RecoverFromJournal();
     void CheckFolder();

@@ -17,7 +17,6 @@ public:
 
     // Holds or gives up the block as the competition runs or not.
     void Sync();
-    bool Held() const { return m_held; }
 
 signals:
     void StatusText(int panel, const QString& text);
