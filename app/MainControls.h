@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reports/ProtocolExport.h"
-#include "timing/RunControl.h"
+#include "ui/run/RunControl.h"
+#include "ui/tables/ProtocolExport.h"
 
 #include <array>
 
@@ -16,6 +16,7 @@ class QWidget;
 class NumberBox;
 class TBitBtnWithColor;
 class TImage;
+class StatusLabel;
 class TSortGrid;
 
 // The main window's controls, named as the operator's manual names them; tests find
@@ -58,9 +59,9 @@ struct MainControls {
     // The status bar: five fields, then the light barriers' and the live results' own,
     // so that no other status text can overwrite what they report.
     QStatusBar* StatusBar1 = nullptr;
-    std::array<QLabel*, 5> StatusPanels{};
-    QLabel* StatusContacts = nullptr;
-    QLabel* StatusWeb = nullptr;
+    std::array<StatusLabel*, 5> StatusPanels{};
+    StatusLabel* StatusContacts = nullptr;
+    StatusLabel* StatusWeb = nullptr;
     // The hidden menu: shortcuts.
     QAction* mTimer = nullptr;
     QAction* Place1 = nullptr;

@@ -1,31 +1,35 @@
 #include "app/TFormMain.h"
 
-#include "contacts/ContactInput.h"
-#include "contacts/PortProbe.h"
-#include "live/LiveResults.h"
-#include "platform/Clock.h"
-#include "platform/Prompts.h"
-#include "protocol/FinishTable.h"
-#include "protocol/GridTextFile.h"
-#include "protocol/JournalView.h"
-#include "protocol/ProtocolColumns.h"
-#include "protocol/ProtocolEditing.h"
-#include "protocol/ProtocolFiles.h"
-#include "protocol/ProtocolTable.h"
-#include "protocol/RaceRecords.h"
-#include "reports/ProtocolExport.h"
-#include "reports/TFDlgYesNo.h"
-#include "reports/TFormInfo.h"
-#include "timing/Countdown.h"
-#include "timing/LockOut.h"
-#include "timing/NumberBox.h"
-#include "timing/RunControl.h"
-#include "timing/SleepGuard.h"
-#include "timing/TImage.h"
-#include "timing/TimeDisplay.h"
-#include "timing/TimePanel.h"
-#include "widgets/TBitBtnWithColor.h"
-#include "widgets/TSortGrid.h"
+#include "core/contacts/ContactInput.h"
+#include "core/contacts/PortProbe.h"
+#include "core/files/GridTextFile.h"
+#include "core/live/LiveResults.h"
+#include "core/platform/Clock.h"
+#include "core/platform/Prompts.h"
+#include "core/platform/Shell.h"
+#include "core/platform/Sound.h"
+#include "core/race/ProtocolColumns.h"
+#include "ui/dialogs/JournalView.h"
+#include "ui/dialogs/TFDlgYesNo.h"
+#include "ui/dialogs/TFormInfo.h"
+#include "ui/run/Countdown.h"
+#include "ui/run/LockOut.h"
+#include "ui/run/RunControl.h"
+#include "ui/run/SleepGuard.h"
+#include "ui/run/TimeDisplay.h"
+#include "ui/run/TimePanel.h"
+#include "ui/tables/FinishTable.h"
+#include "ui/tables/ProtocolEditing.h"
+#include "ui/tables/ProtocolExport.h"
+#include "ui/tables/ProtocolFiles.h"
+#include "ui/tables/ProtocolTable.h"
+#include "ui/tables/RaceRecords.h"
+#include "ui/tables/StatusFields.h"
+#include "ui/widgets/NumberBox.h"
+#include "ui/widgets/StatusLabel.h"
+#include "ui/widgets/TBitBtnWithColor.h"
+#include "ui/widgets/TImage.h"
+#include "ui/widgets/TSortGrid.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -61,44 +65,46 @@ TFormMain::TFormMain(const Platform& platform, const TSettings& settings, QWidge
 }
 
 // The start-up sequence, all before the window is first shown. Nothing here may use
-// the dialogs: they are created afterwards. The settings store's path (1) is named by
-// the platform, and main.cpp hands in what the store read (8).
+// the dialogs: they are created afterwards. main.cpp hands in what the settings store
+// read; the Word template, the file-type lists and the editing menus belong to their
+// controllers, which set them up themselves.
 void TFormMain::FormCreate() {
-    SetCaption(); // 2
-    // 3. The display starts from its lit defaults; 4. the Word template lies beside the program (ProtocolExport).
-    LocateToneFiles();   // 5
-    PlaceSoundButtons(); // 6
-    // 7. The file types are the program's own fixed lists (ProtocolExport, ProtocolFiles).
-    ApplyLoadedSettings();         // 8
-    ApplyTimerControls();          // 9
-    ApplyBackupFolderAndColumns(); // 10
-    m_run->ApplySound();           // 11: Sound false shows m_ui.run.sbSound0
-    LoadClassesFile();             // 12
-    m_finish->SetupGrid();         // 13
-    ApplyStartModeAndTimer();      // 14
+    SetCaption();
+    // The tones are loaded before the first START needs them.
+    LocateToneFiles();
+    PlaceSoundButtons();
+    // Window bounds, display height and the automatic start from the stored settings.
+    ApplyLoadedSettings();
+    ApplyTimerControls();
+    // The backups' folder is chosen before anything could write a backup.
+    ApplyBackupFolderAndColumns();
+    m_run->ApplySound(); // Sound off shows sbSound0
+    LoadClassesFile();
+    m_finish->SetupGrid();
+    ApplyStartModeAndTimer();
     m_display->RepaintWithColorSet();
-    // 15. The dialogs' type lists: built when a dialog opens. 16. The editing menus: ProtocolEditing.
-    SetUpHelp(); // 17
-    // 18. Both contact switches show their first picture (LockOut).
-    m_protocol->SetupGrid();                        // 19
-    RestoreBackups();                               // 20, 21
-    m_display->ApplyFractionDigits(m_settings.Acc); // 22
-    ProbeAndOpenPort(false);                        // 23
-    // 24. The save and open dialogs start in the program folder (ProtocolExport, ProtocolFiles).
-    m_display->RepaintWithColorSet(); // 25
+    SetUpHelp();
+    // The protocol's columns exist before the backups fill them.
+    m_protocol->SetupGrid();
+    RestoreBackups();
+    m_display->ApplyFractionDigits(m_settings.Acc);
+    // The ports present are listed first, so that the configured one is listed too.
+    ProbeAndOpenPort(false);
+    m_display->RepaintWithColorSet();
     m_display->ShowUpper(0);
     m_display->ShowLower(0);
     ApplyTimerControls();
     if (m_settings.Timer > 0)
         m_display->TimerPreset(m_settings.Timer);
     m_display->TimerDateTimer();
-    ProbeAndOpenPort(true);             // 26
-    m_protocol->UpdateResultCommands(); // 27
+    // The port opens last: an impulse finds every table and controller ready.
+    ProbeAndOpenPort(true);
+    m_protocol->UpdateResultCommands();
     m_startedUp = true;
 }
 
 void TFormMain::SetCaption() {
-    setWindowTitle(QStringLiteral("Kadenzor") + QLatin1Char(' ') + QStringLiteral("3.9"));
+    setWindowTitle(QStringLiteral("Kadenzor " KADENZOR_VERSION));
 }
 
 // The first tone of a race must not wait for its file to load.
@@ -202,24 +208,19 @@ TFormMain::~TFormMain() {
 void TFormMain::CreateControllers() {
     Clock& clock = *m_platform.clock;
     Prompts& prompts = *m_platform.prompts;
+    m_status = std::make_unique<StatusFields>(m_ui.StatusPanels, m_ui.StatusContacts, m_ui.StatusWeb);
     m_display =
         std::make_unique<TimeDisplay>(BuildTimePanel(m_ui.Image1), m_ui.PanelDate, m_ui.PanelTime, clock, m_settings);
-    m_lockOut = std::make_unique<LockOut>(
-        m_ui.ImageLSstart, m_ui.ImageLSstop, m_settings, [this] { return m_display->ClockRunning(); },
-        [this] { return m_run && m_run->StartAvailable(); });
+    m_lockOut = std::make_unique<LockOut>(m_ui.ImageLSstart, m_ui.ImageLSstop, m_settings, m_state);
     m_protocol = std::make_unique<ProtocolTable>(m_ui.SortGrid1, m_settings);
-    FinishHooks fh;
-    fh.massStartClock = [this] { return m_state.massStartClock; };
-    m_finish = std::make_unique<FinishTable>(m_ui.SortGrid2, fh, m_settings, *m_protocol, *m_question, prompts);
+    m_finish = std::make_unique<FinishTable>(m_ui.SortGrid2, m_state, m_settings, *m_protocol, *m_question, prompts);
     m_run = std::make_unique<RunControl>(m_ui.run, clock, m_settings, m_state, *m_protocol, *m_finish, *m_lockOut,
                                          *m_display, *m_platform.sound, prompts, *m_question, m_platform.programFolder);
-    m_countdown = std::make_unique<Countdown>(
-        m_ui.bTimer, m_ui.mTimer, m_ui.seAutoStart, m_ui.cbAuto, clock, m_settings, *m_display, *m_lockOut,
-        *m_platform.sound, m_run->StartToneFile(), [this] { return m_run->StartAvailable(); },
-        [this] { return m_settings.Sound; }, m_state.toneAlreadyPlayed);
-    m_files = std::make_unique<ProtocolFiles>(
-        this, m_settings, *m_protocol, *m_finish, *m_display, m_ui.cbKlass,
-        [this] { return m_export && m_export->CanSave(); }, *m_question, prompts, m_platform.programFolder);
+    m_countdown =
+        std::make_unique<Countdown>(m_ui.bTimer, m_ui.mTimer, m_ui.seAutoStart, m_ui.cbAuto, clock, m_settings,
+                                    *m_display, *m_lockOut, *m_platform.sound, m_run->StartToneFile(), m_state);
+    m_files = std::make_unique<ProtocolFiles>(this, m_settings, *m_protocol, *m_finish, m_ui.cbKlass, *m_question,
+                                              prompts, m_platform.programFolder);
     m_records = std::make_unique<RaceRecords>(*m_protocol, *m_finish, *m_files, m_state, clock, m_settings, *m_question,
                                               prompts, m_platform.programFolder);
     m_sleep = std::make_unique<SleepGuard>(m_platform.sleep, m_state);
@@ -227,9 +228,7 @@ void TFormMain::CreateControllers() {
     ExportControls results = m_ui.results;
     results.window = this;
     results.SortGrid1 = m_protocol->Grid();
-    ExportHooks eh;
-    eh.backupFolder = [this] { return m_records->Folder(); };
-    m_export = std::make_unique<ProtocolExport>(results, eh, m_settings, m_platform);
+    m_export = std::make_unique<ProtocolExport>(results, m_records->BackupFiles(), m_settings, m_platform);
     if (m_platform.serial)
         m_contacts = std::make_unique<ContactInput>(*m_platform.serial, clock, *m_lockOut);
     BuildJournalView();
@@ -241,17 +240,25 @@ void TFormMain::CreateControllers() {
     ConnectContacts();
 }
 
-// Every controller's status texts go to the window's status fields.
+// What the controllers report goes to the status fields, which alone write the status bar.
 void TFormMain::ConnectStatus() {
-    const auto status = [this](int panel, const QString& text) { SetStatus(panel, text); };
-    connect(m_protocol.get(), &ProtocolTable::StatusText, this, status);
-    connect(m_finish.get(), &FinishTable::StatusText, this, status);
-    connect(m_editing.get(), &ProtocolEditing::StatusText, this, status);
-    connect(m_files.get(), &ProtocolFiles::StatusText, this, status);
-    connect(m_records.get(), &RaceRecords::StatusText, this, status);
-    connect(m_sleep.get(), &SleepGuard::StatusText, this, status);
-    connect(m_export.get(), &ProtocolExport::StatusText, this,
-            [this](const QString& text) { m_ui.StatusBar1->showMessage(text, 30000); });
+    StatusFields* status = m_status.get();
+    connect(m_protocol.get(), &ProtocolTable::StatusText, status, &StatusFields::SetText);
+    connect(m_finish.get(), &FinishTable::StatusText, status, &StatusFields::SetText);
+    connect(m_files.get(), &ProtocolFiles::StatusText, status, &StatusFields::SetText);
+    connect(m_finish.get(), &FinishTable::Notice, status, &StatusFields::ShowPassing);
+    connect(m_editing.get(), &ProtocolEditing::Notice, status, &StatusFields::ShowPassing);
+    connect(m_records.get(), &RaceRecords::Notice, status, &StatusFields::ShowPassing);
+    connect(m_export.get(), &ProtocolExport::StatusText, status, &StatusFields::ShowPassing);
+    using State = StatusFields::State;
+    connect(m_records.get(), &RaceRecords::BackupFailure, status,
+            [status](const QString& text) { status->SetState(State::BackupFailed, text); });
+    connect(m_records.get(), &RaceRecords::JournalFailure, status,
+            [status](const QString& text) { status->SetState(State::JournalFailed, text); });
+    connect(m_records.get(), &RaceRecords::FolderNotice, status,
+            [status](const QString& text) { status->SetState(State::BackupFolder, text); });
+    connect(m_sleep.get(), &SleepGuard::NotBlocked, status,
+            [status](const QString& text) { status->SetState(State::SleepNotBlocked, text); });
 }
 
 // Every change is written to the backups, every event to the journal.
@@ -277,6 +284,10 @@ void TFormMain::ConnectRun() {
     connect(m_finish.get(), &FinishTable::FinishNumberUsed, run, &RunControl::WithdrawFinishNumber);
     connect(m_files.get(), &ProtocolFiles::Clearing, run, &RunControl::EndCompetition);
     connect(m_files.get(), &ProtocolFiles::Cleared, run, &RunControl::ClearNumberBoxes);
+    connect(m_files.get(), &ProtocolFiles::Cleared, m_display.get(), [this] {
+        m_display->ShowUpper(0);
+        m_display->ShowLower(0);
+    });
     connect(m_files.get(), &ProtocolFiles::StartNumbersListed, run, &RunControl::SetStartNumbers);
     connect(m_files.get(), &ProtocolFiles::StartNumberChosen, run, &RunControl::SelectStartNumber);
     connect(m_files.get(), &ProtocolFiles::FinishNumberVoided, run, &RunControl::ClearFinishNumber);
@@ -329,7 +340,7 @@ void TFormMain::ConnectContacts() {
     connect(m_contacts.get(), &ContactInput::FinishImpulse, m_run.get(),
             [this, source](const Moment& at) { m_run->StopByImpulse(at, source()); });
     connect(m_contacts.get(), &ContactInput::IconsShown, m_lockOut.get(), &LockOut::SetIconsVisible);
-    connect(m_contacts.get(), &ContactInput::StatusChanged, this, &TFormMain::SetContactStatus);
+    connect(m_contacts.get(), &ContactInput::StatusChanged, m_status.get(), &StatusFields::SetContacts);
     connect(m_contacts.get(), &ContactInput::AlarmWanted, this,
             [this] { m_platform.sound->play(m_platform.programFolder + QStringLiteral("Ton-alarm.wav")); });
     // After the window is up: a box at start-up must not come before the window it belongs to.
@@ -339,38 +350,16 @@ void TFormMain::ConnectContacts() {
 }
 
 void TFormMain::CreateLiveResults() {
-    LiveResultsHooks hooks;
-    hooks.columnWidths = [this] {
-        QList<int> widths;
-        for (int col = 0; col < m_ui.SortGrid1->ColCount(); ++col)
-            widths << m_ui.SortGrid1->ColWidths(col);
-        return widths;
-    };
-    m_liveResults = std::make_unique<LiveResults>(m_protocol->Data(), m_settings, m_state, *m_platform.clock, hooks);
-    connect(m_liveResults.get(), &LiveResults::StatusChanged, this, &TFormMain::SetWebStatus);
+    m_liveResults = std::make_unique<LiveResults>(m_protocol->Data(), m_settings, m_state, *m_platform.clock);
+    m_liveResults->SetColumnWidths(m_protocol->ColumnWidths());
+    connect(m_protocol.get(), &ProtocolTable::ColumnsLaidOut, m_liveResults.get(),
+            [this] { m_liveResults->SetColumnWidths(m_protocol->ColumnWidths()); });
+    connect(m_liveResults.get(), &LiveResults::StatusChanged, m_status.get(), &StatusFields::SetWeb);
     connect(m_ui.SortGrid1, &TSortGrid::ContentsChanged, m_liveResults.get(), &LiveResults::Changed);
     // START and ENDE change the run state even where no cell changes.
     connect(m_ui.run.mStart, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);
     connect(m_ui.run.mEnd, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);
     m_liveResults->Begin();
-}
-
-namespace {
-
-void ShowField(QLabel* field, const QString& text, bool alarm) {
-    field->setText(text);
-    field->setStyleSheet(alarm ? QStringLiteral("QLabel { color: white; background: #c00000; }") : QString());
-    field->setVisible(!text.isEmpty());
-}
-
-} // namespace
-
-void TFormMain::SetContactStatus(const QString& text, bool alarm) {
-    ShowField(m_ui.StatusContacts, text, alarm);
-}
-
-void TFormMain::SetWebStatus(const QString& text, bool alarm) {
-    ShowField(m_ui.StatusWeb, text, alarm);
 }
 
 void TFormMain::ApplyStartModeAndTimer() {
@@ -400,8 +389,8 @@ void TFormMain::bLoadClick() {
     m_protocol->UpdateResultCommands();
 }
 
-void TFormMain::SetStatus(int panel, const QString& text) {
-    m_ui.StatusPanels[size_t(panel)]->setText(text);
+QLabel* TFormMain::StatusPanel(int i) const {
+    return m_ui.StatusPanels[size_t(i)];
 }
 
 void TFormMain::WriteBackups() {
@@ -424,7 +413,7 @@ void TFormMain::FormResize() {
     m_protocol->ApplyColumnLayout();
     const int right = m_ui.PanelB->width() - 4;
     m_ui.run.EditPred->setFixedWidth(qMax(60, right - m_ui.run.EditPred->x()));
-    SetStatus(3, QStringLiteral("%1x%2").arg(width()).arg(height()));
+    m_status->SetText(3, QStringLiteral("%1x%2").arg(width()).arg(height()));
 }
 
 void TFormMain::resizeEvent(QResizeEvent* event) {

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/MainControls.h"
-#include "platform/Platform.h"
-#include "protocol/Backups.h"
-#include "reports/LiveSettings.h"
-#include "reports/TSettings.h"
-#include "timing/RunState.h"
+#include "core/platform/Platform.h"
+#include "core/race/Backups.h"
+#include "core/race/RunState.h"
+#include "core/settings/TSettings.h"
+#include "ui/settings/LiveSettings.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -28,6 +28,7 @@ class JournalView;
 class LiveResults;
 class RaceRecords;
 class SleepGuard;
+class StatusFields;
 
 // The main window: builds the controls (layout in TFormMainLayout.cpp) into one
 // struct, creates the controllers with exactly the controls and collaborators each
@@ -55,11 +56,10 @@ public:
     ProtocolEditing& Editing() { return *m_editing; }
     TFDlgYesNo& Question() { return *m_question; }
     TFormInfo& Info() { return *m_info; }
-    // The operator's help page beside the program.
-    const QString& HelpFile() const { return m_helpFile; }
     JournalView& JournalWindow() { return *m_journalView; }
     const Backups& BackupFiles() const;
-    QLabel* StatusPanel(int i) const { return m_ui.StatusPanels[size_t(i)]; }
+    QLabel* StatusPanel(int i) const;
+    StatusFields& Status() { return *m_status; }
 
     ContactInput* Contacts() { return m_contacts.get(); }
     LiveResults& Web() { return *m_liveResults; }
@@ -118,9 +118,6 @@ private:
     void ConnectTables();
     void ConnectContacts();
     void ApplyStartModeAndTimer();
-    void SetStatus(int panel, const QString& text);
-    void SetContactStatus(const QString& text, bool alarm);
-    void SetWebStatus(const QString& text, bool alarm);
     void CreateLiveResults();
     void bLoadClick();
     void ConnectSettings();
@@ -145,6 +142,7 @@ private:
     // The controllers, each declared after those it uses: they are destroyed in reverse
     // (the live results and the contacts first), and all before the controls, which
     // are children of the window.
+    std::unique_ptr<StatusFields> m_status;
     std::unique_ptr<TimeDisplay> m_display;
     std::unique_ptr<LockOut> m_lockOut;
     std::unique_ptr<ProtocolTable> m_protocol;

@@ -1,13 +1,13 @@
 // Arrangement of the main window: areas, controls, fonts and colours.
 #include "app/TFormMain.h"
 
-#include "timing/NumberBox.h"
-#include "timing/TImage.h"
-#include "widgets/Artwork.h"
-#include "widgets/JpegImage.h"
-#include "widgets/TBitBtnWithColor.h"
-#include "widgets/TPictureBox.h"
-#include "widgets/TSortGrid.h"
+#include "ui/widgets/Artwork.h"
+#include "ui/widgets/JpegImage.h"
+#include "ui/widgets/NumberBox.h"
+#include "ui/widgets/TBitBtnWithColor.h"
+#include "ui/widgets/TImage.h"
+#include "ui/widgets/TPictureBox.h"
+#include "ui/widgets/TSortGrid.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QStatusBar>
+
+#include "ui/widgets/StatusLabel.h"
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -83,7 +85,6 @@ TPictureBox* Backdrop(QWidget* parent, const char* name, const QImage& picture) 
 
 void TFormMain::BuildLayout() {
     setObjectName(QStringLiteral("FormMain"));
-    setWindowTitle(QStringLiteral("Kadenzor 3.9"));
     setMinimumSize(890, 565);
     SetBackground(this, QColor(192, 192, 192));
     // The dialog font of the design, drawn with the metric-compatible Liberation fonts.
@@ -329,23 +330,21 @@ void TFormMain::BuildStatusBar() {
     const QString texts[5] = {QStringLiteral("0:0"), QStringLiteral("Kadenzor – Zeitnahme"), QString(), QString(),
                               QStringLiteral("0")};
     for (int i = 0; i < 5; ++i) {
-        auto* panel = new QLabel(texts[i], m_ui.StatusBar1);
+        auto* panel = new StatusLabel(m_ui.StatusBar1);
+        panel->Show(texts[i], false);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setAlignment(i == 2 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
         if (kWidths[i] > 0)
             panel->setFixedWidth(kWidths[i]);
         m_ui.StatusBar1->addWidget(panel, i == 2 ? 1 : 0);
         m_ui.StatusPanels[size_t(i)] = panel;
     }
-    m_ui.StatusContacts = Named(new QLabel(m_ui.StatusBar1), "StatusContacts");
-    m_ui.StatusContacts->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_ui.StatusContacts = Named(new StatusLabel(m_ui.StatusBar1), "StatusContacts");
     m_ui.StatusContacts->setAlignment(Qt::AlignCenter);
     m_ui.StatusContacts->hide(); // shown while there is something to say about the contacts
     m_ui.StatusBar1->addPermanentWidget(m_ui.StatusContacts);
     // The live results' own field: the address to type in, or why they are off.
-    m_ui.StatusWeb = Named(new QLabel(m_ui.StatusBar1), "StatusWeb");
-    m_ui.StatusWeb->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_ui.StatusWeb = Named(new StatusLabel(m_ui.StatusBar1), "StatusWeb");
     m_ui.StatusWeb->setAlignment(Qt::AlignCenter);
     m_ui.StatusWeb->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_ui.StatusWeb->hide();

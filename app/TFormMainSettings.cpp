@@ -2,22 +2,23 @@
 // controller, the settings dialog, and the store.
 #include "app/TFormMain.h"
 
-#include "contacts/ContactInput.h"
-#include "contacts/PortProbe.h"
-#include "live/LiveResults.h"
-#include "platform/Prompts.h"
-#include "protocol/FinishTable.h"
-#include "protocol/GridTextFile.h"
-#include "protocol/ProtocolFiles.h"
-#include "protocol/ProtocolTable.h"
-#include "protocol/RaceRecords.h"
-#include "reports/SettingsStore.h"
-#include "reports/TCfgDialog.h"
-#include "timing/Countdown.h"
-#include "timing/LockOut.h"
-#include "timing/RunControl.h"
-#include "timing/TimeDisplay.h"
-#include "widgets/TSortGrid.h"
+#include "core/contacts/ContactInput.h"
+#include "core/contacts/PortProbe.h"
+#include "core/files/GridTextFile.h"
+#include "core/live/LiveResults.h"
+#include "core/platform/Prompts.h"
+#include "core/settings/SettingsStore.h"
+#include "ui/dialogs/TCfgDialog.h"
+#include "ui/run/Countdown.h"
+#include "ui/run/LockOut.h"
+#include "ui/run/RunControl.h"
+#include "ui/run/TimeDisplay.h"
+#include "ui/tables/FinishTable.h"
+#include "ui/tables/ProtocolFiles.h"
+#include "ui/tables/ProtocolTable.h"
+#include "ui/tables/RaceRecords.h"
+#include "ui/tables/StatusFields.h"
+#include "ui/widgets/TSortGrid.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -29,11 +30,11 @@
 #include <cstdio>
 
 void TFormMain::ConnectSettings() {
-    m_display->SetSettingsWriter(m_live.Writer());
-    m_lockOut->SetSettingsWriter(m_live.Writer());
-    m_countdown->SetSettingsWriter(m_live.Writer());
-    m_run->SetSettingsWriter(m_live.Writer());
-    m_files->SetSettingsWriter(m_live.Writer());
+    m_display->SetSettingsWriter(m_live);
+    m_lockOut->SetSettingsWriter(m_live);
+    m_countdown->SetSettingsWriter(m_live);
+    m_run->SetSettingsWriter(m_live);
+    m_files->SetSettingsWriter(m_live);
     connect(&m_live, &LiveSettings::changed, this, &TFormMain::SettingsChanged);
 }
 
@@ -123,11 +124,13 @@ bool TFormMain::SaveSettings() {
         return true;
     CaptureWindowSettings();
     QString error;
-    if (SettingsStore(m_platform.settingsFile).Save(m_settings, error))
+    if (SettingsStore(m_platform.settingsFile).Save(m_settings, error)) {
+        m_status->SetState(StatusFields::State::SettingsFailed, QString());
         return true;
+    }
     const QString text = QStringLiteral("Einstellungen nicht gespeichert: ") + error;
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    SetStatus(2, text);
+    m_status->SetState(StatusFields::State::SettingsFailed, text);
     return false;
 }
 

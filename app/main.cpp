@@ -1,12 +1,13 @@
 #include "app/TFormMain.h"
-#include "platform/Clock.h"
-#include "platform/LogindSleepInhibitor.h"
-#include "platform/PosixSerialDevices.h"
-#include "platform/QtPlatform.h"
-#include "platform/TermSignals.h"
-#include "protocol/Backups.h"
-#include "reports/SettingsStore.h"
-#include "widgets/Artwork.h"
+#include "core/platform/Clock.h"
+#include "core/platform/PosixSerialDevices.h"
+#include "core/platform/SystemClock.h"
+#include "core/platform/TermSignals.h"
+#include "core/race/Backups.h"
+#include "core/settings/SettingsStore.h"
+#include "ui/platform/LogindSleepInhibitor.h"
+#include "ui/platform/QtPlatform.h"
+#include "ui/widgets/Artwork.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

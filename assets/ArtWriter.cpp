@@ -3,7 +3,7 @@
 // Image1.jpg (the frame of the time display) and Image2.jpg (the finish heading)
 // as JPEG files, which the program decodes with libjpeg, and kadenzor.png, the
 // desktop icon. The drawings themselves are widgets/Artwork.cpp.
-#include "widgets/Artwork.h"
+#include "ui/widgets/Artwork.h"
 
 #include <QImage>
 #include <QString>

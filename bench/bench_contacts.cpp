@@ -2,8 +2,9 @@
 // 200 ms rankings: recorded tick against injected tick, lost pulses, and the
 // watcher's capture latency against a bare clock_gettime.
 #include "BenchUtil.h"
-#include "contacts/ContactInput.h"
-#include "platform/Clock.h"
+#include "core/contacts/ContactInput.h"
+#include "core/platform/Clock.h"
+#include "core/platform/SystemClock.h"
 #include "support/FakeSerialDevices.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,8 @@
-#include "platform/Clock.h"
-#include "reports/TSettings.h"
-#include "timing/TimeDisplay.h"
-#include "widgets/TDigit.h"
+#include "core/platform/Clock.h"
+#include "core/platform/SystemClock.h"
+#include "core/settings/TSettings.h"
+#include "ui/run/TimeDisplay.h"
+#include "ui/widgets/TDigit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,13 +2,13 @@
 // a time correction by Enter in "Zeit", and Ctrl+A; the ranking alone as the baseline.
 #include "BenchUtil.h"
 #include "app/TFormMain.h"
-#include "protocol/ProtocolColumns.h"
-#include "protocol/ProtocolEditing.h"
-#include "protocol/ProtocolTable.h"
+#include "core/base/TimeText.h"
+#include "core/race/ProtocolColumns.h"
 #include "support/FakePlatform.h"
 #include "support/FindControl.h"
-#include "timing/TimeText.h"
-#include "widgets/TSortGrid.h"
+#include "ui/tables/ProtocolEditing.h"
+#include "ui/tables/ProtocolTable.h"
+#include "ui/widgets/TSortGrid.h"
 
 #include <QAction>
 #include <QApplication>

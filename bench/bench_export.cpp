@@ -3,13 +3,13 @@
 // to a PDF file); medians against the grid text backup of the same rows.
 
 #include "BenchUtil.h"
-#include "protocol/GridTextFile.h"
-#include "reports/ExcelWorkbook.h"
-#include "reports/HtmlList.h"
-#include "reports/ListPages.h"
-#include "reports/PdfList.h"
-#include "reports/WordDocument.h"
-#include "widgets/SortGridData.h"
+#include "core/files/ExcelWorkbook.h"
+#include "core/files/GridTextFile.h"
+#include "core/files/HtmlList.h"
+#include "core/files/WordDocument.h"
+#include "core/grid/SortGridData.h"
+#include "ui/dialogs/ListPages.h"
+#include "ui/dialogs/PdfList.h"
 
 #include <QApplication>
 #include <QPrinter>

@@ -3,13 +3,13 @@
 // bare sort of the same rows on pre-parsed keys.
 #include "BenchUtil.h"
 #include "app/TFormMain.h"
-#include "protocol/ProtocolColumns.h"
-#include "protocol/ProtocolTable.h"
+#include "core/base/TimeText.h"
+#include "core/race/ProtocolColumns.h"
 #include "support/FakePlatform.h"
 #include "support/FindControl.h"
-#include "timing/NumberBox.h"
-#include "timing/TimeText.h"
-#include "widgets/TSortGrid.h"
+#include "ui/tables/ProtocolTable.h"
+#include "ui/widgets/NumberBox.h"
+#include "ui/widgets/TSortGrid.h"
 
 #include <QAction>
 #include <QApplication>

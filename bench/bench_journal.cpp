@@ -4,13 +4,13 @@
 // once), which leaves everything else of the handler as it is.
 #include "BenchUtil.h"
 #include "app/TFormMain.h"
-#include "protocol/Journal.h"
-#include "protocol/ProtocolColumns.h"
+#include "core/base/TimeText.h"
+#include "core/race/Journal.h"
+#include "core/race/ProtocolColumns.h"
 #include "support/FakePlatform.h"
 #include "support/FindControl.h"
-#include "timing/NumberBox.h"
-#include "timing/TimeText.h"
-#include "widgets/TSortGrid.h"
+#include "ui/widgets/NumberBox.h"
+#include "ui/widgets/TSortGrid.h"
 
 #include <QAction>
 #include <QApplication>

@@ -9,13 +9,13 @@
 // KADENZOR_BENCH_LIVE_SECONDS sets the loaded time in all (default 30, at most 120).
 #include "BenchUtil.h"
 #include "app/TFormMain.h"
-#include "live/LiveResults.h"
-#include "live/ThreadPriority.h"
-#include "protocol/ProtocolColumns.h"
+#include "core/base/ThreadPriority.h"
+#include "core/live/LiveResults.h"
+#include "core/race/ProtocolColumns.h"
 #include "support/FakePlatform.h"
 #include "support/FindControl.h"
-#include "timing/NumberBox.h"
-#include "widgets/TSortGrid.h"
+#include "ui/widgets/NumberBox.h"
+#include "ui/widgets/TSortGrid.h"
 
 #include <QAction>
 #include <QApplication>

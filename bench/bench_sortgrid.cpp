@@ -1,7 +1,7 @@
 #include "BenchUtil.h"
+#include "core/base/TimeText.h"
+#include "core/grid/SortGridData.h"
 #include "support/GridHooks.h"
-#include "timing/TimeText.h"
-#include "widgets/SortGridData.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,5 +1,5 @@
 #include "BenchUtil.h"
-#include "widgets/TSortGrid.h"
+#include "ui/widgets/TSortGrid.h"
 
 #include <QApplication>
 #include <QFont>

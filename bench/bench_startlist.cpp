@@ -3,9 +3,9 @@
 // Baseline: reading the same text file and splitting it into fields, no grid.
 
 #include "BenchUtil.h"
+#include "core/files/GridTextFile.h"
+#include "core/files/SpreadsheetReader.h"
 #include "protocol/GridTestUtil.h"
-#include "protocol/GridTextFile.h"
-#include "protocol/SpreadsheetReader.h"
 #include "protocol/XlsxMaker.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "BenchUtil.h"
-#include "timing/TimeText.h"
+#include "core/base/TimeText.h"
 
 #include <QString>
 #include <cstdio>

@@ -8,13 +8,13 @@
 //
 //   reliability_kill [kills=200] [seed=1]
 #include "app/TFormMain.h"
-#include "protocol/JournalEntry.h"
-#include "protocol/ProtocolColumns.h"
+#include "core/base/TimeText.h"
+#include "core/race/JournalEntry.h"
+#include "core/race/ProtocolColumns.h"
 #include "support/FakePlatform.h"
 #include "support/FindControl.h"
-#include "timing/NumberBox.h"
-#include "timing/TimeText.h"
-#include "widgets/TSortGrid.h"
+#include "ui/widgets/NumberBox.h"
+#include "ui/widgets/TSortGrid.h"
 
 #include <QAction>
 #include <QApplication>

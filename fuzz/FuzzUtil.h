@@ -2,7 +2,7 @@
 
 // Shared by the fuzz targets: a scratch file per process and the two grids.
 
-#include "widgets/SortGridData.h"
+#include "core/grid/SortGridData.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 // and every line it reads back must be written again as the same line.
 
 #include "FuzzUtil.h"
-#include "protocol/JournalEntry.h"
-#include "protocol/JournalReplay.h"
+#include "core/race/JournalEntry.h"
+#include "core/race/JournalReplay.h"
 
 #include <cstdlib>
 

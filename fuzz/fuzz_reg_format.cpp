@@ -1,8 +1,8 @@
 // The settings file: reading must survive anything, and what is written must read
 // back to the same values and, written again, to the same bytes.
 
-#include "reports/RegFormat.h"
-#include "reports/SettingsStore.h"
+#include "core/settings/RegFormat.h"
+#include "core/settings/SettingsStore.h"
 
 #include <cstdlib>
 

@@ -2,7 +2,7 @@
 // fill the raw column, and a written backup must read back to the same file.
 
 #include "FuzzUtil.h"
-#include "protocol/GridTextFile.h"
+#include "core/files/GridTextFile.h"
 
 #include <cstdlib>
 

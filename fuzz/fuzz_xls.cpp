@@ -1,7 +1,7 @@
 // .xls start lists: any bytes give a table or a German message, never a crash.
 
 #include "FuzzUtil.h"
-#include "protocol/SpreadsheetReader.h"
+#include "core/files/SpreadsheetReader.h"
 
 #include <QCoreApplication>
 

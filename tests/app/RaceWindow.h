@@ -1,14 +1,14 @@
 #pragma once
 
 #include "app/TFormMain.h"
-#include "protocol/FinishTable.h"
-#include "protocol/ProtocolColumns.h"
-#include "protocol/ProtocolTable.h"
+#include "core/race/ProtocolColumns.h"
 #include "support/FakePlatform.h"
 #include "support/FindControl.h"
-#include "timing/NumberBox.h"
-#include "widgets/TBitBtnWithColor.h"
-#include "widgets/TSortGrid.h"
+#include "ui/tables/FinishTable.h"
+#include "ui/tables/ProtocolTable.h"
+#include "ui/widgets/NumberBox.h"
+#include "ui/widgets/TBitBtnWithColor.h"
+#include "ui/widgets/TSortGrid.h"
 
 #include <QApplication>
 #include <QFile>

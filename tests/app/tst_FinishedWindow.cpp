@@ -2,13 +2,13 @@
 // help and info commands, and the arrangement of the controls.
 #include "RaceWindow.h"
 
-#include "reports/SettingsStore.h"
-#include "reports/TCfgDialog.h"
-#include "reports/TFDlgYesNo.h"
-#include "reports/TFormInfo.h"
+#include "core/settings/SettingsStore.h"
 #include "support/FakeSerialDevices.h"
-#include "timing/TImage.h"
-#include "widgets/JpegImage.h"
+#include "ui/dialogs/TCfgDialog.h"
+#include "ui/dialogs/TFDlgYesNo.h"
+#include "ui/dialogs/TFormInfo.h"
+#include "ui/widgets/JpegImage.h"
+#include "ui/widgets/TImage.h"
 
 #include <QAction>
 #include <QComboBox>

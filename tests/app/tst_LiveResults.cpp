@@ -1,9 +1,9 @@
 #include "RaceWindow.h"
 
+#include "core/live/LiveResults.h"
+#include "core/live/PublishFolder.h"
 #include "live/HttpClient.h"
-#include "live/LiveResults.h"
-#include "live/PublishFolder.h"
-#include "reports/TCfgDialog.h"
+#include "ui/dialogs/TCfgDialog.h"
 
 #include <QDir>
 #include <QJsonArray>

@@ -1,11 +1,13 @@
 // Protocol corrections through the real window: menu items, shortcuts, typed cells.
 #include "RaceWindow.h"
-#include "protocol/ProtocolEditing.h"
-#include "reports/TFDlgYesNo.h"
+#include "ui/dialogs/TFDlgYesNo.h"
+#include "ui/tables/ProtocolEditing.h"
+#include "ui/tables/StatusFields.h"
 
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
+#include <QTimer>
 
 class tst_ProtocolEditing : public QObject {
     Q_OBJECT
@@ -15,6 +17,7 @@ private slots:
     void alleZeitenLoeschenAsksFirst();
     void correctionByTypedZeit();
     void invalidZeitIsRefused();
+    void standingFailureOutranksPassingMessage();
     void numberNoRowHasStays();
     void massStartMove();
     void deletingOnlyRowLeavesEmptyRow();
@@ -115,6 +118,29 @@ void tst_ProtocolEditing::invalidZeitIsRefused() {
         QCOMPARE(w.Cell(Col::Stopp, 1), QStringLiteral("10:09:00,00"));
         QVERIFY(w.form->StatusPanel(2)->text().contains(QStringLiteral("keine gültige Zeit")));
     }
+}
+
+void tst_ProtocolEditing::standingFailureOutranksPassingMessage() {
+    TSettings s;
+    RaceWindow probe;
+    s.RezervDir = probe.dir.path() + QStringLiteral("/missing/");
+    RaceWindow w(s);
+    Fill(w);
+    w.Key(Qt::Key_F5);
+    QLabel* field = w.form->StatusPanel(2);
+    const QString failure = field->text();
+    QVERIFY2(failure.startsWith(QStringLiteral("Sicherung fehlgeschlagen")), qPrintable(failure));
+    TypeInCell(w, Col::Zeit, 1, QStringLiteral("1:2:3:4:5"));
+    QVERIFY(field->text().startsWith(QStringLiteral("Zeit \"1:2:3:4:5\" nicht übernommen")));
+    QVERIFY(field->toolTip().contains(failure));
+    // The message passes; the failure that still stands comes back and stays.
+    auto* passing = w.form->Status().findChild<QTimer*>(QStringLiteral("StatusPassingTimer"));
+    QVERIFY(passing && passing->isActive());
+    passing->start(0);
+    QTRY_COMPARE(field->text(), failure);
+    w.Key(Qt::Key_F5);
+    QCOMPARE(field->text(), failure);
+    QVERIFY(field->toolTip().startsWith(failure + QLatin1Char('\n') + QStringLiteral("Journal fehlgeschlagen")));
 }
 
 void tst_ProtocolEditing::numberNoRowHasStays() {

@@ -1,9 +1,9 @@
 #include "RaceWindow.h"
 
-#include "reports/TFDlgYesNo.h"
-#include "timing/RunColors.h"
-#include "timing/RunControl.h"
-#include "timing/TimeText.h"
+#include "core/base/TimeText.h"
+#include "ui/dialogs/TFDlgYesNo.h"
+#include "ui/run/RunControl.h"
+#include "ui/widgets/RunColors.h"
 
 #include <QAction>
 #include <QApplication>

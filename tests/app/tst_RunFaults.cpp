@@ -1,8 +1,8 @@
 #include "RaceWindow.h"
 
-#include "protocol/GridTextFile.h"
-#include "protocol/ProtocolFiles.h"
-#include "reports/TFDlgYesNo.h"
+#include "core/files/GridTextFile.h"
+#include "ui/dialogs/TFDlgYesNo.h"
+#include "ui/tables/ProtocolFiles.h"
 
 #include <QAction>
 #include <QDir>

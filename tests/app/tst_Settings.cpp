@@ -1,15 +1,15 @@
 #include "RaceWindow.h"
 
-#include "contacts/ContactInput.h"
-#include "protocol/GridTextFile.h"
-#include "protocol/ProtocolColumns.h"
-#include "reports/SettingsStore.h"
-#include "reports/TCfgDialog.h"
+#include "core/contacts/ContactInput.h"
+#include "core/files/GridTextFile.h"
+#include "core/race/ProtocolColumns.h"
+#include "core/settings/SettingsStore.h"
 #include "support/FakeSerialDevices.h"
-#include "timing/LockOut.h"
-#include "timing/TimeDisplay.h"
-#include "widgets/TDigit.h"
-#include "widgets/TSpinFloatEdit.h"
+#include "ui/dialogs/TCfgDialog.h"
+#include "ui/run/LockOut.h"
+#include "ui/run/TimeDisplay.h"
+#include "ui/widgets/TDigit.h"
+#include "ui/widgets/TSpinFloatEdit.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "reports/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 
 #include <QProcess>
 #include <QtTest>

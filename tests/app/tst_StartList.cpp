@@ -1,7 +1,7 @@
 #include "RaceWindow.h"
 
-#include "protocol/ProtocolFiles.h"
-#include "reports/TFDlgYesNo.h"
+#include "ui/dialogs/TFDlgYesNo.h"
+#include "ui/tables/ProtocolFiles.h"
 
 #include <QAction>
 #include <QFileInfo>

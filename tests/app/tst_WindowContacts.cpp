@@ -1,10 +1,10 @@
 #include "app/TFormMain.h"
-#include "contacts/ContactInput.h"
-#include "platform/LogindSleepInhibitor.h"
-#include "reports/TFDlgYesNo.h"
+#include "core/contacts/ContactInput.h"
 #include "support/FakePlatform.h"
 #include "support/FakeSerialDevices.h"
 #include "support/FindControl.h"
+#include "ui/dialogs/TFDlgYesNo.h"
+#include "ui/platform/LogindSleepInhibitor.h"
 
 #include <QLabel>
 #include <QStatusBar>

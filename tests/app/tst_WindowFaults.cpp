@@ -1,8 +1,8 @@
 #include "RaceWindow.h"
 
 #include "XlsxMaker.h"
-#include "protocol/ProtocolFiles.h"
-#include "timing/TImage.h"
+#include "ui/tables/ProtocolFiles.h"
+#include "ui/widgets/TImage.h"
 
 #include <QStyle>
 

@@ -3,14 +3,14 @@
 // and a lost protocol backup comes back from the journal at start-up.
 #include "RaceWindow.h"
 
-#include "contacts/ContactInput.h"
-#include "protocol/GridTextFile.h"
-#include "protocol/JournalReplay.h"
-#include "protocol/JournalView.h"
-#include "protocol/ProtocolEditing.h"
-#include "reports/TFDlgYesNo.h"
+#include "core/contacts/ContactInput.h"
+#include "core/files/GridTextFile.h"
+#include "core/race/JournalReplay.h"
 #include "support/FakeSerialDevices.h"
-#include "timing/Countdown.h"
+#include "ui/dialogs/JournalView.h"
+#include "ui/dialogs/TFDlgYesNo.h"
+#include "ui/run/Countdown.h"
+#include "ui/tables/ProtocolEditing.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -1,12 +1,12 @@
 #include "RaceWindow.h"
 
-#include "contacts/ContactInput.h"
+#include "core/contacts/ContactInput.h"
 #include "support/FakeSerialDevices.h"
-#include "timing/Countdown.h"
-#include "timing/LockOut.h"
-#include "timing/TImage.h"
-#include "timing/TimeDisplay.h"
-#include "widgets/TDigit.h"
+#include "ui/run/Countdown.h"
+#include "ui/run/LockOut.h"
+#include "ui/run/TimeDisplay.h"
+#include "ui/widgets/TDigit.h"
+#include "ui/widgets/TImage.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,5 +1,5 @@
-#include "contacts/ComErrors.h"
-#include "contacts/ContactInput.h"
+#include "core/contacts/ComErrors.h"
+#include "core/contacts/ContactInput.h"
 #include "support/FakeSerialDevices.h"
 
 #include <QtTest>

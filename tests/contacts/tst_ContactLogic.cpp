@@ -1,7 +1,7 @@
-#include "contacts/ComEvent.h"
-#include "contacts/ContactLogic.h"
-#include "contacts/PortProbe.h"
-#include "platform/SerialDevices.h"
+#include "core/contacts/ComEvent.h"
+#include "core/contacts/ContactLogic.h"
+#include "core/contacts/PortProbe.h"
+#include "core/platform/SerialDevices.h"
 #include "support/FakeSerialDevices.h"
 
 #include <QtTest>

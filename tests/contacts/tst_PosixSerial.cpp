@@ -1,6 +1,7 @@
-#include "contacts/ComErrors.h"
-#include "contacts/TComPort.h"
-#include "platform/PosixSerialDevices.h"
+#include "core/contacts/ComErrors.h"
+#include "core/contacts/TComPort.h"
+#include "core/platform/PosixSerialDevices.h"
+#include "core/platform/SystemClock.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -1,5 +1,5 @@
-#include "live/HttpRequest.h"
-#include "live/HttpResponse.h"
+#include "core/live/HttpRequest.h"
+#include "core/live/HttpResponse.h"
 
 #include <QtTest>
 

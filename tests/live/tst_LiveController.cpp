@@ -1,11 +1,11 @@
 #include "HttpClient.h"
-#include "live/LiveResults.h"
-#include "live/PublishFolder.h"
-#include "live/SnapshotBuilder.h"
-#include "protocol/ProtocolColumns.h"
+#include "core/grid/SortGridData.h"
+#include "core/live/LiveResults.h"
+#include "core/live/PublishFolder.h"
+#include "core/live/SnapshotBuilder.h"
+#include "core/race/ProtocolColumns.h"
 #include "support/FakeClock.h"
 #include "support/GridHooks.h"
-#include "widgets/SortGridData.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -26,9 +26,8 @@ struct Controller {
     explicit Controller(const TSettings& s, HttpLimits limits = HttpLimits()) : settings(s) {
         grid.SetRows(0, ProtocolCaptions());
         grid.SetCell(Col::StNr, 1, QStringLiteral("7"));
-        LiveResultsHooks hooks;
-        hooks.columnWidths = [] { return QList<int>(Col::Count, 30); };
-        live = std::make_unique<LiveResults>(grid, settings, state, clock, hooks, limits);
+        live = std::make_unique<LiveResults>(grid, settings, state, clock, limits);
+        live->SetColumnWidths(QList<int>(Col::Count, 30));
         QObject::connect(live.get(), &LiveResults::StatusChanged, [this](const QString& text, bool red) {
             status = text;
             alarm = red;

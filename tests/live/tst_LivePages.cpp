@@ -1,7 +1,7 @@
-#include "live/LivePages.h"
-#include "live/SnapshotBuilder.h"
-#include "protocol/ProtocolColumns.h"
-#include "widgets/SortGridData.h"
+#include "core/grid/SortGridData.h"
+#include "core/live/LivePages.h"
+#include "core/live/SnapshotBuilder.h"
+#include "core/race/ProtocolColumns.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>

@@ -1,9 +1,9 @@
 #include "HttpClient.h"
-#include "live/LiveServerThread.h"
-#include "live/SnapshotBuilder.h"
-#include "live/SnapshotSlot.h"
-#include "protocol/ProtocolColumns.h"
-#include "widgets/SortGridData.h"
+#include "core/grid/SortGridData.h"
+#include "core/live/LiveServerThread.h"
+#include "core/live/SnapshotBuilder.h"
+#include "core/live/SnapshotSlot.h"
+#include "core/race/ProtocolColumns.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/SortGridData.h"
+#include "core/grid/SortGridData.h"
 
 #include <QByteArray>
 #include <QFile>

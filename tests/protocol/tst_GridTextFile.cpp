@@ -1,6 +1,6 @@
-#include "protocol/ClassesFile.h"
+#include "core/files/ClassesFile.h"
+#include "core/files/GridTextFile.h"
 #include "protocol/GridTestUtil.h"
-#include "protocol/GridTextFile.h"
 
 #include <QRandomGenerator>
 

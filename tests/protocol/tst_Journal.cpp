@@ -1,9 +1,9 @@
 // The journal's lines byte for byte, the writer's durability path, and the replay of
 // damaged and cut journals.
 #include "GridTestUtil.h"
-#include "protocol/Journal.h"
-#include "protocol/JournalReplay.h"
-#include "protocol/ProtocolColumns.h"
+#include "core/race/Journal.h"
+#include "core/race/JournalReplay.h"
+#include "core/race/ProtocolColumns.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The rules of the protocol corrections, table-driven on a bare grid.
 #include "GridTestUtil.h"
-#include "protocol/ProtocolColumns.h"
-#include "protocol/ProtocolEdits.h"
+#include "core/race/ProtocolColumns.h"
+#include "core/race/ProtocolEdits.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
-#include "protocol/ProtocolColumns.h"
-#include "protocol/Ranking.h"
+#include "core/grid/SortGridData.h"
+#include "core/race/ProtocolColumns.h"
+#include "core/race/Ranking.h"
 #include "support/GridHooks.h"
-#include "widgets/SortGridData.h"
 
 #include <QtTest>
 

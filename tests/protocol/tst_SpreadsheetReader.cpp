@@ -1,5 +1,5 @@
+#include "core/files/SpreadsheetReader.h"
 #include "protocol/GridTestUtil.h"
-#include "protocol/SpreadsheetReader.h"
 #include "protocol/XlsxMaker.h"
 
 #include <QLocale>

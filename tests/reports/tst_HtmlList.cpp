@@ -1,5 +1,5 @@
+#include "core/files/HtmlList.h"
 #include "protocol/GridTestUtil.h"
-#include "reports/HtmlList.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

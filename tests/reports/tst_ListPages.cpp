@@ -1,7 +1,7 @@
-#include "protocol/ProtocolColumns.h"
-#include "reports/ListPages.h"
-#include "reports/PdfList.h"
+#include "core/race/ProtocolColumns.h"
 #include "support/RecordingPaintDevice.h"
+#include "ui/dialogs/ListPages.h"
+#include "ui/dialogs/PdfList.h"
 
 #include <QBuffer>
 #include <QPainter>

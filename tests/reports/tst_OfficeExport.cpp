@@ -1,9 +1,9 @@
+#include "core/base/ZipPackage.h"
+#include "core/files/ExcelWorkbook.h"
+#include "core/files/GridTextFile.h"
+#include "core/files/HtmlList.h"
+#include "core/files/WordDocument.h"
 #include "protocol/GridTestUtil.h"
-#include "protocol/GridTextFile.h"
-#include "reports/ExcelWorkbook.h"
-#include "reports/HtmlList.h"
-#include "reports/WordDocument.h"
-#include "reports/ZipPackage.h"
 #include "reports/ZipRead.h"
 
 #include <QCryptographicHash>

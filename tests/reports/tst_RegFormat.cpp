@@ -1,4 +1,4 @@
-#include "reports/RegFormat.h"
+#include "core/settings/RegFormat.h"
 
 #include <QtTest>
 

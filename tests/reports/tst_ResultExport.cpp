@@ -1,15 +1,15 @@
 #include "app/RaceWindow.h"
-#include "reports/HtmlList.h"
-#include "reports/PdfList.h"
-#include "reports/ProtocolExport.h"
+#include "core/files/HtmlList.h"
 #include "reports/ZipRead.h"
+#include "ui/dialogs/PdfList.h"
+#include "ui/tables/ProtocolExport.h"
 
 #include <QAction>
 #include <QBuffer>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPdfWriter>
-#include <QStatusBar>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -162,7 +162,7 @@ void ResultExportTest::ctrlHWritesAndOpensPage() {
                           "d&gt;</H1></div>\r\n"));
     // The page shows the protocol as it stands: no place correction before it.
     QVERIFY(FirstDataLine(html).startsWith("<tr><td>-<td>7<td>"));
-    QVERIFY(Find<QStatusBar>(w.form, "StatusBar1")->currentMessage().contains("Kadenzor.html"));
+    QVERIFY(w.form->StatusPanel(2)->text().contains("Kadenzor.html"));
     // The button does the same.
     QFile::remove(page);
     QTest::mouseClick(Find<QToolButton>(w.form, "sbHTML"), Qt::LeftButton);
@@ -202,8 +202,8 @@ void ResultExportTest::unwritableCurrentFolderUsesBackupFolder() {
     RaceWindow w(s);
     w.fake->platform.workingFolder = w.folder + "gone/"; // the current folder has vanished
     // A fresh controller sees the changed platform; the window's own one keeps its copy.
-    ExportHooks hooks;
-    hooks.backupFolder = [&] { return s.RezervDir; };
+    Backups backupFiles;
+    backupFiles.SetFolder(s.RezervDir);
     const ExportControls controls{w.form.get(),
                                   Find<TSortGrid>(w.form, "SortGrid1"),
                                   Find<QToolButton>(w.form, "sbSave"),
@@ -211,7 +211,7 @@ void ResultExportTest::unwritableCurrentFolderUsesBackupFolder() {
                                   Find<QToolButton>(w.form, "sbWord"),
                                   Find<QToolButton>(w.form, "sbExcel"),
                                   Find<QToolButton>(w.form, "sbHTML")};
-    ProtocolExport ex(controls, hooks, w.form->Settings(), w.fake->platform);
+    ProtocolExport ex(controls, backupFiles, w.form->Settings(), w.fake->platform);
     RunTwoAthletes(w);
     ex.sbHTMLClick(0);
     QCOMPARE(w.fake->shell.Opened, QStringList{s.RezervDir + "Kadenzor.html"});
@@ -294,7 +294,7 @@ void ResultExportTest::saveDialogWritesChosenFormat() {
     QCOMPARE(w.form->Settings().FilterInd, entry);
     QCOMPARE(Find<TSortGrid>(w.form, "SortGrid1")->Cell(Col::Platz, 1), QString("1"));
     QVERIFY(w.fake->shell.Opened.isEmpty());
-    QVERIFY(Find<QStatusBar>(w.form, "StatusBar1")->currentMessage().contains(written));
+    QVERIFY(w.form->StatusPanel(2)->text().contains(written));
     // The next save offers the entry chosen last.
     w.Key(Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(w.fake->prompts.SaveFilterOffered, entry);

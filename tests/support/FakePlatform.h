@@ -1,8 +1,11 @@
 #pragma once
 
-#include "platform/Platform.h"
-#include "platform/Prompts.h"
-#include "platform/SleepInhibitor.h"
+#include "core/platform/Platform.h"
+#include "core/platform/Printers.h"
+#include "core/platform/Prompts.h"
+#include "core/platform/Shell.h"
+#include "core/platform/SleepInhibitor.h"
+#include "core/platform/Sound.h"
 #include "support/FakeClock.h"
 
 #include <QDialog>

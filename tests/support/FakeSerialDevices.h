@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Clock.h"
-#include "platform/SerialDevices.h"
+#include "core/platform/Clock.h"
+#include "core/platform/SerialDevices.h"
 
 #include <QHash>
 #include <QList>

@@ -3,7 +3,7 @@
 // The grid engine's events for tests and benchmarks that drive a SortGridData
 // without a widget: each event calls the function of the same name when it is set.
 
-#include "widgets/SortGridData.h"
+#include "core/grid/SortGridData.h"
 
 #include <functional>
 

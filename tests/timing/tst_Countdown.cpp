@@ -1,11 +1,13 @@
-#include "reports/TSettings.h"
+#include "core/race/RunState.h"
+#include "core/settings/TSettings.h"
+#include "support/DirectSettings.h"
 #include "support/FakePlatform.h"
-#include "timing/Countdown.h"
-#include "timing/LockOut.h"
-#include "timing/TImage.h"
-#include "timing/TimeDisplay.h"
-#include "widgets/TBitBtnWithColor.h"
-#include "widgets/TDigit.h"
+#include "ui/run/Countdown.h"
+#include "ui/run/LockOut.h"
+#include "ui/run/TimeDisplay.h"
+#include "ui/widgets/TBitBtnWithColor.h"
+#include "ui/widgets/TDigit.h"
+#include "ui/widgets/TImage.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -53,6 +55,7 @@ private:
     FakeClock m_clock;
     FakeSound m_sound;
     TSettings m_settings;
+    DirectSettings m_direct{m_settings};
     TBitBtnWithColor* m_bTimer = nullptr;
     QAction* m_mTimer = nullptr;
     QSpinBox* m_seAutoStart = nullptr;
@@ -61,9 +64,7 @@ private:
     std::unique_ptr<TimeDisplay> m_display;
     std::unique_ptr<LockOut> m_lock;
     std::unique_ptr<Countdown> m_countdown;
-    bool m_startEnabled = true;
-    bool m_soundOn = true;
-    bool m_toneAlreadyPlayed = false;
+    RunState m_state;
     QList<Tick> m_starts;
     QList<bool> m_silentStarts; // the flag as each START saw it
 };
@@ -73,9 +74,9 @@ void CountdownTest::init() {
     m_settings.Timer = 10;
     m_clock = FakeClock(5000);
     m_sound.Played.clear();
-    m_startEnabled = true;
-    m_soundOn = true;
-    m_toneAlreadyPlayed = false;
+    m_settings.Sound = true;
+    m_state = RunState();
+    m_state.runStart = Tick(0);
     m_starts.clear();
     m_silentStarts.clear();
     m_window = std::make_unique<QWidget>();
@@ -92,17 +93,14 @@ void CountdownTest::Make() {
     m_lock.reset();
     m_display.reset();
     m_display = std::make_unique<TimeDisplay>(m_panel, nullptr, nullptr, m_clock, m_settings);
-    m_lock = std::make_unique<LockOut>(
-        new TImage(m_window.get()), new TImage(m_window.get()), m_settings, [] { return true; },
-        [this] { return m_startEnabled; });
+    m_lock = std::make_unique<LockOut>(new TImage(m_window.get()), new TImage(m_window.get()), m_settings, m_state);
     m_lock->SetIconsVisible(true);
-    m_countdown = std::make_unique<Countdown>(
-        m_bTimer, m_mTimer, m_seAutoStart, m_cbAuto, m_clock, m_settings, *m_display, *m_lock, m_sound, kTone,
-        [this] { return m_startEnabled; }, [this] { return m_soundOn; }, m_toneAlreadyPlayed);
+    m_countdown = std::make_unique<Countdown>(m_bTimer, m_mTimer, m_seAutoStart, m_cbAuto, m_clock, m_settings,
+                                              *m_display, *m_lock, m_sound, kTone, m_state);
     connect(m_countdown.get(), &Countdown::StartDue, this, [this] { Start(); });
-    m_display->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
-    m_lock->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
-    m_countdown->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
+    m_display->SetSettingsWriter(m_direct);
+    m_lock->SetSettingsWriter(m_direct);
+    m_countdown->SetSettingsWriter(m_direct);
 }
 
 void CountdownTest::cleanup() {
@@ -115,7 +113,7 @@ void CountdownTest::cleanup() {
 void CountdownTest::Start() {
     const Tick tick = m_clock.tick();
     m_starts << tick;
-    m_silentStarts << m_toneAlreadyPlayed;
+    m_silentStarts << m_state.toneAlreadyPlayed;
     m_lock->LockStartContact();
     m_countdown->StopTimer();
     if (m_cbAuto->isChecked())
@@ -129,12 +127,12 @@ void CountdownTest::FireAt(Tick tick) {
 
 void CountdownTest::f4StartsAndStops() {
     m_lock->LockLSstart1Click();
-    m_toneAlreadyPlayed = true;
+    m_state.toneAlreadyPlayed = true;
     m_countdown->mTimerClick();
     QVERIFY(m_countdown->Running());
     QCOMPARE(m_countdown->CountDownTimerObject()->interval(), 10);
     QCOMPARE(m_countdown->StartTick(), 5000u);
-    QVERIFY(!m_toneAlreadyPlayed);
+    QVERIFY(!m_state.toneAlreadyPlayed);
     QVERIFY(!m_lock->StartArmed());
     QVERIFY(m_lock->StartLockRunning());
     QCOMPARE(m_display->LowerValue(), 10000);
@@ -163,14 +161,14 @@ void CountdownTest::expiryStartsAndPlaysTone() {
     QCOMPARE(m_sound.Played, QStringList{kTone});
     QCOMPARE(m_starts, QList<Tick>{5000 + 10003});
     QCOMPARE(m_silentStarts, QList<bool>{true}); // START must not play the tone again
-    QVERIFY(m_toneAlreadyPlayed);
+    QVERIFY(m_state.toneAlreadyPlayed);
     QCOMPARE(m_display->LowerValue(), 10000);
 }
 
 void CountdownTest::expiryInMassStartOnlySounds() {
     m_settings.StartType = 1;
     m_countdown->mTimerClick();
-    m_startEnabled = false; // the mass start ran meanwhile
+    m_state.startClosed = true; // the mass start ran meanwhile
     FireAt(5000 + 10000);
     QVERIFY(!m_countdown->Running());
     QCOMPARE(m_sound.Played, QStringList{kTone});
@@ -179,11 +177,11 @@ void CountdownTest::expiryInMassStartOnlySounds() {
 }
 
 void CountdownTest::toneOffStillSetsFlag() {
-    m_soundOn = false;
+    m_settings.Sound = false;
     m_countdown->mTimerClick();
     FireAt(5000 + 10000);
     QVERIFY(m_sound.Played.isEmpty());
-    QVERIFY(m_toneAlreadyPlayed);
+    QVERIFY(m_state.toneAlreadyPlayed);
     QCOMPARE(m_starts.size(), 1);
 }
 

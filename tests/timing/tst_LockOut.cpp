@@ -1,6 +1,8 @@
-#include "reports/TSettings.h"
-#include "timing/LockOut.h"
-#include "timing/TImage.h"
+#include "core/race/RunState.h"
+#include "core/settings/TSettings.h"
+#include "support/DirectSettings.h"
+#include "ui/run/LockOut.h"
+#include "ui/widgets/TImage.h"
 
 #include <QTimer>
 #include <QtTest>
@@ -36,24 +38,22 @@ private:
     TImage* m_start = nullptr;
     TImage* m_stop = nullptr;
     TSettings m_settings;
-    bool m_clockRunning = true;
-    bool m_startEnabled = true;
+    DirectSettings m_direct{m_settings};
+    RunState m_state; // a competition runs, START available
     int m_starts = 0;
     std::unique_ptr<LockOut> m_lock;
 };
 
 std::unique_ptr<LockOut> LockOutTest::Make() {
-    auto lock = std::make_unique<LockOut>(
-        m_start, m_stop, m_settings, [this] { return m_clockRunning; }, [this] { return m_startEnabled; });
-    // The settings as the live settings hold them: each change goes straight in.
-    lock->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
+    auto lock = std::make_unique<LockOut>(m_start, m_stop, m_settings, m_state);
+    lock->SetSettingsWriter(m_direct);
     return lock;
 }
 
 void LockOutTest::init() {
     m_settings = TSettings();
-    m_clockRunning = true;
-    m_startEnabled = true;
+    m_state = RunState();
+    m_state.runStart = Tick(0);
     m_starts = 0;
     m_window = std::make_unique<QWidget>();
     m_start = new TImage(m_window.get());
@@ -193,7 +193,7 @@ void LockOutTest::startContactStaysLockedWhileStartUnavailable() {
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     m_lock->LockLSstart1Click();
     QVERIFY(StartImpulse());
-    m_startEnabled = false; // mass start is running
+    m_state.startClosed = true; // mass start is running
     m_lock->TimerGesperrtStartTimer();
     QVERIFY(!m_lock->StartArmed());
     QTest::mouseClick(m_start, Qt::LeftButton);
@@ -204,22 +204,22 @@ void LockOutTest::startContactStaysLockedWhileStartUnavailable() {
     QVERIFY(m_lock->FinishArmed()); // the finish contact is not affected
 
     // An armed start contact can still be locked by hand.
-    m_startEnabled = true;
+    m_state.startClosed = false;
     m_lock->LockLSstart1Click();
-    m_startEnabled = false;
+    m_state.startClosed = true;
     QTest::mouseClick(m_start, Qt::LeftButton);
     QVERIFY(!m_lock->StartArmed());
 }
 
 void LockOutTest::finishLockOutOnlyWhileClockRuns() {
     m_lock->SetIconsVisible(true);
-    m_clockRunning = false;
+    m_state.runStart.reset();
     m_lock->LockLSstop1Click();
     m_lock->LockFinishContact();
     QVERIFY(!m_lock->FinishArmed());
     QVERIFY(!m_lock->FinishLockRunning()); // after ENDE it stays locked
 
-    m_clockRunning = true;
+    m_state.runStart = Tick(0);
     m_lock->LockLSstop1Click();
     m_lock->LockFinishContact();
     QVERIFY(!m_lock->FinishArmed());

@@ -1,7 +1,9 @@
-#include "reports/TSettings.h"
+#include "core/race/RunState.h"
+#include "core/settings/TSettings.h"
+#include "support/DirectSettings.h"
 #include "support/FakeClock.h"
-#include "timing/TimeDisplay.h"
-#include "widgets/TDigit.h"
+#include "ui/run/TimeDisplay.h"
+#include "ui/widgets/TDigit.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -47,6 +49,7 @@ private:
 
     std::unique_ptr<QWidget> m_window;
     TSettings m_settings;
+    DirectSettings m_direct{m_settings};
     FakeClock m_clock;
     QLabel* m_date = nullptr;
     QLabel* m_time = nullptr;
@@ -64,7 +67,7 @@ void TimeDisplayTest::init() {
     m_time = new QLabel(m_window.get());
     m_c = BuildTimePanel(m_window.get());
     m_display = std::make_unique<TimeDisplay>(m_c, m_date, m_time, m_clock, m_settings);
-    m_display->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
+    m_display->SetSettingsWriter(m_direct);
 }
 
 void TimeDisplayTest::cleanup() {
@@ -288,7 +291,7 @@ void TimeDisplayTest::coloursComeFromAndGoToSettings() {
     m_settings.C2 = 0x0000FF; // red
     m_settings.Acc = 1;
     m_display = std::make_unique<TimeDisplay>(m_c, m_date, m_time, m_clock, m_settings);
-    m_display->SetSettingsWriter([this](const SettingsChange& change) { change(m_settings); });
+    m_display->SetSettingsWriter(m_direct);
     QVERIFY(m_c.Upper[7]->isHidden());
     QCOMPARE(m_display->Background(), QColor(0, 0, 128));
     QCOMPARE(m_display->UpperLit(), QColor(255, 0, 0));

@@ -1,5 +1,5 @@
-#include "platform/Clock.h"
-#include "timing/TimeText.h"
+#include "core/base/TimeText.h"
+#include "core/platform/Clock.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "widgets/TBitBtnWithColor.h"
+#include "ui/widgets/TBitBtnWithColor.h"
 
 #include <QDialog>
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "widgets/TDigit.h"
+#include "ui/widgets/TDigit.h"
 
 #include <QtTest>
 

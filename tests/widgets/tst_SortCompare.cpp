@@ -1,4 +1,4 @@
-#include "widgets/SortCompare.h"
+#include "core/grid/SortCompare.h"
 
 #include <QLocale>
 #include <QtTest>

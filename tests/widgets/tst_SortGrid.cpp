@@ -1,6 +1,6 @@
 #include "support/FakePlatform.h"
-#include "widgets/GridPictures.h"
-#include "widgets/TSortGrid.h"
+#include "ui/widgets/GridPictures.h"
+#include "ui/widgets/TSortGrid.h"
 
 #include <QClipboard>
 #include <QLineEdit>

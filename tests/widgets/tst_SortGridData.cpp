@@ -1,5 +1,5 @@
+#include "core/grid/SortGridData.h"
 #include "support/GridHooks.h"
-#include "widgets/SortGridData.h"
 
 #include <QLocale>
 #include <QtTest>

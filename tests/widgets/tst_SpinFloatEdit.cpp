@@ -1,4 +1,4 @@
-#include "widgets/TSpinFloatEdit.h"
+#include "ui/widgets/TSpinFloatEdit.h"
 
 #include <QDialog>
 #include <QLineEdit>

@@ -1,0 +1,39 @@
+#include "core/live/LiveServerThread.h"
+
+#include "core/base/ThreadPriority.h"
+#include "core/live/LiveHttpServer.h"
+
+LiveServerThread::LiveServerThread(const SnapshotSlot& slot, const HttpLimits& limits, QObject* parent)
+    : QObject(parent) {
+    m_thread.setObjectName(QStringLiteral("LiveServer"));
+    m_server = new LiveHttpServer(slot, limits);
+    m_server->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_server, &QObject::deleteLater);
+    connect(m_server, &LiveHttpServer::listening, this, &LiveServerThread::listening);
+    connect(m_server, &LiveHttpServer::failed, this, &LiveServerThread::failed);
+    m_thread.start();
+    // Where the window and the server both want the processor, the window goes first.
+    QMetaObject::invokeMethod(
+        m_server, [] { LowerThisThreadsPriority(); }, Qt::QueuedConnection);
+}
+
+LiveServerThread::~LiveServerThread() {
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void LiveServerThread::Start(const QHostAddress& address, quint16 port) {
+    LiveHttpServer* server = m_server;
+    QMetaObject::invokeMethod(
+        server, [server, address, port] { server->Listen(address, port); }, Qt::QueuedConnection);
+}
+
+void LiveServerThread::Stop() {
+    LiveHttpServer* server = m_server;
+    QMetaObject::invokeMethod(
+        server, [server] { server->Close(); }, Qt::QueuedConnection);
+}
+
+int LiveServerThread::ConnectionCount() const {
+    return m_server->ConnectionCount();
+}

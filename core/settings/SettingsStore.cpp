@@ -1,0 +1,238 @@
+#include "core/settings/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+struct Field {
+    const char* name;
+    bool text; // REG_SZ; otherwise a dword
+    std::function<void(TSettings&, const QVariant&)> set;
+    std::function<QVariant(const TSettings&)> get;
+};
+
+template <typename T>
+Field Int(const char* name, T TSettings::*member) {
+    return {name, false, [member](TSettings& s, const QVariant& v) { s.*member = static_cast<T>(v.toInt()); },
+            [member](const TSettings& s) { return QVariant(static_cast<int>(s.*member)); }};
+}
+
+Field Bool(const char* name, bool TSettings::*member) {
+    return {name, false, [member](TSettings& s, const QVariant& v) { s.*member = v.toInt() != 0; },
+            [member](const TSettings& s) { return QVariant(s.*member ? 1 : 0); }};
+}
+
+Field Optional(const char* name, std::optional<qint32> TSettings::*member) {
+    return {name, false, [member](TSettings& s, const QVariant& v) { s.*member = v.toInt(); },
+            [member](const TSettings& s) { return QVariant(static_cast<int>((s.*member).value_or(0))); }};
+}
+
+Field Text(const char* name, QString TSettings::*member) {
+    return {name, true, [member](TSettings& s, const QVariant& v) { s.*member = v.toString(); },
+            [member](const TSettings& s) { return QVariant(s.*member); }};
+}
+
+// In reading order.
+const std::vector<Field>& Fields() {
+    static const std::vector<Field> fields = {
+        Int("Port", &TSettings::Port),
+        Int("Alg", &TSettings::Alg),
+        Optional("Left", &TSettings::Left),
+        Optional("Top", &TSettings::Top),
+        Int("Width", &TSettings::Width),
+        Int("Height", &TSettings::Height),
+        Bool("Sound", &TSettings::Sound),
+        Int("C1", &TSettings::C1),
+        Int("C2", &TSettings::C2),
+        Int("C3", &TSettings::C3),
+        Int("Acc", &TSettings::Acc),
+        Int("C4", &TSettings::C4),
+        Int("FilterInd", &TSettings::FilterInd),
+        Int("Timer", &TSettings::Timer),
+        Bool("cbAuto", &TSettings::cbAuto),
+        Int("XX", &TSettings::XX),
+        Int("YY", &TSettings::YY),
+        Int("StartType", &TSettings::StartType),
+        Int("Columns", &TSettings::Columns),
+        Bool("Klass", &TSettings::Klass),
+        Int("FilterOut", &TSettings::FilterOut),
+        Int("WaitStart", &TSettings::WaitStart),
+        Text("Title", &TSettings::Title),
+        Int("WaitFinish", &TSettings::WaitFinish),
+        Text("RezervDir", &TSettings::RezervDir),
+        Int("FormatZeit", &TSettings::FormatZeit),
+        Bool("AutoSort", &TSettings::AutoSort),
+        Int("Debounce", &TSettings::Debounce),
+        Int("WebPort", &TSettings::WebPort),
+        Text("WebBind", &TSettings::WebBind),
+        Text("PublishDir", &TSettings::PublishDir),
+        Text("PortPath", &TSettings::PortPath),
+    };
+    return fields;
+}
+
+const Field& FieldNamed(const QString& name) {
+    const auto& fields = Fields();
+    return *std::find_if(fields.begin(), fields.end(), [&](const Field& f) { return name == QLatin1String(f.name); });
+}
+
+bool ReadStore(QIODevice& device, QSettings::SettingsMap& map) {
+    const RegReadResult result = RegFormat::Read(device.readAll(), SettingsStore::KeyPath());
+    for (const RegValue& value : result.values)
+        map.insert(value.name, value.value);
+    if (result.damagedLine > 0) {
+        const auto* file = qobject_cast<QFile*>(&device);
+        const QString where = file ? file->fileName() : QStringLiteral("Kadenzor.reg");
+        const QString message = QStringLiteral("%1, Zeile %2: %3; die Einstellungen ab dieser Zeile gelten nicht.\n")
+                                    .arg(where)
+                                    .arg(result.damagedLine)
+                                    .arg(result.damage);
+        // QSettings reads the file again before writing it; one report per damage is enough.
+        static QString lastReported;
+        if (message != lastReported)
+            std::fputs(message.toLocal8Bit().constData(), stderr);
+        lastReported = message;
+    }
+    // The values before a damaged line count; returning false would drop them all.
+    return true;
+}
+
+bool WriteStore(QIODevice& device, const QSettings::SettingsMap& map) {
+    QList<RegValue> values;
+    for (const QString& name : SettingsStore::WritingOrder())
+        if (map.contains(name))
+            values.append({name, map.value(name)});
+    // Values of other program versions or added by hand stay.
+    for (auto it = map.begin(); it != map.end(); ++it)
+        if (!SettingsStore::WritingOrder().contains(it.key()))
+            values.append({it.key(), it.value()});
+    const QByteArray data = RegFormat::Write(values, SettingsStore::KeyPath());
+    return device.write(data) == data.size();
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(QString fileName) : m_fileName(std::move(fileName)) {}
+
+QString SettingsStore::FileNameIn(const QString& configFolder) {
+    const QString base =
+        configFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) : configFolder;
+    return QDir(base).filePath(QStringLiteral("Zeitravo/Kadenzor.reg"));
+}
+
+QString SettingsStore::KeyPath() {
+    return QStringLiteral("HKEY_CURRENT_USER\\Software\\Zeitravo\\Kadenzor");
+}
+
+QSettings::Format SettingsStore::Format() {
+    static const QSettings::Format format =
+        QSettings::registerFormat(QStringLiteral("reg"), ReadStore, WriteStore, Qt::CaseSensitive);
+    return format;
+}
+
+const QStringList& SettingsStore::ReadingOrder() {
+    static const QStringList names = [] {
+        QStringList list;
+        for (const Field& f : Fields())
+            list << QLatin1String(f.name);
+        return list;
+    }();
+    return names;
+}
+
+const QStringList& SettingsStore::WritingOrder() {
+    static const QStringList names = {"Left",       "Top",        "Width",     "Height",    "Sound", "Port",
+                                      "Alg",        "C1",         "C2",        "C3",        "Acc",   "C4",
+                                      "FilterInd",  "Timer",      "cbAuto",    "XX",        "YY",    "StartType",
+                                      "Columns",    "Klass",      "FilterOut", "WaitStart", "Title", "RezervDir",
+                                      "WaitFinish", "FormatZeit", "AutoSort",  "Debounce"};
+
+    // Values added since are written after those, in reading order.
+    static const QStringList all = [] {
+        QStringList list = names;
+        for (const Field& f : Fields())
+            if (!list.contains(QLatin1String(f.name)))
+                list << QLatin1String(f.name);
+        return list;
+    }();
+    return all;
+}
+
+TSettings SettingsStore::FromValues(const QVariantMap& values, const QString& programFolder) {
+    TSettings s;
+    for (const Field& f : Fields()) {
+        const auto it = values.find(QLatin1String(f.name));
+        if (f.text) {
+            // An absent text reads as empty; a value of another type ends the reading.
+            if (it == values.end()) {
+                f.set(s, QString());
+                continue;
+            }
+            if (it->typeId() != QMetaType::QString)
+                break;
+        } else if (it == values.end() || it->typeId() != QMetaType::Int) {
+            break;
+        }
+        f.set(s, *it);
+    }
+    // Only a positive lock-out replaces the default interval.
+    if (s.WaitStart <= 0)
+        s.WaitStart = TSettings().WaitStart;
+    if (s.WaitFinish <= 0)
+        s.WaitFinish = TSettings().WaitFinish;
+    // Values edited by hand must not reach the time texts out of range.
+    s.Acc = std::clamp(s.Acc, 0, 2);
+    s.Debounce = std::clamp(s.Debounce, 0, 50);
+    // A port edited by hand outside the allowed range keeps the server off.
+    if (s.WebPort < TSettings::kWebPortMin || s.WebPort > 65535)
+        s.WebPort = 0;
+    if (s.RezervDir.isEmpty())
+        s.RezervDir = programFolder;
+    s.Columns |= TSettings::kForcedColumns;
+    return s;
+}
+
+QList<RegValue> SettingsStore::ToValues(const TSettings& settings) {
+    QList<RegValue> values;
+    for (const QString& name : WritingOrder())
+        values.append({name, FieldNamed(name).get(settings)});
+    return values;
+}
+
+TSettings SettingsStore::Load(const QString& programFolder, bool* found) const {
+    const bool exists = QFileInfo(m_fileName).isFile();
+    if (found)
+        *found = exists;
+    if (!exists)
+        return FromValues({}, programFolder);
+    QSettings store(m_fileName, Format());
+    QVariantMap values;
+    for (const QString& key : store.allKeys())
+        values.insert(key, store.value(key));
+    return FromValues(values, programFolder);
+}
+
+bool SettingsStore::Save(const TSettings& settings, QString& error) const {
+    const QFileInfo info(m_fileName);
+    if (!QDir().mkpath(info.absolutePath())) {
+        error = QStringLiteral("Ordner %1 kann nicht angelegt werden").arg(info.absolutePath());
+        return false;
+    }
+    QSettings store(m_fileName, Format());
+    // Every value is set even when an earlier one fails; the file is replaced as a whole.
+    for (const RegValue& value : ToValues(settings))
+        store.setValue(value.name, value.value);
+    store.sync();
+    if (store.status() != QSettings::NoError) {
+        error = QStringLiteral("%1 kann nicht geschrieben werden").arg(m_fileName);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,97 @@
+#include "ui/platform/QtPlatform.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSoundEffect>
+#include <QUrl>
+
+int QtPrompts::exec(QDialog& dialog) {
+    return dialog.exec();
+}
+
+void QtPrompts::showError(QWidget* parent, const QString& text) {
+    QMessageBox::critical(parent, QStringLiteral("Kadenzor"), text);
+}
+
+QString QtPrompts::openFileName(QWidget* parent, const QString& dir, const QStringList& filters, int& filterIndex) {
+    QString selected = filters.value(filterIndex - 1);
+    const QString name =
+        QFileDialog::getOpenFileName(parent, QString(), dir, filters.join(QStringLiteral(";;")), &selected);
+    if (!name.isEmpty() && filters.contains(selected))
+        filterIndex = filters.indexOf(selected) + 1;
+    return name;
+}
+
+QString QtPrompts::saveFileName(QWidget* parent, const QString& dir, const QString& name, const QStringList& filters,
+                                int& filterIndex) {
+    QString selected = filters.value(filterIndex - 1);
+    const QString result =
+        QFileDialog::getSaveFileName(parent, QString(), dir + name, filters.join(QStringLiteral(";;")), &selected);
+    if (!result.isEmpty() && filters.contains(selected))
+        filterIndex = filters.indexOf(selected) + 1;
+    return result;
+}
+
+QString QtPrompts::folderName(QWidget* parent, const QString& dir) {
+    return QFileDialog::getExistingDirectory(parent, QString(), dir);
+}
+
+QtSound::QtSound() = default;
+
+QtSound::~QtSound() {
+    qDeleteAll(m_effects);
+}
+
+QSoundEffect* QtSound::Effect(const QString& file) {
+    QSoundEffect*& effect = m_effects[file];
+    if (!effect) {
+        effect = new QSoundEffect;
+        effect->setSource(QUrl::fromLocalFile(file));
+    }
+    return effect;
+}
+
+void QtSound::play(const QString& file) {
+    Effect(file)->play();
+}
+
+void QtSound::preload(const QString& file) {
+    Effect(file);
+}
+
+int QtPrinters::count() const {
+    return static_cast<int>(QPrinterInfo::availablePrinterNames().size()) + 1;
+}
+
+void QtShell::open(const QString& fileOrUrl) {
+    const QUrl url = QFileInfo::exists(fileOrUrl) ? QUrl::fromLocalFile(fileOrUrl) : QUrl(fileOrUrl);
+    QDesktopServices::openUrl(url);
+}
+
+void QtShell::print(const PrintJob& job) {
+    if (!job.paint)
+        return;
+    const QFileInfo info(job.file);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(job.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    printer.setDocName(info.fileName());
+    // Without an installed printer the dialog offers the PDF file, named after the document.
+    if (QPrinterInfo::availablePrinterNames().isEmpty())
+        printer.setOutputFileName(info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+                                  QStringLiteral(".pdf"));
+    QPrintDialog dialog(&printer);
+    dialog.setWindowTitle(QStringLiteral("Drucken"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The pages the operator chose in the dialog, or all.
+    const bool range = printer.printRange() == QPrinter::PageRange;
+    job.paint(printer, range ? printer.fromPage() : 0, range ? printer.toPage() : 0);
+}

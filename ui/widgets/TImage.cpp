@@ -1,0 +1,20 @@
+#include "ui/widgets/TImage.h"
+
+#include <QMouseEvent>
+
+TImage::TImage(QWidget* parent) : QLabel(parent) {
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void TImage::mousePressEvent(QMouseEvent* event) {
+    m_pressed = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void TImage::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    event->accept();
+    if (click)
+        emit Clicked();
+}
