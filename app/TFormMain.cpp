@@ -158,6 +158,9 @@ void TFormMain::RestoreBackups() {
     // At program start FINISH works (RunState::finishOpenAtProgramStart), so athletes
     // still on the course when the program was restarted can be finished.
     m_run->SetFinishAvailable(true);
+    m_run->ResumeRun();
+    // A run that goes on keeps the computer awake as before the restart.
+    m_sleep->Sync();
 }
 
 // The ports present are listed before the configured one is opened, so it is listed too.
@@ -247,6 +250,7 @@ void TFormMain::ConnectStatus() {
     connect(m_finish.get(), &FinishTable::StatusText, status, &StatusFields::SetText);
     connect(m_files.get(), &ProtocolFiles::StatusText, status, &StatusFields::SetText);
     connect(m_finish.get(), &FinishTable::Notice, status, &StatusFields::ShowPassing);
+    connect(m_run.get(), &RunControl::Notice, status, &StatusFields::ShowPassing);
     connect(m_editing.get(), &ProtocolEditing::Notice, status, &StatusFields::ShowPassing);
     connect(m_records.get(), &RaceRecords::Notice, status, &StatusFields::ShowPassing);
     connect(m_export.get(), &ProtocolExport::StatusText, status, &StatusFields::ShowPassing);
@@ -271,6 +275,9 @@ void TFormMain::ConnectRecords() {
     connect(m_editing.get(), &ProtocolEditing::Journal, records, &RaceRecords::Journalize);
     connect(m_run.get(), &RunControl::Journal, records, &RaceRecords::Journalize);
     connect(m_files.get(), &ProtocolFiles::Journal, records, &RaceRecords::Journalize);
+    // A start list or a cleared protocol is a new race: on the disk at once, or a crash
+    // would bring the previous race back.
+    connect(m_files.get(), &ProtocolFiles::TablesReplaced, records, &RaceRecords::NewRace);
 }
 
 // Run control alone writes the number boxes and the command buttons; the tables, the

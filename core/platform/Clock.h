@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QString>
 #include <QtGlobal>
 
 // The millisecond tick and the local clock of day. Every duration is the
@@ -16,9 +17,13 @@ inline qint32 TickDiff(Tick later, Tick earlier) {
 // One impulse, taken once: the tick for its durations and the local clock of
 // day for its texts, read back to back. Every text recorded for the impulse
 // comes from `clock`, never from a later reading.
+// `epochMs` is the same moment in UTC milliseconds since 1970 (0: unknown), so that a
+// moment kept across a reboot, whose tick no longer counts from the same start, can still
+// be compared exactly, across a daylight-saving change too.
 struct Moment {
     Tick tick = 0;
     QTime clock;
+    qint64 epochMs = 0;
 };
 
 class Clock {
@@ -32,4 +37,7 @@ public:
     // ticks (the contacts' quiet time). A clock without a finer reading gives
     // the tick times 1000, which wraps with the tick.
     virtual qint64 micros() const;
+    // Names the boot of the machine whose ticks these are: two ticks of the same boot
+    // give a duration, ticks of different boots do not. Empty when unknown.
+    virtual QString bootId() const;
 };

@@ -18,7 +18,8 @@ public:
     // failure returns false with the German reason in `error`.
     bool WriteBackups(const SortGridData& protocol, const SortGridData& finish, QString& error) const;
     // The run-state backup: what a restart needs besides the tables (the clock texts of a
-    // mass start and of its first finish). Empty when nothing is known.
+    // mass start and of its first finish, the stamps of the run's starts and queued
+    // finishes, the highest placeholder number). Empty when nothing is known.
     bool WriteRunState(const RunState& state, QString& error) const;
     // Restores those texts; a missing or unreadable file leaves `state` as it was.
     void ReadRunState(RunState& state) const;

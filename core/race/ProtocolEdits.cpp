@@ -83,17 +83,11 @@ QString TypedTimeError(const QString& text, int fractionDigits) {
         .arg(text, Example(fractionDigits));
 }
 
-QString FinishClockText(TimeValue startClock, TimeValue runningTime, int fractionDigits) {
+QString FinishClockText(TimeValue startClock, TimeValue runningTime) {
     const qint64 sum = static_cast<qint64>(startClock) + runningTime;
     const TimeValue clock = static_cast<TimeValue>(((sum % kDay) + kDay) % kDay);
-    const TimeValue h = clock / 10; // hundredths, truncated
-    QString text = QString::number(clock / 3600000) + QLatin1Char(':') + TwoDigits((h / 6000) % 60) + QLatin1Char(':') +
-                   TwoDigits((h / 100) % 60);
-    if (fractionDigits == 2)
-        text += QLatin1Char(',') + TwoDigits(h % 100);
-    else if (fractionDigits == 1)
-        text += QLatin1Char(',') + QString::number((h / 10) % 10);
-    return text;
+    // Written as every clock text the program records: " 5:41:25,91".
+    return ClockText(QTime::fromMSecsSinceStartOfDay(clock));
 }
 
 bool RunningTimeFromClocks(const QString& finishClock, const QString& startClock, int fractionDigits,
@@ -131,7 +125,7 @@ bool CorrectRunningTime(SortGridData& grid, int row, int fractionDigits, QString
     grid.SetCell(Col::Zeit, row, TimeToText(t, fractionDigits));
     const QString start = grid.Cell(Col::Start, row);
     if (HasTimeText(start))
-        grid.SetCell(Col::Stopp, row, FinishClockText(ClockValue(start, fractionDigits), t, fractionDigits));
+        grid.SetCell(Col::Stopp, row, FinishClockText(ClockValue(start, fractionDigits), t));
     grid.SetCell(Col::Split, row, QString());
     bool ok = false;
     const qint32 raw = grid.Cell(Col::Raw, row).trimmed().toInt(&ok);
@@ -205,7 +199,7 @@ void ApplyResultMove(SortGridData& grid, const ResultMove& move, int fractionDig
     // again after a restart (the raw column is not in the backups).
     const QString start = grid.Cell(Col::Start, r);
     if (HasTimeText(start)) {
-        grid.SetCell(Col::Stopp, r, FinishClockText(ClockValue(start, fractionDigits), t, fractionDigits));
+        grid.SetCell(Col::Stopp, r, FinishClockText(ClockValue(start, fractionDigits), t));
     } else {
         grid.SetCell(Col::Start, r, grid.Cell(Col::Start, k));
         grid.SetCell(Col::Stopp, r, grid.Cell(Col::Stopp, k));

@@ -27,9 +27,9 @@ QString TypedTimeError(const QString& text, int fractionDigits);
 QString DroppedEditText();
 
 // The finish clock of a start at `startClock` (ms since midnight) after `runningTime`:
-// past midnight it is the next day's clock. Hours are written without leading zero
-// ("9:10:05,23", "0:01:00,00"), the fraction as `fractionDigits` asks.
-QString FinishClockText(TimeValue startClock, TimeValue runningTime, int fractionDigits);
+// past midnight it is the next day's clock. Written as ClockText writes every clock of
+// day (" 9:10:05,23", " 0:01:00,00").
+QString FinishClockText(TimeValue startClock, TimeValue runningTime);
 
 // Running time from a start and a finish clock text; a finish clock smaller than the
 // start clock is on the next day. False when either is not a recorded time or the

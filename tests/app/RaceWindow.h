@@ -27,8 +27,11 @@ struct RaceWindow {
 
     // `programFolder` (ending in "/") replaces the temporary folder, so that a second
     // window finds what the first one left behind.
+    // `tick` and `boot` are the clock's at start-up (a restart in the same boot goes on
+    // with the ticks, one after a reboot counts from elsewhere).
     explicit RaceWindow(TSettings settings = TSettings(), bool withTones = true, QString programFolder = QString(),
-                        QDateTime now = QDateTime(QDate(2026, 3, 20), QTime(10, 0))) {
+                        QDateTime now = QDateTime(QDate(2026, 3, 20), QTime(10, 0)), Tick tick = 100000,
+                        const QString& boot = QString()) {
         folder = programFolder.isEmpty() ? dir.path() + QLatin1Char('/') : programFolder;
         if (withTones) {
             for (const char* name : {"Ton-start.wav", "Ton-finish.wav"}) {
@@ -37,7 +40,9 @@ struct RaceWindow {
             }
         }
         fake = std::make_unique<FakePlatform>(folder, folder);
-        fake->clock.Set(100000, now);
+        fake->clock.Set(tick, now);
+        if (!boot.isEmpty())
+            fake->clock.SetBoot(boot);
         form = std::make_unique<TFormMain>(fake->platform, settings);
         form->show();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
@@ -55,22 +60,32 @@ struct RaceWindow {
 
     void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(form.get(), key, mods); }
     void Advance(int ms) { fake->clock.Advance(ms); }
-    void TypeStart(const QString& number) {
-        Find<NumberBox>(form, "cbStartN")->setFocus();
-        Find<NumberBox>(form, "cbStartN")->lineEdit()->selectAll();
-        QTest::keyClick(Find<NumberBox>(form, "cbStartN")->lineEdit(), Qt::Key_Backspace);
-        QTest::keyClicks(Find<NumberBox>(form, "cbStartN")->lineEdit(), number);
+    // Focus moves to the box as a click or Tab moves it; every key then goes where the
+    // window system sends it, to the focused widget (the box, never its edit part).
+    QWidget* FocusOn(const char* name) {
+        QWidget* box = Find<QWidget>(form, name);
+        box->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        return QApplication::focusWidget();
     }
-    void TypeStop(const QString& number) {
-        Find<NumberBox>(form, "cbStopN")->setFocus();
-        Find<NumberBox>(form, "cbStopN")->lineEdit()->selectAll();
-        QTest::keyClick(Find<NumberBox>(form, "cbStopN")->lineEdit(), Qt::Key_Backspace);
-        QTest::keyClicks(Find<NumberBox>(form, "cbStopN")->lineEdit(), number);
+    void Press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, mods);
     }
+    // Tab focus selects the box's text: the typed number replaces it.
+    void TypeInto(const char* name, const QString& number) {
+        QWidget* focused = FocusOn(name);
+        QVERIFY2(focused == Find<QWidget>(form, name), name);
+        Press(Qt::Key_End);
+        for (int i = 0; i < 6; ++i)
+            Press(Qt::Key_Backspace);
+        QTest::keyClicks(QApplication::focusWidget(), number);
+    }
+    void TypeStart(const QString& number) { TypeInto("cbStartN", number); }
+    void TypeStop(const QString& number) { TypeInto("cbStopN", number); }
     // START with the number typed into the start box and Enter.
     void StartNumber(const QString& number) {
         TypeStart(number);
-        QTest::keyClick(Find<NumberBox>(form, "cbStartN")->lineEdit(), Qt::Key_Return);
+        Press(Qt::Key_Return);
     }
     void FinishNumber(const QString& number) {
         TypeStop(number);

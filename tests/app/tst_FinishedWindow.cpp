@@ -207,10 +207,11 @@ void FinishedWindowTest::restartBringsTablesAndSettingsBack() {
     s.Acc = 1;
     l.Store(s);
     l.Start();
-    Find<NumberBox>(l.form, "cbStartN")->setFocus();
-    Find<NumberBox>(l.form, "cbStartN")->lineEdit()->selectAll();
-    QTest::keyClicks(Find<NumberBox>(l.form, "cbStartN")->lineEdit(), QStringLiteral("8"));
-    QTest::keyClick(Find<NumberBox>(l.form, "cbStartN")->lineEdit(), Qt::Key_Return);
+    // Keys go where the window system sends them: to the focused box.
+    Find<NumberBox>(l.form, "cbStartN")->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("8"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     l.fake.clock.Advance(1000);
     QTest::keyClick(l.form.get(), Qt::Key_F8); // queued: no finish number
     QCOMPARE(Find<TSortGrid>(l.form, "SortGrid2")->Cell(FinishCol::Kontakt, 1).isEmpty(), false);

@@ -98,7 +98,8 @@ void RunFaultsTest::restartDoesNotRestartFirstAthlete() {
     w.Advance(2000);
     w.P()->GoToCell(0, w.RowOf("-1"), false);
     QCOMPARE(Find<NumberBox>(w.form, "cbStartN")->currentText(), QStringLiteral("-1"));
-    QTest::keyClick(Find<NumberBox>(w.form, "cbStartN")->lineEdit(), Qt::Key_Return);
+    w.FocusOn("cbStartN");
+    w.Press(Qt::Key_Return);
     QCOMPARE(w.Of("-1", Col::Start), QStringLiteral("10:05:02,00"));
 }
 

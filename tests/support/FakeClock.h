@@ -16,7 +16,9 @@ public:
     FakeClock& operator=(const FakeClock& other) {
         if (this != &other) {
             const Moment m = other.moment();
+            const QString boot = other.bootId();
             std::lock_guard lock(m_mutex);
+            m_boot = boot;
             m_tick = m.tick;
             m_now = other.now();
             AdvancePerRead = other.AdvancePerRead;
@@ -41,6 +43,7 @@ public:
         Moment m;
         m.tick = m_tick;
         m.clock = m_now.time();
+        m.epochMs = m_now.toMSecsSinceEpoch();
         AfterRead();
         return m;
     }
@@ -48,6 +51,15 @@ public:
     qint64 micros() const override {
         std::lock_guard lock(m_mutex);
         return static_cast<qint64>(m_tick) * 1000;
+    }
+    // A restart after a reboot: another boot, whose ticks count from elsewhere.
+    QString bootId() const override {
+        std::lock_guard lock(m_mutex);
+        return m_boot;
+    }
+    void SetBoot(const QString& boot) {
+        std::lock_guard lock(m_mutex);
+        m_boot = boot;
     }
     int AdvancePerRead = 0;
     mutable int TickReads = 0;
@@ -83,4 +95,5 @@ private:
     mutable std::mutex m_mutex;
     mutable Tick m_tick;
     mutable QDateTime m_now;
+    QString m_boot = QStringLiteral("fake-boot-1");
 };

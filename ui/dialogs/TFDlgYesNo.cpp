@@ -46,15 +46,8 @@ TFDlgYesNo::TFDlgYesNo(QWidget* parent) : QDialog(parent) {
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setGeometry(135, 60, 75, 25);
     CancelBtn->setAutoDefault(false);
-    // The operator's last choice stays the active control for the next showing.
-    connect(OKBtn, &QPushButton::clicked, this, [this] {
-        m_activeControl = OKBtn;
-        done(kYes);
-    });
-    connect(CancelBtn, &QPushButton::clicked, this, [this] {
-        m_activeControl = CancelBtn;
-        done(kNo);
-    });
+    connect(OKBtn, &QPushButton::clicked, this, [this] { done(kYes); });
+    connect(CancelBtn, &QPushButton::clicked, this, [this] { done(kNo); });
 }
 
 void TFDlgYesNo::FormCreate() {
@@ -75,24 +68,14 @@ bool TFDlgYesNo::Ask(Prompts& prompts, const QString& text) {
     return prompts.exec(*this) == kYes;
 }
 
-void TFDlgYesNo::MakeYesDefault() {
-    OKBtn->setDefault(true);
-    CancelBtn->setDefault(false);
-}
-
-void TFDlgYesNo::MakeNoActive() {
-    m_activeControl = CancelBtn;
-}
-
-// Esc rejects (result 0), which counts as "no" like every answer but 6.
+// Every question opens with its safe answer focused, whatever was answered before: an
+// Enter typed on out of habit must never clear a protocol or overwrite a time. Esc
+// rejects (result 0), which counts as "no" like every answer but 6.
 void TFDlgYesNo::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (OKBtn->isDefault())
-        OKBtn->setFocus();
-    else if (CancelBtn->isDefault())
-        CancelBtn->setFocus();
-    else if (m_activeControl)
-        m_activeControl->setFocus();
+    OKBtn->setDefault(false);
+    CancelBtn->setDefault(true);
+    CancelBtn->setFocus();
     // Enter presses the focused button.
     OKBtn->setAutoDefault(true);
     CancelBtn->setAutoDefault(true);

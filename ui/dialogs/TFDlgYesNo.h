@@ -8,8 +8,8 @@ class Prompts;
 
 // The question dialog through which every confirmation is asked. A text with
 // "?" is a question ("Ja"/"Nein"), any other a notice ("OK"/"Abbrechen"); the
-// first button always answers 6 (yes), the second 2. The default button and
-// the active control persist between showings.
+// first button always answers 6 (yes), the second 2. Every showing opens with
+// the second, the safe answer, focused.
 class TFDlgYesNo : public QDialog {
     Q_OBJECT
 public:
@@ -30,14 +30,6 @@ public:
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
 
-    // "Ja" becomes the default button (the overwrite question); persists.
-    void MakeYesDefault();
-    // "Nein" becomes the active control (the clearing question); persists.
-    void MakeNoActive();
-
 protected:
     void showEvent(QShowEvent* event) override;
-
-private:
-    QWidget* m_activeControl = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "core/base/TimeText.h"
 #include "core/platform/Prompts.h"
 #include "core/platform/Sound.h"
+#include "core/race/DuplicateNumbers.h"
 #include "core/race/JournalReplay.h"
 #include "core/race/ProtocolColumns.h"
 #include "ui/dialogs/TFDlgYesNo.h"
@@ -95,8 +96,15 @@ Moment RunControl::EventMoment() const {
     if (!m_impulse)
         return m_clock.moment();
     Moment at = *m_impulse;
-    if (!at.clock.isValid())
-        at.clock = m_clock.now().time(); // a capture without clock of day still gets a text
+    if (!at.clock.isValid() || at.epochMs == 0) {
+        // A capture without clock of day still gets a text, and its UTC moment from the
+        // ticks that passed since.
+        const Moment now = m_clock.moment();
+        if (!at.clock.isValid())
+            at.clock = now.clock;
+        if (at.epochMs == 0 && now.epochMs != 0)
+            at.epochMs = now.epochMs - TickDiff(now.tick, at.tick);
+    }
     return at;
 }
 
@@ -114,6 +122,31 @@ void RunControl::mStartClick() {
     const Moment at = EventMoment();
     const Tick tick = at.tick;
     const QTime& clock = at.clock;
+    const Stamp stamp = Stamp::Of(at, m_clock.bootId());
+
+    // Which row this start goes to, decided before anything of the start is done: a
+    // question answered "Nein" must leave no trace.
+    QString typed = c.cbStartN->currentText();
+    if (!m_settings.massStart()) {
+        const int same = m_protocol.CountStartNumber(typed);
+        if (same > 1) {
+            // Two rows with one number: neither may be picked silently. The time is kept
+            // on a placeholder row for the operator to give to the right athlete.
+            emit Notice(QStringLiteral("Startnummer %1 kommt %2 vor: Start ohne Nummer erfasst, bitte zuordnen")
+                            .arg(typed.trimmed(), TimesText(same)));
+            typed.clear();
+        } else if (same == 1) {
+            const int row = m_protocol.FindStartNumber(typed.trimmed());
+            if (HasTimeText(m_protocol.Cell(Col::Stopp, row)) || HasTimeText(m_protocol.Cell(Col::Zeit, row))) {
+                // A start after a finish would put "Start" after "Stopp" and rank him first.
+                if (!m_question.Ask(
+                        m_prompts,
+                        QStringLiteral("Athlet %1 hat bereits eine Zielzeit. Neu starten?").arg(typed.trimmed())))
+                    return;
+                m_protocol.ClearResults(row);
+            }
+        }
+    }
 
     if (m_settings.Sound && !m_startTone.isEmpty() && !m_state.toneAlreadyPlayed)
         m_sound.play(m_startTone);
@@ -123,8 +156,10 @@ void RunControl::mStartClick() {
 
     if (!m_state.Started()) {
         m_state.runStart = tick;
+        m_state.firstStartStamp = stamp;
         m_state.firstFinish.reset();
         m_state.firstFinishClock.clear();
+        m_state.firstFinishStamp.reset();
         c.sbLoadList->setEnabled(false);
         SetEnabled(c.bEnd, c.mEnd, true, RunColors::Red);
     }
@@ -135,10 +170,11 @@ void RunControl::mStartClick() {
     entry.event = JournalEvent::Start;
     entry.source = EventSource();
     if (!m_settings.massStart()) {
-        const QString typed = c.cbStartN->currentText();
         const int item = c.cbStartN->currentIndex();
         const bool fromList = item >= 0 && c.cbStartN->itemText(item).trimmed() == typed.trimmed();
-        const int row = m_protocol.RecordStartInRow(typed, tick, clock, offset);
+        const int row = m_protocol.RecordStartInRow(typed, tick, clock, offset, m_state.highestPlaceholder);
+        // A restart finds the start's tick again under its number and clock text.
+        m_state.starts.insert(StampKey(m_protocol.Cell(Col::StNr, row), m_protocol.Cell(Col::Start, row)), stamp);
         // The placeholder keeps its minus: "4" always means athlete 4, "-4" this start.
         c.cbStopN->addItem(m_protocol.Cell(Col::StNr, row));
         c.cbStopN->SetDropDown(true);
@@ -159,6 +195,7 @@ void RunControl::mStartClick() {
     } else {
         // Kept with the backups: after a restart the finishes are timed from it.
         m_state.massStartClock = ClockText(clock);
+        m_state.massStartStamp = stamp;
         FillStopListForMassStart();
         entry.time = m_state.massStartClock;
         entry.Add(QStringLiteral("Startart"), QStringLiteral("Massenstart"));
@@ -186,6 +223,7 @@ void RunControl::mStartClick() {
 void RunControl::mStopClick() {
     const Moment at = EventMoment();
     const Tick tick = at.tick;
+    const Stamp stamp = Stamp::Of(at, m_clock.bootId());
     const bool individual = !m_settings.massStart();
     const int digits = m_settings.Acc;
 
@@ -193,7 +231,12 @@ void RunControl::mStopClick() {
     int row = -1;
     const QString number = c.cbStopN->currentText().trimmed();
     int k = 0;
-    if (!number.isEmpty() && ToInt(number, k) && k != 0) {
+    const int same = m_protocol.CountStartNumber(number);
+    if (same > 1) {
+        // Neither of two rows with this number may get the time silently: it is queued.
+        emit Notice(QStringLiteral("Startnummer %1 kommt %2 vor: Zielzeit in die Zieltabelle gestellt, bitte zuordnen")
+                        .arg(number, TimesText(same)));
+    } else if (!number.isEmpty() && ToInt(number, k) && k != 0) {
         // A negative number is the placeholder of a start without number: it must name
         // an existing row just like a positive one, never whatever row is selected.
         row = m_protocol.FindStartNumber(number);
@@ -215,10 +258,13 @@ void RunControl::mStopClick() {
             TimeValue t = 0;
             if (hasTick)
                 running = TickDiff(tick, static_cast<Tick>(startTick));
-            // No start tick (the program was restarted since): the running time comes from
-            // the clock texts, as an assignment from the finish table computes it.
+            // No start tick and no stamp of it (a backup of an older version): the running
+            // time comes from the clock texts, as an assignment from the finish table computes it.
             else if (ClockTextDifference(finishClock, m_protocol.Cell(Col::Start, row), digits, t))
                 running = t;
+            // A finish before the start is no running time: it is queued.
+            if (running && *running <= 0)
+                running.reset();
         } else {
             running = TickDiff(tick, m_state.lastStartTick);
         }
@@ -251,6 +297,7 @@ void RunControl::mStopClick() {
         } else {
             m_state.firstFinish = tick;
             m_state.firstFinishClock = finishClock;
+            m_state.firstFinishStamp = stamp;
         }
     }
 
@@ -272,6 +319,8 @@ void RunControl::mStopClick() {
         if (!individual)
             kontakt = running ? TimeToText(*running, digits) : MassStartClockEntry(finishClock);
         m_finish.QueueFinish(kontakt, m_state.finishCounter);
+        // An assignment, after a restart too, times it from its tick.
+        m_state.queued.insert(StampKey(QString::number(m_state.finishCounter) + QLatin1Char('.'), kontakt), stamp);
         entry.event = JournalEvent::Queued;
         entry.time = kontakt;
         entry.Add(JournalKey::Number, QString::number(m_state.finishCounter) + QLatin1Char('.'));
@@ -342,12 +391,7 @@ void RunControl::EndCompetition() {
     SetEnabled(c.bSTOP, c.mStop, false, RunColors::Yellow);
     c.EditPred->clear();
 
-    m_state.runStart.reset();
-    m_state.firstFinish.reset();
-    m_state.finishCounter = 0;
-    m_state.massStartClock.clear();
-    m_state.firstFinishClock.clear();
-    m_state.finishOpenAtProgramStart = false;
+    m_state.EndRun();
     m_protocol.ApplyColumnLayout();
     m_display.ShowLower(0);
     m_display.ShowUpper(0);
@@ -361,6 +405,69 @@ void RunControl::EndCompetition() {
     m_protocol.UpdateResultCommands();
     // The ended run must not come back with a restart.
     emit BackupsDue();
+}
+
+void RunControl::ResumeRun() {
+    const Moment now = m_clock.moment();
+    const QString boot = m_clock.bootId();
+    m_state.highestPlaceholder = qMax(m_state.highestPlaceholder, m_protocol.HighestPlaceholder());
+    // Athletes on the course: their start ticks, in this boot's count, go back into the rows.
+    std::optional<Tick> lastStart;
+    const TSortGrid* g = m_protocol.Grid();
+    for (int row = 1; row < g->RowCount(); ++row) {
+        const QString start = m_protocol.Cell(Col::Start, row);
+        if (!HasTimeText(start) || HasTimeText(m_protocol.Cell(Col::Zeit, row)))
+            continue;
+        const auto stamp = m_state.starts.constFind(StampKey(m_protocol.Cell(Col::StNr, row), start));
+        if (stamp == m_state.starts.cend())
+            continue;
+        if (const auto tick = TickInBoot(*stamp, boot, now)) {
+            m_protocol.SetCellText(Col::Raw, row, QString::number(static_cast<qint32>(*tick)));
+            if (!lastStart || TickDiff(*tick, *lastStart) > 0)
+                lastStart = tick;
+        }
+    }
+    auto inBoot = [&](const std::optional<Stamp>& s) { return s ? TickInBoot(*s, boot, now) : std::nullopt; };
+    const std::optional<Tick> first = inBoot(m_state.firstStartStamp);
+    const bool mass = m_settings.massStart();
+    const std::optional<Tick> massStart = inBoot(m_state.massStartStamp);
+    if (mass && massStart) {
+        m_state.runStart = first ? first : massStart;
+        m_state.lastStartTick = *massStart;
+        m_state.firstFinish = inBoot(m_state.firstFinishStamp);
+    } else if (!mass && first) {
+        m_state.runStart = first;
+        m_state.lastStartTick = lastStart ? *lastStart : *first;
+    }
+    // A mass start of the run before the restart, even one known by its clock text only:
+    // a second START would time every athlete on the course from it.
+    const bool massRunning = mass && (massStart || !m_state.massStartClock.isEmpty());
+    if (!m_state.Started() && !massRunning)
+        return;
+
+    if (m_state.Started()) {
+        m_display.SetStartColors();
+        m_display.StartClock(*m_state.runStart);
+    }
+    c.bCFG->setEnabled(false);
+    c.sbLoadList->setEnabled(false);
+    SetEnabled(c.bEnd, c.mEnd, true, RunColors::Red);
+    if (mass) {
+        SetEnabled(c.bSTART, c.mStart, false, RunColors::Green);
+        emit TimerAvailable(false);
+        FillStopListForMassStart();
+    } else {
+        // The numbers still on the course are the finish box's choices again.
+        c.cbStopN->clear();
+        for (int row = 1; row < g->RowCount(); ++row)
+            if (HasTimeText(m_protocol.Cell(Col::Start, row)) && !HasTimeText(m_protocol.Cell(Col::Zeit, row)))
+                c.cbStopN->addItem(m_protocol.Cell(Col::StNr, row));
+        c.cbStopN->SetDropDown(c.cbStopN->count() > 0);
+    }
+    // Nothing chosen: the first FINISH after the restart goes to no athlete by itself.
+    c.cbStopN->setCurrentIndex(-1);
+    c.cbStopN->setEditText(QString());
+    SetEnabled(c.bSTOP, c.mStop, true, RunColors::Yellow);
 }
 
 bool RunControl::FormCloseQuery() {
@@ -416,11 +523,14 @@ void RunControl::ClearFinishNumber() {
 }
 
 void RunControl::WithdrawFinishNumber(const QString& number) {
+    // Removing the current item would show the next one in the box, and the next FINISH
+    // would time that athlete: the box keeps what the operator typed, without the withdrawn number.
+    const QString typed = c.cbStopN->currentText();
     const int item = c.cbStopN->FindItem(number, Qt::CaseInsensitive);
     if (item >= 0)
         c.cbStopN->removeItem(item);
-    if (c.cbStopN->count() == 0)
-        c.cbStopN->setEditText(QString());
+    c.cbStopN->setCurrentIndex(-1);
+    c.cbStopN->setEditText(c.cbStopN->count() == 0 || typed.trimmed() == number.trimmed() ? QString() : typed);
 }
 
 void RunControl::FillStopListForMassStart() {
@@ -457,10 +567,13 @@ void RunControl::ClearNumberBoxes() {
     c.cbStopN->SetDropDown(false);
 }
 
-void RunControl::ProtocolRowChosen(int row) {
+void RunControl::ProtocolRowChosen(int row, bool byOperator) {
     const QString stNr = m_protocol.Cell(Col::StNr, row);
+    // A time goes only to the number the operator typed or chose: a row kept chosen by a
+    // ranking (after an assignment, a ranking by hand) puts no number into the finish box.
+    const bool offerFinish = byOperator;
     if (m_settings.massStart()) {
-        if (m_protocol.Cell(Col::Zeit, row).trimmed().isEmpty())
+        if (offerFinish && m_protocol.Cell(Col::Zeit, row).trimmed().isEmpty())
             c.cbStopN->setEditText(stNr);
         return;
     }
@@ -475,7 +588,8 @@ void RunControl::ProtocolRowChosen(int row) {
         if (rawIsNumber) {
             // The running display follows the selected athlete.
             m_state.lastStartTick = static_cast<Tick>(rawValue);
-            c.cbStopN->setEditText(stNr);
+            if (offerFinish)
+                c.cbStopN->setEditText(stNr);
         } else {
             c.cbStartN->setEditText(stNr);
         }
@@ -496,7 +610,8 @@ void RunControl::ProtocolRowChosen(int row) {
             // A text that is not a number (a spreadsheet may put one there) shows nothing.
             if (rawIsNumber)
                 m_display.ShowLower(rawValue);
-            c.cbStopN->setEditText(QString());
+            if (offerFinish)
+                c.cbStopN->setEditText(QString());
         } else if (!c.bTimer->isEnabled()) {
             m_display.SetLowerLit(RunColors::Yellow);
             m_display.RepaintWithColorSet();

@@ -105,7 +105,12 @@ public:
     void ClearNumberBoxes();
     // The operator chose protocol row `row`: the number boxes, the command colours, the
     // contacts and the running display follow it.
-    void ProtocolRowChosen(int row);
+    void ProtocolRowChosen(int row, bool byOperator = true);
+    // After the tables and the run state came back at program start: a run that was going
+    // on looks and times as before (FINISH and ENDE open, the clock running from the first
+    // start, a mass start's START closed until ENDE), its athletes on the course timed
+    // from their start ticks.
+    void ResumeRun();
 
 signals:
     // A mass start closes the countdown; ENDE opens it again.
@@ -118,6 +123,8 @@ signals:
     void BackupsDue();
     // START, FINISH, QUEUED and ENDE, for the journal.
     void Journal(const QList<JournalEntry>& entries);
+    // A passing message for the operator (a start number that two rows carry).
+    void Notice(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

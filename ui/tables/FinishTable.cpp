@@ -4,6 +4,7 @@
 
 #include "core/base/TimeText.h"
 #include "core/platform/Prompts.h"
+#include "core/race/DuplicateNumbers.h"
 #include "core/race/JournalReplay.h"
 #include "core/race/ProtocolColumns.h"
 #include "core/race/ProtocolEdits.h"
@@ -15,6 +16,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QStyle>
+#include <limits>
 
 namespace {
 const QColor kKontakt(255, 224, 224);
@@ -147,6 +149,14 @@ void FinishTable::Assign() {
         m_grid->SetCell(FinishCol::Nr, k, mark);
         Journalize(Entry(JournalEvent::Assign, k, number).Add(JournalKey::Marked, mark));
     };
+    // Two rows with this number: neither may be picked silently.
+    const int same = m_protocol.CountStartNumber(number);
+    if (same > 1) {
+        refuse(QStringLiteral("-"));
+        emit Notice(
+            QStringLiteral("Startnummer %1 kommt %2 vor: nicht zugeordnet").arg(number.trimmed(), TimesText(same)));
+        return;
+    }
     // "-" stays when no row or no time is found.
     const int row = m_protocol.FindStartNumber(number);
     const QString kontakt = m_grid->Cell(FinishCol::Kontakt, k);
@@ -154,10 +164,42 @@ void FinishTable::Assign() {
         refuse(QStringLiteral("-"));
         return;
     }
+    // The finish's own stamp, when this race took it.
+    const auto finishStamp = m_state.queued.constFind(StampKey(m_grid->Cell(FinishCol::Number, k), kontakt));
+    const bool stamped = finishStamp != m_state.queued.cend();
+    // Running time from the start's stamp: ticks within one boot, UTC across a reboot,
+    // so that neither a daylight-saving change, midnight nor rounded texts falsify it.
+    // Without stamps (backups of older versions) from the clock texts. A finish that is
+    // not after its start is refused with "!".
+    auto runningFrom = [&](const std::optional<Stamp>& start, const QString& finishClock, const QString& startClock,
+                           qint32& running) {
+        if (stamped && start) {
+            const auto diff = StampDiff(*finishStamp, *start);
+            if (diff) {
+                if (*diff <= 0 || *diff > std::numeric_limits<qint32>::max())
+                    return false;
+                running = static_cast<qint32>(*diff);
+                return true;
+            }
+        }
+        return ClockTextDifference(finishClock, startClock, m_settings.Acc, running);
+    };
+    const QString startClock = m_protocol.Cell(Col::Start, row);
+    std::optional<Stamp> startStamp;
+    if (const auto it = m_state.starts.constFind(StampKey(m_protocol.Cell(Col::StNr, row), startClock));
+        it != m_state.starts.cend())
+        startStamp = *it;
+    QString finishClock;
+    const bool clockEntry = m_settings.massStart() && IsMassStartClockEntry(kontakt, &finishClock);
+    qint32 running = 0;
+    if (clockEntry ? !runningFrom(m_state.massStartStamp, finishClock, m_state.massStartClock, running)
+                   : (!m_settings.massStart() && !runningFrom(startStamp, kontakt, startClock, running))) {
+        refuse(QStringLiteral("!"));
+        return;
+    }
     m_grid->SetCell(FinishCol::Nr, k, QStringLiteral("-"));
     const QString overwritten = m_protocol.Cell(Col::Zeit, row);
     if (!m_protocol.Cell(Col::Stopp, row).trimmed().isEmpty()) {
-        m_question.MakeYesDefault();
         if (!m_question.Ask(m_prompts, QStringLiteral("Dieser Startnummer ist bereits eine Zielzeit zugeordnet. "
                                                       "Soll diese Zielzeit überschrieben werden?"))) {
             refuse(QString());
@@ -166,26 +208,13 @@ void FinishTable::Assign() {
     }
     JournalEntry entry = Entry(JournalEvent::Assign, k, m_protocol.Cell(Col::StNr, row));
     entry.Add(JournalKey::Row, QString::number(row));
-    QString finishClock;
-    if (m_settings.massStart() && IsMassStartClockEntry(kontakt, &finishClock)) {
-        // Queued before a start was known: timed from the start's clock when there is one now.
-        const QString start = m_state.massStartClock;
-        qint32 running = 0;
-        if (!ClockTextDifference(finishClock, start, m_settings.Acc, running)) {
-            refuse(QStringLiteral("!"));
-            return;
-        }
+    if (clockEntry)
+        // Queued before a start was known: timed from the start now known.
         m_protocol.AssignFinish(row, finishClock, TimeToText(running, m_settings.Acc), QString::number(running));
-    } else if (m_settings.massStart()) {
+    else if (m_settings.massStart())
         m_protocol.AssignFinish(row, std::nullopt, kontakt, std::nullopt);
-    } else {
-        qint32 running = 0;
-        if (!ClockTextDifference(kontakt, m_protocol.Cell(Col::Start, row), m_settings.Acc, running)) {
-            refuse(QStringLiteral("!"));
-            return;
-        }
+    else
         m_protocol.AssignFinish(row, kontakt, TimeToText(running, m_settings.Acc), QString::number(running));
-    }
     AddCells(entry, m_protocol.Data(), row, {Col::Stopp, Col::Zeit, Col::Split, Col::Raw});
     if (!overwritten.trimmed().isEmpty())
         entry.Add(QStringLiteral("überschrieben"), overwritten);

@@ -40,21 +40,26 @@ ProtocolEditing::ProtocolEditing(QWidget* window, ProtocolTable& protocol, const
         item("Neuezeile1", QStringLiteral("Neue Zeile         (Strg+\"+\")"), &ProtocolEditing::Neuezeile1Click);
     connect(PopupMenuProtokol, &QMenu::aboutToShow, this, &ProtocolEditing::PopupMenuProtokolPopup);
 
-    auto hidden = [this](const char* name, const QKeySequence& key, void (ProtocolEditing::*handler)()) {
+    auto hidden = [this](const char* name, const QList<QKeySequence>& keys, void (ProtocolEditing::*handler)()) {
         auto* a = new QAction(m_window);
         a->setObjectName(QString::fromLatin1(name));
-        a->setShortcut(key);
+        a->setShortcuts(keys);
         a->setShortcutContext(Qt::WindowShortcut);
         m_window->addAction(a);
         connect(a, &QAction::triggered, this, handler);
         return a;
     };
-    DelStrt1 = hidden("DelStrt1", QKeySequence(Qt::CTRL | Qt::Key_0), &ProtocolEditing::Zeitloschen1Click);
-    Erase2 = hidden("Erase2", QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Minus),
+    DelStrt1 = hidden("DelStrt1", {QKeySequence(Qt::CTRL | Qt::Key_0)}, &ProtocolEditing::Zeitloschen1Click);
+    // Keypad and main keyboard alike.
+    Erase2 = hidden("Erase2",
+                    {QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Minus),
+                     QKeySequence(Qt::ControlModifier | Qt::Key_Minus)},
                     &ProtocolEditing::Erase1Click);
-    mNeuezeile1 = hidden("mNeuezeile1", QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Plus),
+    mNeuezeile1 = hidden("mNeuezeile1",
+                         {QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Plus),
+                          QKeySequence(Qt::ControlModifier | Qt::Key_Plus)},
                          &ProtocolEditing::Neuezeile1Click);
-    mCopyAll = hidden("mCopyAll", QKeySequence(Qt::CTRL | Qt::Key_A), &ProtocolEditing::mCopyAllClick);
+    mCopyAll = hidden("mCopyAll", {QKeySequence(Qt::CTRL | Qt::Key_A)}, &ProtocolEditing::mCopyAllClick);
     // A focused number box would take Ctrl+A as "select all" and the copy would never run.
     new ShortcutPriority(m_window, {mCopyAll}, this);
 
@@ -371,7 +376,6 @@ void ProtocolEditing::StNrEnter(int row) {
         return;
     }
     if (ProtocolEdits::HasResult(data, target)) {
-        m_question.MakeYesDefault();
         if (!m_question.Ask(m_prompts, QStringLiteral("Dieser Startnummer ist bereits eine Zielzeit zugeordnet. "
                                                       "Soll diese Zielzeit überschrieben werden?"))) {
             Revert(Col::StNr, row, old);

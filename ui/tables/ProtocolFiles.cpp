@@ -4,6 +4,7 @@
 #include "core/files/GridTextFile.h"
 #include "core/files/SpreadsheetReader.h"
 #include "core/platform/Prompts.h"
+#include "core/race/DuplicateNumbers.h"
 #include "core/race/JournalReplay.h"
 #include "core/race/ProtocolColumns.h"
 #include "ui/dialogs/TFDlgYesNo.h"
@@ -53,6 +54,7 @@ bool ProtocolFiles::LoadStartList(const QString& fileName) {
         }
         AfterTextLoad();
         JournalizeStartList(fileName);
+        AfterLoad();
         return true;
     }
     if (suffix == QLatin1String("XLS") || suffix == QLatin1String("XLSX")) {
@@ -64,12 +66,22 @@ bool ProtocolFiles::LoadStartList(const QString& fileName) {
         FillStartNumberList();
         m_protocol.UpdateResultCommands();
         JournalizeStartList(fileName);
+        AfterLoad();
         return true;
     }
     m_prompts.showError(m_window, QStringLiteral("Die Datei »%1« ist weder eine Startliste als Text (.txt) noch eine "
                                                  "Tabelle (.xls, .xlsx).")
                                       .arg(QFileInfo(fileName).fileName()));
     return false;
+}
+
+void ProtocolFiles::AfterLoad() {
+    emit TablesReplaced();
+    // A number that two rows carry would let START or FINISH pick one of them.
+    const QStringList duplicates = DuplicateNumberTexts(m_protocol.Data());
+    if (!duplicates.isEmpty())
+        m_prompts.showError(m_window, duplicates.join(QLatin1Char('\n')) +
+                                          QStringLiteral("\nBitte die Startnummern in der Startliste berichtigen."));
 }
 
 void ProtocolFiles::JournalizeStartList(const QString& fileName) {
@@ -150,7 +162,6 @@ void ProtocolFiles::FillStartNumberList() {
 }
 
 void ProtocolFiles::sbClsClick() {
-    m_question.MakeNoActive();
     if (!m_question.Ask(m_prompts, QStringLiteral("Protokoll löschen?")))
         return;
     emit Clearing();
@@ -164,4 +175,5 @@ void ProtocolFiles::sbClsClick() {
     entry.event = JournalEvent::Cleared;
     entry.source = JournalSource::Button;
     emit Journal({entry});
+    emit TablesReplaced();
 }

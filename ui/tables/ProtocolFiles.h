@@ -57,6 +57,9 @@ signals:
     void LayoutWanted();
     // Text for status field `panel`.
     void StatusText(int panel, const QString& text);
+    // A start list replaced the tables or the protocol was cleared: a new race, whose
+    // backups are due at once.
+    void TablesReplaced();
     // Start lists loaded, the protocol cleared, for the journal.
     void Journal(const QList<JournalEntry>& entries);
 
@@ -66,6 +69,8 @@ public:
 
 private:
     void AfterTextLoad();
+    // Both kinds of start list: the new race is saved, duplicate numbers are named.
+    void AfterLoad();
     void SelectNextToStart();
     // The loaded table, every row of it, into the journal in one write.
     void JournalizeStartList(const QString& fileName);

@@ -80,7 +80,29 @@ int ProtocolTable::FindStartNumber(const QString& text) const {
     return m_grid->FindRow(Col::StNr, text);
 }
 
-int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const QTime& clock, TimeValue offset) {
+int ProtocolTable::CountStartNumber(const QString& text) const {
+    const QString number = text.trimmed();
+    if (number.isEmpty())
+        return 0;
+    int count = 0;
+    for (int row = 1; row < m_grid->RowCount(); ++row)
+        if (m_grid->Cell(Col::StNr, row) == number)
+            ++count;
+    return count;
+}
+
+int ProtocolTable::HighestPlaceholder() const {
+    int highest = 0;
+    for (int row = 1; row < m_grid->RowCount(); ++row) {
+        int n = 0;
+        if (ToInt(m_grid->Cell(Col::StNr, row), n) && n < 0)
+            highest = qMax(highest, -n);
+    }
+    return highest;
+}
+
+int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const QTime& clock, TimeValue offset,
+                                    int& highestPlaceholder) {
     TSortGrid* g = m_grid;
     const QString typed = numberText.trimmed();
     int n = 0;
@@ -95,7 +117,16 @@ int ProtocolTable::RecordStartInRow(const QString& numberText, Tick tick, const 
         }
     }
     SelectRow(row);
-    const QString stNr = numbered ? QString::number(n) : QLatin1Char('-') + QString::number(row);
+    QString stNr = QString::number(n);
+    if (!numbered) {
+        // The row index while no placeholder of this race had it: a placeholder number is
+        // never given twice, whatever rows were deleted since, or "-5" F8 could time the wrong one.
+        int p = qMax(row, highestPlaceholder + 1);
+        while (FindStartNumber(QString::number(-p)) >= 1)
+            ++p;
+        highestPlaceholder = p;
+        stNr = QString::number(-p);
+    }
     g->SetCell(Col::StNr, row, stNr);
     g->SetCell(Col::Start, row, ClockText(clock));
     g->SetCell(Col::Split, row, TimeToText(offset, m_settings.Acc));
@@ -168,7 +199,7 @@ void ProtocolTable::SelectProtocolRow(int row) {
     TSortGrid* g = m_grid;
     if (row < 1 || row >= g->RowCount())
         return;
-    emit RowChosen(row);
+    emit RowChosen(row, !m_ranking);
     if (m_settings.massStart())
         SelectWholeRow(row);
 }
@@ -238,6 +269,8 @@ void ProtocolTable::RankProtocol() {
     // Through the grid: it follows the ranking once at its end, not after each of its
     // cell writes, and closes an editor whose cell or row the ranking changes.
     int row = -1;
+    // The ranking moves the selection with the rows; that is no choice of the operator's.
+    m_ranking = true;
     g->Batch([&](SortGridData& data) { row = RankProtocolRows(data, options); });
     emit FinishNumberVoided();
     if (row >= 1) {
@@ -245,6 +278,7 @@ void ProtocolTable::RankProtocol() {
         if (!m_settings.massStart())
             SelectWholeRow(row);
     }
+    m_ranking = false;
     g->viewport()->update();
 }
 

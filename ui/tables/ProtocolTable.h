@@ -34,10 +34,16 @@ public:
     const SortGridData& Data() const { return m_grid->Data(); }
     QString Cell(int col, int row) const;
     int FindStartNumber(const QString& text) const;
+    // How many rows carry exactly this "St.Nr." (a start list may hold a number twice).
+    int CountStartNumber(const QString& text) const;
+    // The highest placeholder number among the rows ("-5" gives 5), 0 when none.
+    int HighestPlaceholder() const;
 
     // START in individual start: chooses the row for the number text and fills it.
-    // Returns the row that received the start.
-    int RecordStartInRow(const QString& numberText, Tick tick, const QTime& clock, TimeValue offset);
+    // Returns the row that received the start. A start without number gets a placeholder
+    // number above `highestPlaceholder`, which follows it.
+    int RecordStartInRow(const QString& numberText, Tick tick, const QTime& clock, TimeValue offset,
+                         int& highestPlaceholder);
     void RecordFinishInRow(int row, TimeValue runningTime, const QString& finishClock, const QString& split);
     void SelectNextRowAfterFinish();
 
@@ -107,8 +113,8 @@ public:
 
 signals:
     void ResultCommandsChanged();
-    // A row was chosen by the operator (or by a ranking, a restore): the run follows it.
-    void RowChosen(int row);
+    // A row was chosen by the operator (`byOperator`), or kept chosen by a ranking: the run follows it.
+    void RowChosen(int row, bool byOperator);
     // The ranking moved rows: no number is left in the finish-number box.
     void FinishNumberVoided();
     // A double click asks for START or FINISH of its row, `source` naming the double click.
@@ -123,4 +129,5 @@ private:
     TSortGrid* m_grid;
     const TSettings& m_settings;
     bool m_selecting = false;
+    bool m_ranking = false;
 };

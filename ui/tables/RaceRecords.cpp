@@ -104,6 +104,11 @@ void RaceRecords::WriteBackups() {
     emit BackupFailure(kBackupFailed + error);
 }
 
+void RaceRecords::NewRace() {
+    m_state.NewRace();
+    WriteBackups();
+}
+
 void RaceRecords::Journalize(const QList<JournalEntry>& entries) {
     const Moment at = m_clock.moment();
     const QDateTime now = m_clock.now();

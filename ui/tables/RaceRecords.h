@@ -44,6 +44,9 @@ public:
 
     // Writes both backups and the run state.
     void WriteBackups();
+    // A start list replaced the tables or the protocol was cleared: the race's stamps and
+    // placeholder numbers go, and both backups and the run state are written at once.
+    void NewRace();
     // One call per event: tick and clock come from the entries, or from now.
     void Journalize(const QList<JournalEntry>& entries);
     // Program start and end, and a ranking by hand.

@@ -11,7 +11,9 @@ NumberBox::NumberBox(QWidget* parent) : QComboBox(parent) {
     // Digits and "-" only; anything else typed or pasted is discarded.
     lineEdit()->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9-]{0,5}")), lineEdit()));
-    lineEdit()->installEventFilter(this);
+    // A time goes only to the number the operator typed or chose: no completion from the
+    // list ("25" must never become "250").
+    setCompleter(nullptr);
     connect(lineEdit(), &QLineEdit::textEdited, this, &NumberBox::Changed);
     connect(this, qOverload<int>(&QComboBox::activated), this, &NumberBox::Changed);
     SetDropDown(false);
@@ -93,17 +95,18 @@ void NumberBox::showPopup() {
         QComboBox::showPopup();
 }
 
-bool NumberBox::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lineEdit()) {
-        if (event->type() == QEvent::KeyPress) {
-            auto* key = static_cast<QKeyEvent*>(event);
-            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-                emit EnterPressed();
-                return true;
-            }
-        } else if (event->type() == QEvent::KeyRelease) {
-            emit KeyReleased();
-        }
+// The window system sends keys to the focused box, not to its edit part (whose focus
+// proxy the box is): Enter and the key release are seen here.
+void NumberBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        emit EnterPressed();
+        return;
     }
-    return QComboBox::eventFilter(watched, event);
+    QComboBox::keyPressEvent(event);
+}
+
+void NumberBox::keyReleaseEvent(QKeyEvent* event) {
+    QComboBox::keyReleaseEvent(event);
+    emit KeyReleased();
 }

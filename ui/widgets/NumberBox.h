@@ -33,7 +33,8 @@ signals:
     void Changed();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void ApplyLooks();
