@@ -332,6 +332,10 @@ void RealInputTest::loadAndClearWriteBackups() {
 void RealInputTest::questionsOpenWithNo() {
     RaceWindow w;
     w.StartNumber(QStringLiteral("1"));
+    w.Advance(30000);
+    w.FinishNumber(QStringLiteral("1"));
+    w.Advance(1000);
+    w.Key(Qt::Key_F8);
     w.fake->prompts.Answers = {TFDlgYesNo::kYes};
     w.Key(Qt::Key_F10);
     QStringList focused;
@@ -349,13 +353,16 @@ void RealInputTest::questionsOpenWithNo() {
         d.hide();
         return result;
     };
+    // Overwriting 1's finish with the queued one: Enter keeps it.
+    w.AssignInFinishTable(1, QStringLiteral("1"));
+    QCOMPARE(w.Of("1", Col::Zeit), QStringLiteral("30,00"));
     // The notice answered with Enter: "Abbrechen", nothing loaded.
     w.fake->prompts.FileNames = {w.folder + "nichts.txt"};
     Find<QAbstractButton>(w.form, "sbLoadList")->click();
     QCOMPARE(w.fake->prompts.PickerCalls, 0);
     // Then the clearing question: Enter is "Nein".
     Find<QToolButton>(w.form, "sbCls")->click();
-    QCOMPARE(focused, QStringList({"Abbrechen", "Nein"}));
+    QCOMPARE(focused, QStringList({"Nein", "Abbrechen", "Nein"}));
     QCOMPARE(w.Of("1", Col::Start), QStringLiteral("10:00:00,00"));
 }
 

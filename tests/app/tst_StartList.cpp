@@ -38,7 +38,7 @@ private slots:
     void startsFollowTheList();
     void classesFileFillsClassList();
     void restartMidRaceLosesNothing();
-    void clearingKeepsBackupsUntilNextWrite();
+    void clearingWritesBackupsAtOnce();
 };
 
 void StartListTest::loadTextListWithCtrlO() {
@@ -126,13 +126,14 @@ void StartListTest::restartMidRaceLosesNothing() {
         w.FinishNumber("17");      // 1:30,00
         w.FinishNumber(QString()); // queued at 10:01:30
     } // the program is gone (a crash leaves the same backups: they are written after each impulse)
-    RaceWindow w(TSettings(), true, folder, QDateTime(QDate(2026, 3, 20), QTime(10, 2, 15, 250)));
+    // In the same boot the tick counter ran on with the clock of day.
+    RaceWindow w(TSettings(), true, folder, QDateTime(QDate(2026, 3, 20), QTime(10, 2, 15, 250)), 100000 + 135250);
     QCOMPARE(w.Of("17", Col::Zeit), QStringLiteral("1:30,00"));
     QCOMPARE(w.Of("17", Col::Platz), QStringLiteral("1"));
     QCOMPARE(w.Of("18", Col::Start), QStringLiteral("10:00:30,00"));
     QCOMPARE(w.F()->Cell(FinishCol::Kontakt, 1), QStringLiteral("10:01:30,00"));
-    // The race goes on with the next start; athlete 18, still on the course, has lost
-    // his start tick with the restart: his finish is timed from the start clock text.
+    // The race goes on with the next start; athlete 18, still on the course, is timed
+    // from his start tick, which the run state kept.
     w.StartNumber("19");
     QCOMPARE(w.Of("19", Col::Start), QStringLiteral("10:02:15,25"));
     w.Advance(1000);
@@ -143,7 +144,7 @@ void StartListTest::restartMidRaceLosesNothing() {
     QVERIFY(w.fake->prompts.Errors.isEmpty());
 }
 
-void StartListTest::clearingKeepsBackupsUntilNextWrite() {
+void StartListTest::clearingWritesBackupsAtOnce() {
     QTemporaryDir dir;
     const QString folder = dir.path() + QLatin1Char('/');
     QByteArray before;
@@ -160,7 +161,11 @@ void StartListTest::clearingKeepsBackupsUntilNextWrite() {
         QCOMPARE(w.F()->Cell(FinishCol::Kontakt, 1), QString());
         QCOMPARE(w.form->StatusPanel(4)->text(), QStringLiteral("0"));
         QVERIFY(!w.form->State().Started());
-        QCOMPARE(w.ReadFile("Kadenzor-Sicherungsdatei-P.txt"), before); // recoverable by restarting
+        // A crash now must not bring the cleared race back (the journal keeps it).
+        QVERIFY(before.contains("10:00:00,00"));
+        QVERIFY(w.ReadFile("Kadenzor-Sicherungsdatei-P.txt").startsWith("Platz\tSt.Nr."));
+        QVERIFY(!w.ReadFile("Kadenzor-Sicherungsdatei-P.txt").contains("10:00:00,00"));
+        QCOMPARE(w.ReadFile("Kadenzor-Sicherungsdatei-F.txt").trimmed(), QByteArray());
     }
     QFile p(folder + "Kadenzor-Sicherungsdatei-P.txt");
     QVERIFY(p.open(QIODevice::ReadOnly));

@@ -588,7 +588,8 @@ void RunControl::ProtocolRowChosen(int row, bool byOperator) {
         if (rawIsNumber) {
             // The running display follows the selected athlete.
             m_state.lastStartTick = static_cast<Tick>(rawValue);
-            if (offerFinish)
+            // Only an athlete still on the course is offered to FINISH.
+            if (offerFinish && !HasTimeText(m_protocol.Cell(Col::Zeit, row)))
                 c.cbStopN->setEditText(stNr);
         } else {
             c.cbStartN->setEditText(stNr);
