@@ -263,7 +263,7 @@ void RunControl::mStopClick() {
             else if (ClockTextDifference(finishClock, m_protocol.Cell(Col::Start, row), digits, t))
                 running = t;
             // A finish before the start is no running time: it is queued.
-            if (running && *running <= 0)
+            if (running && *running < 0)
                 running.reset();
         } else {
             running = TickDiff(tick, m_state.lastStartTick);

@@ -170,13 +170,13 @@ void FinishTable::Assign() {
     // Running time from the start's stamp: ticks within one boot, UTC across a reboot,
     // so that neither a daylight-saving change, midnight nor rounded texts falsify it.
     // Without stamps (backups of older versions) from the clock texts. A finish that is
-    // not after its start is refused with "!".
+    // before its start is refused with "!".
     auto runningFrom = [&](const std::optional<Stamp>& start, const QString& finishClock, const QString& startClock,
                            qint32& running) {
         if (stamped && start) {
             const auto diff = StampDiff(*finishStamp, *start);
             if (diff) {
-                if (*diff <= 0 || *diff > std::numeric_limits<qint32>::max())
+                if (*diff < 0 || *diff > std::numeric_limits<qint32>::max())
                     return false;
                 running = static_cast<qint32>(*diff);
                 return true;
