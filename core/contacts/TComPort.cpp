@@ -128,6 +128,7 @@ void TComPort::Open() {
     options.ringTrailingEdge = device.startsWith(QLatin1String("/dev/ttyS"));
     options.debounceMs = qBound(0, m_debounce, 50);
     m_watchedLines = StatusFromModemBits(options.mask);
+    m_ringTrailingEdge = options.ringTrailingEdge;
     m_stableName = StableNameOf(m_devices, device.isEmpty() ? path : device);
 
     const quint64 generation = ++m_generation;
@@ -141,9 +142,9 @@ void TComPort::Open() {
             QMetaObject::invokeMethod(
                 this, [this, generation, error] { Lose(generation, error); }, Qt::QueuedConnection);
         },
-        [this, generation] {
+        [this, generation](bool polling) {
             QMetaObject::invokeMethod(
-                this, [this, generation] { Polling(generation); }, Qt::QueuedConnection);
+                this, [this, generation, polling] { Polling(generation, polling); }, Qt::QueuedConnection);
         });
     m_fd = guard.Release();
     emit OnOpen();
@@ -274,10 +275,10 @@ void TComPort::Deliver(quint64 generation, const ComEvent& event) {
     emit OnModemChange(event);
 }
 
-void TComPort::Polling(quint64 generation) {
+void TComPort::Polling(quint64 generation, bool polling) {
     if (generation != m_generation || m_fd < 0)
         return;
-    emit OnPolling();
+    emit OnPolling(polling);
 }
 
 void TComPort::Lose(quint64 generation, int error) {
