@@ -294,7 +294,7 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, int startLi
     const auto quiet = std::chrono::milliseconds(quietMs);
     const auto limit = std::chrono::milliseconds(kSettleLimitMs);
     const qint64 quietUs = qint64(quietMs) * 1000;
-    const Moment first_ = state.at;
+    const Moment woke = state.at;
     LineActivity activity;
     activity.Begin(startLines, state.at);
     activity.Touch(startLines, state.us);
@@ -304,7 +304,7 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, int startLi
             return 0;
         const int lines = bits ^ settledBits;
         settledBits = bits;
-        PostChange(activity.Earliest(lines, first_), bits, 0);
+        PostChange(activity.Earliest(lines, woke), bits, 0);
         activity.End(lines);
         activity.Begin(lines & changedAtNext & (next.bits ^ bits), next.at);
         return lines;
