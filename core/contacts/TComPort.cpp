@@ -6,10 +6,13 @@
 #include "core/platform/SerialDevices.h"
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 
 namespace {
+
+constexpr int kReopenTries = 20; // 10 ms apart
 
 // Closes the descriptor unless released, so every failed step leaves the port closed.
 class FdGuard {
@@ -115,7 +118,15 @@ void TComPort::Open() {
         throw EComHandle(-fd);
     FdGuard guard(m_devices, fd);
     // The advisory lock is what other serial tools test; TIOCEXCL does not stop root.
-    if (const int r = m_devices.lockExclusive(fd))
+    int r = m_devices.lockExclusive(fd);
+    // A watcher that a busy machine kept from stopping in time may still hold the
+    // previous opening's lock: give its joiner a moment before calling the port busy.
+    for (int i = 0; r == EWOULDBLOCK && !m_joiners.empty() && i < kReopenTries; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        JoinFinished();
+        r = m_devices.lockExclusive(fd);
+    }
+    if (r)
         throw EComHandle(r == EWOULDBLOCK ? EBUSY : r);
     Configure(fd);
 
