@@ -298,9 +298,15 @@ int main(int argc, char** argv) {
     ring.join();
     input.ClosePort();
     const size_t gotUart = r.recorded.size();
+    // Each FINISH against the latest opening at or before it: two openings
+    // within one wake-up make one FINISH, and pairing by index would skew the rest.
     std::vector<double> uartDiff;
-    for (size_t i = 0; i < std::min(gotUart, opened.size()); ++i)
-        uartDiff.push_back(double(TickDiff(r.recorded[i], opened[i])));
+    for (Tick t : r.recorded) {
+        const auto after =
+            std::upper_bound(opened.begin(), opened.end(), t, [](Tick a, Tick b) { return TickDiff(a, b) < 0; });
+        if (after != opened.begin())
+            uartDiff.push_back(double(TickDiff(t, *(after - 1))));
+    }
 
     // Unplugged while polling: how long until the operator is told, for drivers
     // without counters (pl2303) and with counters that never move (cp210x).
