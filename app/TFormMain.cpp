@@ -290,6 +290,8 @@ void TFormMain::ConnectRun() {
     connect(m_protocol.get(), &ProtocolTable::FinishCommanded, run, &RunControl::FinishFrom);
     connect(m_finish.get(), &FinishTable::FinishNumberUsed, run, &RunControl::WithdrawFinishNumber);
     connect(m_files.get(), &ProtocolFiles::Clearing, run, &RunControl::EndCompetition);
+    // Clearing the protocol ends the competition: the computer may sleep again.
+    connect(m_files.get(), &ProtocolFiles::Clearing, m_sleep.get(), &SleepGuard::Sync);
     connect(m_files.get(), &ProtocolFiles::Cleared, run, &RunControl::ClearNumberBoxes);
     connect(m_files.get(), &ProtocolFiles::Cleared, m_display.get(), [this] {
         m_display->ShowUpper(0);
@@ -310,7 +312,8 @@ void TFormMain::ConnectRun() {
     connect(m_ui.LockLSstart1, &QAction::triggered, m_lockOut.get(), &LockOut::LockLSstart1Click);
     connect(m_ui.LockLSstop1, &QAction::triggered, m_lockOut.get(), &LockOut::LockLSstop1Click);
     // After run control's own handlers: the run state is then up to date.
-    connect(m_ui.run.mStart, &QAction::triggered, m_sleep.get(), &SleepGuard::Sync);
+    // Every START counts, also one by a contact or the countdown.
+    connect(run, &RunControl::Started, m_sleep.get(), &SleepGuard::Sync);
     connect(m_ui.run.mEnd, &QAction::triggered, m_sleep.get(), &SleepGuard::Sync);
 }
 
@@ -341,7 +344,8 @@ void TFormMain::ConnectTables() {
 void TFormMain::ConnectContacts() {
     if (!m_contacts)
         return;
-    const auto source = [this] { return JournalSource::Contact + QLatin1Char(' ') + PortName(m_settings.Port); };
+    // An adapter chosen by its stable name has no COM number: the journal names the adapter.
+    const auto source = [this] { return JournalSource::Contact + QLatin1Char(' ') + m_contacts->PortLabel(); };
     connect(m_contacts.get(), &ContactInput::StartImpulse, m_run.get(),
             [this, source](const Moment& at) { m_run->StartByImpulse(at, source()); });
     connect(m_contacts.get(), &ContactInput::FinishImpulse, m_run.get(),

@@ -271,6 +271,65 @@ int main(int argc, char** argv) {
     const double closeMs = double(NowNs() - closeStart) / 1e6;
     devices.StallStatusReads(false);
 
+    // A built-in 16550: a contact on pins 7+9, 1 ms closed and 1 ms open. With
+    // CLOCAL its counters move only once a wait has switched the modem-status
+    // interrupt on; each opening is a FINISH at its trailing edge.
+    constexpr int kUart = 2000;
+    const QString uart = QStringLiteral("/dev/ttyS0");
+    devices.AddDevice(uart, QStringLiteral("4"));
+    r.recorded.clear();
+    r.handledAt.clear();
+    input.SetDebounce(0);
+    input.OpenPort(1, 0);
+    devices.WaitForWaiter();
+    std::vector<Tick> opened(kUart);
+    done.store(false);
+    std::thread ring([&] {
+        for (int i = 0; i < kUart; ++i) {
+            devices.SetLines(TIOCM_RNG, 0, uart);
+            SleepNs(1000000);
+            opened[size_t(i)] = system.tick();
+            devices.SetLines(0, 0, uart);
+            SleepNs(1000000);
+        }
+        done.store(true);
+    });
+    RunGui(app, done, r, kUart);
+    ring.join();
+    input.ClosePort();
+    const size_t gotUart = r.recorded.size();
+    // Each FINISH against the latest opening at or before it: two openings
+    // within one wake-up make one FINISH, and pairing by index would skew the rest.
+    std::vector<double> uartDiff;
+    for (Tick t : r.recorded) {
+        const auto after =
+            std::upper_bound(opened.begin(), opened.end(), t, [](Tick a, Tick b) { return TickDiff(a, b) < 0; });
+        if (after != opened.begin())
+            uartDiff.push_back(double(TickDiff(t, *(after - 1))));
+    }
+
+    // Unplugged while polling: how long until the operator is told, for drivers
+    // without counters (pl2303) and with counters that never move (cp210x).
+    constexpr int kUnplugs = 20;
+    std::vector<double> hangUpMs;
+    bool lost = false;
+    QObject::connect(&input, &ContactInput::AlarmWanted, [&lost] { lost = true; });
+    for (int i = 0; i < kUnplugs; ++i) {
+        devices.AddDevice(FakeSerialDevices::kDefaultPath);
+        devices.SetDriver(FakeSerialDevices::kDefaultPath,
+                          i % 2 ? FakeSerialDevices::Driver::Cp210x : FakeSerialDevices::Driver::Pl2303);
+        input.OpenPort(17, 0);
+        devices.WaitForWaiter();
+        lost = false;
+        const qint64 unplugged = NowNs();
+        devices.Unplug();
+        while (!lost && NowNs() - unplugged < 3000000000LL)
+            app.processEvents(QEventLoop::AllEvents, 1);
+        hangUpMs.push_back(lost ? double(NowNs() - unplugged) / 1e6 : 3000.0);
+        input.ClosePort();
+    }
+    const auto noticed = std::count_if(hangUpMs.begin(), hangUpMs.end(), [](double ms) { return ms < 3000.0; });
+
     std::vector<double> bare;
     for (int i = 0; i < 100000; ++i) {
         const qint64 a = NowNs();
@@ -303,5 +362,23 @@ int main(int argc, char** argv) {
                 (long long)stretched, (long long)stretchedExtra);
     std::printf("close during a stuck driver call [ms]:   %.1f  (limit %d; the watcher is joined later)\n", closeMs,
                 TComPort::kCloseWaitMs);
+    std::printf("16550, RI on 7+9 (1 ms closed, 1 ms open): injected %d  recorded %zu  recorded - opening tick [ms]: "
+                "median %.0f  max %.0f\n",
+                kUart, gotUart, Percentile(uartDiff, 50), Percentile(uartDiff, 100));
+    std::printf("unplugged while polling (pl2303, cp210x): %lld of %d noticed, after [ms] median %.1f  max %.1f\n",
+                (long long)noticed, kUnplugs, Percentile(hangUpMs, 50), Percentile(hangUpMs, 100));
+
+    std::printf("figure: pulses_lost = %lld\n", (long long)kPulses - (long long)got);
+    std::printf("figure: recorded_minus_injected_p999_ms = %.0f\n", Percentile(diff, 99.9));
+    std::printf("figure: capture_latency_median_us = %.1f\n", latMedian);
+    std::printf("figure: unseen_pulses_lost = %lld\n", (long long)kUnseen - (long long)gotUnseen);
+    std::printf("figure: bounced_lost = %lld\n", (long long)bounceLost);
+    std::printf("figure: bounced_extra = %lld\n", (long long)bounceExtra);
+    std::printf("figure: bounced_extra_not_real_rests = %lld\n", (long long)(bounceExtra - stretchedExtra));
+    std::printf("figure: close_stuck_ms = %.1f\n", closeMs);
+    std::printf("figure: uart16550_ring_lost = %lld\n", (long long)kUart - (long long)gotUart);
+    std::printf("figure: uart16550_ring_late_max_ms = %.0f\n", Percentile(uartDiff, 100));
+    std::printf("figure: polling_unplug_unnoticed = %lld\n", (long long)(kUnplugs - noticed));
+    std::printf("figure: polling_unplug_noticed_max_ms = %.1f\n", Percentile(hangUpMs, 100));
     return 0;
 }

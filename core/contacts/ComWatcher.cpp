@@ -21,9 +21,14 @@ void Pause(long ns) {
     nanosleep(&ts, nullptr); // an interrupt ends it early, which is what stopping wants
 }
 
+// The lines in `mask` whose counters differ.
+int CounterLines(const ModemCounters& a, const ModemCounters& b, int mask) {
+    return mask & ((a.cts != b.cts ? TIOCM_CTS : 0) | (a.dsr != b.dsr ? TIOCM_DSR : 0) |
+                   (a.rng != b.rng ? TIOCM_RNG : 0) | (a.dcd != b.dcd ? TIOCM_CD : 0));
+}
+
 bool CountersDiffer(const ModemCounters& a, const ModemCounters& b, int mask) {
-    return ((mask & TIOCM_CTS) && a.cts != b.cts) || ((mask & TIOCM_DSR) && a.dsr != b.dsr) ||
-           ((mask & TIOCM_RNG) && a.rng != b.rng) || ((mask & TIOCM_CD) && a.dcd != b.dcd);
+    return CounterLines(a, b, mask) != 0;
 }
 
 // Microseconds from `from` to `to` of Clock::micros; a reading made from whole
@@ -32,6 +37,58 @@ qint64 Elapsed(qint64 from, qint64 to) {
     const qint64 d = to - from;
     return d >= 0 ? d : d + (qint64(1) << 32) * 1000;
 }
+
+constexpr int kLines[] = {TIOCM_CTS, TIOCM_DSR, TIOCM_RNG, TIOCM_CD};
+
+// When each line's own activity began: a line chattering does not date the
+// impulse of another.
+class LineActivity {
+public:
+    void Begin(int lines, const Moment& at) {
+        for (int i = 0; i < 4; ++i)
+            if ((lines & kLines[i]) && !m_active[i]) {
+                m_active[i] = true;
+                m_at[i] = at;
+            }
+    }
+    // The lines' last change, for telling noise that has died down.
+    void Touch(int lines, qint64 us) {
+        for (int i = 0; i < 4; ++i)
+            if (lines & kLines[i])
+                m_lastUs[i] = us;
+    }
+    void End(int lines) {
+        for (int i = 0; i < 4; ++i)
+            if (lines & kLines[i])
+                m_active[i] = false;
+    }
+    // Active lines of `candidates` quiet since `quietUs` before `us`.
+    int Quiet(int candidates, qint64 us, qint64 quietUs) const {
+        int quiet = 0;
+        for (int i = 0; i < 4; ++i)
+            if ((candidates & kLines[i]) && m_active[i] && Elapsed(m_lastUs[i], us) >= quietUs)
+                quiet |= kLines[i];
+        return quiet;
+    }
+    // The earliest beginning among `lines`, else among all, else `fallback`.
+    Moment Earliest(int lines, const Moment& fallback) const {
+        for (int pass = 0; pass < 2; ++pass) {
+            int best = -1;
+            for (int i = 0; i < 4; ++i)
+                if (m_active[i] && (pass == 1 || (lines & kLines[i])) &&
+                    (best < 0 || TickDiff(m_at[i].tick, m_at[best].tick) < 0))
+                    best = i;
+            if (best >= 0)
+                return m_at[best];
+        }
+        return fallback;
+    }
+
+private:
+    bool m_active[4] = {};
+    Moment m_at[4];
+    qint64 m_lastUs[4] = {};
+};
 
 // A line is looked at on time only when the watcher need not wait for the processor
 // behind the window's thread: where the user may (root, or an rtprio limit such as
@@ -46,9 +103,9 @@ void RaiseThisThreadsPriority() {
 } // namespace
 
 ComWatcher::ComWatcher(SerialDevices& devices, const Clock& clock, int fd, WatchOptions options, EventFn onEvent,
-                       EndFn onEnd, PollingFn onPolling)
+                       EndFn onEnd, ModeFn onMode)
     : m_devices(devices), m_clock(clock), m_fd(fd), m_options(options), m_onEvent(std::move(onEvent)),
-      m_onEnd(std::move(onEnd)), m_onPolling(std::move(onPolling)), m_debounceMs(qBound(0, options.debounceMs, 50)),
+      m_onEnd(std::move(onEnd)), m_onMode(std::move(onMode)), m_debounceMs(qBound(0, options.debounceMs, 50)),
       m_thread([this] { Run(); }) {}
 
 void ComWatcher::SetDebounce(int ms) {
@@ -90,12 +147,14 @@ void ComWatcher::Post(const std::function<void()>& call) {
         call();
 }
 
-void ComWatcher::ReportPolling() {
-    if (m_pollingReported)
+// Tells the receiver each time the watcher starts or stops reading the status
+// every millisecond; it starts out as waiting.
+void ComWatcher::ReportMode(bool polling) {
+    if (polling == m_reportedPolling)
         return;
-    m_pollingReported = true;
-    if (m_onPolling)
-        Post(m_onPolling);
+    m_reportedPolling = polling;
+    if (m_onMode)
+        Post([this, polling] { m_onMode(polling); });
 }
 
 void ComWatcher::Run() {
@@ -112,29 +171,45 @@ int ComWatcher::ReadStatus(int& bits) {
     do {
         r = m_devices.modemBits(m_fd, bits);
     } while (r == EINTR && !m_stop.load());
+    bits &= m_options.mask;
+    if (r == 0)
+        m_rawBits = bits;
     bits &= LevelMask();
     return r;
 }
 
 // The lines whose level counts. Where the driver counts only the trailing edge
 // of RI, a finish contact on RI is taken from that counted edge, never from its
-// level: a level seen while some other line changed would time it wrongly.
+// level: its rising edge wakes nobody, so a level seen while some other line
+// changed would time it wrongly. The level is still reported with each change.
 int ComWatcher::LevelMask() const {
     return m_options.ringTrailingEdge && m_haveCounters ? m_options.mask & ~TIOCM_RNG : m_options.mask;
 }
 
-// TIOCMIWAIT only sees edges after it begins, so an edge while the last capture
-// was being posted would wait for the next one; look before waiting.
-bool ComWatcher::ChangedSinceCapture(int lastBits, const ModemCounters* lastCounters) {
-    if (lastCounters) {
+// Whether anything changed since the last capture: the counters, and the status
+// where `readStatus`. Every error but a missing counter call is the port's loss
+// (a hung-up tty answers EIO to everything).
+int ComWatcher::LookForChange(int lastBits, const ModemCounters& lastCounters, bool readStatus, bool& changed) {
+    changed = false;
+    if (m_haveCounters) {
         ModemCounters now;
-        if (m_devices.counters(m_fd, now) != 0)
-            return false;
-        if (CountersDiffer(now, *lastCounters, m_options.mask))
-            return true;
+        if (const int r = m_devices.counters(m_fd, now)) {
+            if (!Unsupported(r))
+                return r;
+            m_haveCounters = false;
+            readStatus = true;
+        } else if (CountersDiffer(now, lastCounters, m_options.mask)) {
+            changed = true;
+            return 0;
+        }
     }
+    if (!readStatus)
+        return 0;
     int bits = 0;
-    return ReadStatus(bits) == 0 && bits != lastBits;
+    if (const int r = ReadStatus(bits))
+        return r;
+    changed = bits != lastBits;
+    return 0;
 }
 
 // One look: the moment first, then the counters, then the status. Counters read
@@ -150,17 +225,24 @@ int ComWatcher::Look(Sample& sample, const ModemCounters& previous) {
             if (!Unsupported(r))
                 return r;
             m_haveCounters = false;
-            ReportPolling();
             sample.counters = previous;
         }
     }
     return ReadStatus(sample.bits);
 }
 
+// The lines that differ between two looks: in level, or in their counters.
+int ComWatcher::ChangedLines(const Sample& from, const Sample& to) const {
+    return (from.bits ^ to.bits) | CounterLines(from.counters, to.counters, m_options.mask);
+}
+
 // Reports a change of the settled lines, timed with the moment at which the
-// activity that led to it began.
+// activity that led to it began. A line whose level does not count goes with
+// the level it was last read at.
 void ComWatcher::PostChange(const Moment& at, int bits, quint32 pulsed) {
-    const ComEvent event{at.tick, StatusFromModemBits(bits & m_options.mask), pulsed, at.clock};
+    const int levels = LevelMask();
+    const int status = (bits & levels) | (m_rawBits & m_options.mask & ~levels);
+    const ComEvent event{at.tick, StatusFromModemBits(status), pulsed, at.clock};
     Post([this, &event] { m_onEvent(event); });
 }
 
@@ -184,8 +266,11 @@ bool ComWatcher::HiddenEdges(const Sample& from, const Sample& to) const {
 // Looks at the lines until they have been quiet for the quiet time. Between
 // two looks that find a change the lines rest in one phase; a phase that lasted
 // the quiet time counts, and where it differs from `settledBits` that is a
-// change of the settled lines, reported with `activity`, the moment of the
-// first look after the previous change. Shorter phases are bounce and noise.
+// change of the settled lines, reported with the moment at which the activity
+// of the lines that changed began: each line's activity begins with the first
+// look that finds it changed, so one line's chatter does not date another
+// line's impulse, and ends when it settles or dies down for the quiet time.
+// `startLines` changed at the look in `state`. Shorter phases are bounce and noise.
 // A phase lasted at least from its first look to its last, and that is what
 // counts while the looks come on time: a pulse shorter than the quiet time is
 // then never taken, however the looks fall on its edges. A look that comes late
@@ -196,28 +281,33 @@ bool ComWatcher::HiddenEdges(const Sample& from, const Sample& to) const {
 // edges, the line bounced in the gap, the phase ended with the first of them,
 // and it is given half the gap. A phase seen for at least half the quiet time
 // after such a gap is a rest, not bounce: it is also given the gap, in case it
-// began early in it. A look that settles a phase and finds the line back at
-// that level (only the counters moved) saw the bounce that ended it, not the
-// next impulse: the next activity begins with the next look that finds a
-// change. All of it is measured on the clock of the looks; only a clock without
-// a finer reading (one that stands still between ticks) leaves the quiet time
-// to the real time. `state` ends as the last look, `settledBits` as the settled
-// lines.
-int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& activity) {
+// began early in it. A look that settles a line and finds it back at that level
+// (only the counters moved) saw the bounce that ended it, not the next impulse:
+// that line's next activity begins with the next look that finds it changed.
+// All of it is measured on the clock of the looks; only a clock without a finer
+// reading (one that stands still between ticks) leaves the quiet time to the
+// real time. `state` ends as the last look, `settledBits` as the settled lines.
+int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, int startLines) {
     using std::chrono::steady_clock;
     const auto start = steady_clock::now();
     auto phaseSince = start;
     const auto quiet = std::chrono::milliseconds(quietMs);
     const auto limit = std::chrono::milliseconds(kSettleLimitMs);
     const qint64 quietUs = qint64(quietMs) * 1000;
-    bool restAgain = false; // the activity begins with the next look that finds a change
-    const auto settle = [&](int bits, const Sample& next) {
+    const Moment woke = state.at;
+    LineActivity activity;
+    activity.Begin(startLines, state.at);
+    activity.Touch(startLines, state.us);
+    // Settles the lines at `bits`; returns the lines that settled.
+    const auto settle = [&](int bits, const Sample& next, int changedAtNext) {
         if (bits == settledBits)
-            return;
+            return 0;
+        const int lines = bits ^ settledBits;
         settledBits = bits;
-        PostChange(activity, bits, 0);
-        activity = next.at;
-        restAgain = next.bits == bits;
+        PostChange(activity.Earliest(lines, woke), bits, 0);
+        activity.End(lines);
+        activity.Begin(lines & changedAtNext & (next.bits ^ bits), next.at);
+        return lines;
     };
     // The phase: the look before it, its first and its last look, and whether
     // its first look came late after a gap.
@@ -229,13 +319,11 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& act
         if (const int r = Look(look, state.counters))
             return r;
         const auto t = steady_clock::now();
-        if (look.bits != state.bits || CountersDiffer(look.counters, state.counters, m_options.mask)) {
-            if (restAgain) {
-                activity = look.at;
-                restAgain = false;
-            }
+        const int changed = ChangedLines(state, look);
+        if (changed) {
             const qint64 gap = Elapsed(last, look.us);
             const bool late = gap > kLateLookUs;
+            int ended = 0;
             if (state.bits != settledBits) {
                 qint64 lasted = Elapsed(first, last);
                 if (late)
@@ -243,8 +331,10 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& act
                 if (lateStart && Elapsed(first, last) * 2 >= quietUs)
                     lasted += Elapsed(before, first);
                 if (lasted >= quietUs)
-                    settle(state.bits, look);
+                    ended = settle(state.bits, look, changed);
             }
+            activity.Begin(changed & ~ended, look.at);
+            activity.Touch(changed, look.us);
             state = look;
             before = last;
             first = look.us;
@@ -253,12 +343,14 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, Moment& act
         } else if (Elapsed(first, look.us) >= quietUs || (look.us == first && t - phaseSince >= quiet)) {
             break;
         }
+        // A line back at its settled level and quiet for the quiet time was noise.
+        activity.End(activity.Quiet(m_options.mask & ~(look.bits ^ settledBits), look.us, quietUs));
         last = look.us;
         if (t - start >= limit)
             break; // chattering: taken as it stands
     }
     if (!m_stop.load())
-        settle(state.bits, state);
+        settle(state.bits, state, 0);
     return 0;
 }
 
@@ -271,52 +363,78 @@ int ComWatcher::Loop() {
     ModemCounters lastCounters;
     if (const int r = m_devices.counters(m_fd, lastCounters)) {
         if (!Unsupported(r))
-            return r;
-        m_haveCounters = false; // pl2303, ch341: no counters, and TIOCMIWAIT relies on them
-        ReportPolling();
+            return m_stop.load() ? 0 : r;
+        m_haveCounters = false;                  // pl2303, ch341: no counters, and TIOCMIWAIT relies on them
         if (const int r2 = ReadStatus(lastBits)) // RI's level counts again
             return m_stop.load() ? 0 : r2;
     }
     // Counters still at zero may belong to a driver that never moves them
-    // (cp210x), and a wait on those never ends: poll until a change shows
-    // whether they count.
+    // (cp210x), or to a 16550 whose modem-status interrupt has been off (with
+    // CLOCAL it stays off until a TIOCMIWAIT switches it on). So the watcher
+    // waits from the start wherever the driver can, and until the counters have
+    // moved it also compares the status at every wake.
     bool countersProven = m_haveCounters && CountersDiffer(lastCounters, ModemCounters{}, m_options.mask);
-    bool canWait = true;
+    bool canWait = m_haveCounters;
     const quint32 watched = StatusFromModemBits(m_options.mask);
+    const auto polling = [&] { return !m_haveCounters || !canWait || !countersProven; };
+    auto checkedAt = std::chrono::steady_clock::now(); // the last look that found nothing new
+    bool woken = false;
     while (!m_stop.load()) {
-        if (canWait && m_haveCounters && countersProven) {
-            if (!ChangedSinceCapture(lastBits, &lastCounters)) {
-                const int r = m_devices.waitModemChange(m_fd, m_options.mask);
-                if (r == EINTR)
+        ReportMode(polling());
+        if (!woken) {
+            // An edge between this look and the kernel's snapshot at the wait's
+            // entry wakes no wait: the wait ends every kWakeNs to look again.
+            bool changed = false;
+            if (const int r = LookForChange(lastBits, lastCounters, polling(), changed))
+                return m_stop.load() ? 0 : r;
+            if (!m_haveCounters)
+                canWait = false;
+            if (!changed) {
+                checkedAt = std::chrono::steady_clock::now();
+                if (!canWait) {
+                    Pause(kPollNs);
+                    continue;
+                }
+                const int r = m_devices.waitModemChange(m_fd, m_options.mask, kWakeNs);
+                woken = r == 0;
+                if (r == 0 || r == EINTR || r == ETIMEDOUT)
                     continue;
                 if (Unsupported(r)) {
                     canWait = false; // poll instead
-                    ReportPolling();
                     continue;
                 }
-                if (r != 0)
-                    return r;
+                return m_stop.load() ? 0 : r;
             }
-        } else {
-            Pause(kPollNs);
-            if (m_stop.load())
-                break;
-            if (!ChangedSinceCapture(lastBits, m_haveCounters ? &lastCounters : nullptr))
-                continue;
         }
+        woken = false;
         // The moment first: its tick and clock of day are the time of the impulse.
         Sample now;
         if (const int r = Look(now, lastCounters))
             return m_stop.load() ? 0 : r;
+        const auto lookedAt = std::chrono::steady_clock::now();
         // One quiet time for the whole impulse, also when the setting changes meanwhile.
         const int quietMs = m_debounceMs.load();
+        if (quietMs > 0 && m_haveCounters) {
+            // A look that came late may find a pulse over that lasted the quiet
+            // time: it lies somewhere between the last look that found nothing
+            // and this one, and it is given half of that, as bounce in a gap is.
+            const auto gap = std::chrono::duration_cast<std::chrono::microseconds>(lookedAt - checkedAt).count();
+            const quint32 ring = m_options.ringTrailingEdge ? kStatusRi : 0u;
+            const quint32 hidden =
+                PulsedLines(lastBits, now.bits, lastCounters, now.counters, m_options.ringTrailingEdge) & watched &
+                ~ring;
+            if (hidden && gap / 2 >= qint64(quietMs) * 1000)
+                PostChange(now.at, lastBits, hidden);
+        }
         Sample state = now;
         int bits = now.bits;
         if (quietMs > 0) {
             // Settling reports each change of the settled lines itself.
-            Moment activity = now.at;
+            Sample last;
+            last.bits = lastBits;
+            last.counters = lastCounters;
             bits = lastBits;
-            if (const int r = Settle(quietMs, state, bits, activity))
+            if (const int r = Settle(quietMs, state, bits, ChangedLines(last, now)))
                 return m_stop.load() ? 0 : r;
             if (m_stop.load())
                 break;
@@ -327,7 +445,7 @@ int ComWatcher::Loop() {
                 countersProven = true;
             } else if (state.bits != lastBits) {
                 m_haveCounters = false; // the lines moved, the counters did not
-                ReportPolling();
+                canWait = false;
             }
         }
         quint32 pulsed = 0;
@@ -335,13 +453,15 @@ int ComWatcher::Loop() {
             pulsed = PulsedLines(lastBits, bits, lastCounters, counters, m_options.ringTrailingEdge) & watched;
         // With a quiet time, edges only the counters saw came and went within one
         // look: noise. A counted RI trailing edge is all such a driver shows of a
-        // pulse, whatever its width.
+        // pulse, whatever its width, and it counts once RI has settled off: the
+        // trailing edges in the bounce of a press on RI are no impulse.
         if (quietMs > 0)
-            pulsed &= m_options.ringTrailingEdge ? kStatusRi : 0u;
+            pulsed &= m_options.ringTrailingEdge && !(m_rawBits & TIOCM_RNG) ? kStatusRi : 0u;
         const bool changed = quietMs == 0 && bits != lastBits;
         lastBits = bits;
         if (m_haveCounters)
             lastCounters = counters;
+        checkedAt = std::chrono::steady_clock::now();
         if (!changed && pulsed == 0)
             continue;
         PostChange(now.at, bits, pulsed);

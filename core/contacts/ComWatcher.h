@@ -22,16 +22,17 @@ struct WatchOptions {
 // captures tick, status and counters at once, lets bouncing lines settle, and
 // hands the result to `onEvent` on its own thread; it never waits for the
 // receiver. When the device fails (unplugged) it calls `onEnd` with the error
-// and ends. `onPolling` is called once when it falls back to polling.
+// and ends. `onMode` is told whenever it starts (true) or stops (false)
+// reading the status every millisecond; it starts out as waiting.
 class ComWatcher {
 public:
     using EventFn = std::function<void(const ComEvent&)>;
     using EndFn = std::function<void(int error)>;
-    using PollingFn = std::function<void()>;
+    using ModeFn = std::function<void(bool polling)>;
 
     // The thread starts at once.
     ComWatcher(SerialDevices& devices, const Clock& clock, int fd, WatchOptions options, EventFn onEvent, EndFn onEnd,
-               PollingFn onPolling = {});
+               ModeFn onMode = {});
     ~ComWatcher();
     ComWatcher(const ComWatcher&) = delete;
     ComWatcher& operator=(const ComWatcher&) = delete;
@@ -47,6 +48,7 @@ public:
     void SetDebounce(int ms);
 
     static constexpr long kPollNs = 1000000;      // status poll period where waiting does not work
+    static constexpr long kWakeNs = 1000000;      // a wait ends after this to look again
     static constexpr long kSettlePollNs = 200000; // reads while a bouncing line settles
     static constexpr int kSettleLimitMs = 200;    // a line chattering longer than this is taken as it stands
     static constexpr qint64 kLateLookUs = 2 * kSettlePollNs / 1000; // a look further apart came late
@@ -65,12 +67,13 @@ private:
     int ReadStatus(int& bits);
     int Look(Sample& sample, const ModemCounters& previous);
     int LevelMask() const;
-    bool ChangedSinceCapture(int lastBits, const ModemCounters* lastCounters);
+    int LookForChange(int lastBits, const ModemCounters& lastCounters, bool readStatus, bool& changed);
+    int ChangedLines(const Sample& from, const Sample& to) const;
     bool HiddenEdges(const Sample& from, const Sample& to) const;
-    int Settle(int quietMs, Sample& state, int& settledBits, Moment& activity);
+    int Settle(int quietMs, Sample& state, int& settledBits, int startLines);
     void PostChange(const Moment& at, int bits, quint32 pulsed);
     void Post(const std::function<void()>& call);
-    void ReportPolling();
+    void ReportMode(bool polling);
 
     SerialDevices& m_devices;
     const Clock& m_clock;
@@ -78,9 +81,10 @@ private:
     WatchOptions m_options;
     EventFn m_onEvent;
     EndFn m_onEnd;
-    PollingFn m_onPolling;
+    ModeFn m_onMode;
     bool m_haveCounters = true; // watcher thread only
-    bool m_pollingReported = false;
+    bool m_reportedPolling = false;
+    int m_rawBits = 0;                // the watched lines at the last status read, RI's level included
     std::mutex m_postMutex;           // Stop sets m_stop under it: no callback starts afterwards
     std::atomic<int> m_debounceMs{0}; // the quiet time in force, from m_options and SetDebounce
     std::atomic<bool> m_stop{false};

@@ -51,7 +51,7 @@ void ContactInput::OpenPort(int n, int alg, const QString& path) {
         return;
     }
     m_comPort.Open();
-    ShowStatus(OpenText(), false);
+    ShowOpen(OpenText());
 }
 
 bool ContactInput::OpenPortAtStart(int n, int alg, const QString& path) {
@@ -95,7 +95,7 @@ QString ContactInput::ApplySettings(int oldPort, const QString& oldPath, int new
         ShowStatus(QStringLiteral("Lichtschranke %1 nicht geöffnet").arg(PortLabel(newPort, newPath)), true);
         return e.Text();
     }
-    ShowStatus(OpenText(), false);
+    ShowOpen(OpenText());
     return QString();
 }
 
@@ -105,7 +105,16 @@ void ContactInput::ClosePort() {
 }
 
 QString ContactInput::OpenText() const {
-    return QStringLiteral("Lichtschranke %1").arg(PortLabel(m_comPort.Port(), m_comPort.DeviceName()));
+    return QStringLiteral("Lichtschranke %1").arg(PortLabel());
+}
+
+QString ContactInput::PortLabel() const {
+    return PortLabel(m_comPort.Port(), m_comPort.DeviceName());
+}
+
+void ContactInput::ShowOpen(const QString& text) {
+    m_openText = text;
+    ShowStatus(text, false);
 }
 
 QString ContactInput::PortLabel(int n, const QString& path) const {
@@ -140,7 +149,7 @@ void ContactInput::TryReconnect() {
         return; // udev may not have set the permissions yet: try again next second
     }
     StopAwaiting();
-    ShowStatus(QStringLiteral("Lichtschranke wieder verbunden"), false);
+    ShowOpen(QStringLiteral("Lichtschranke wieder verbunden"));
 }
 
 void ContactInput::ComPortOpen() {
@@ -154,8 +163,20 @@ void ContactInput::ComPortClose() {
 void ContactInput::ComPortHard(const ComEvent& event) {
     // Decided on what the watcher captured, and timed with its tick and clock of
     // day: a busy GUI thread neither loses a short pulse nor delays a recorded time.
+    quint32 status = event.status;
+    quint32 pulsed = event.pulsedLines;
+    if (m_comPort.RingTrailingEdge()) {
+        // The 16550 wakes the watcher only when RI goes off. For contacts open
+        // at rest that counted edge is the impulse and RI's level tells no time;
+        // for contacts closed at rest ("Aus") RI going off is a change of level
+        // like any other, and "all on" needs RI's level.
+        if (m_comPort.Tag() == 1)
+            pulsed &= ~kStatusRi;
+        else
+            status &= ~kStatusRi;
+    }
     const QList<ContactLine> lines =
-        ContactTriggers(m_comPort.Tag(), event.status, event.pulsedLines, m_lastModemStatus, m_comPort.WatchedLines());
+        ContactTriggers(m_comPort.Tag(), status, pulsed, m_lastModemStatus, m_comPort.WatchedLines());
     for (ContactLine line : lines) {
         // START and FINISH lock their contact at once, so a second line of the
         // same kind in this word finds it locked.
@@ -179,6 +200,6 @@ void ContactInput::ComPortLost(int) {
     emit AlarmWanted();
 }
 
-void ContactInput::ComPortPolling() {
-    ShowStatus(OpenText() + QStringLiteral(": Abfrage alle 1 ms"), false);
+void ContactInput::ComPortPolling(bool polling) {
+    ShowStatus(polling ? m_openText + QStringLiteral(": Abfrage alle 1 ms") : m_openText, false);
 }

@@ -44,6 +44,9 @@ public:
     void ComPortClose();
     void ComPortHard(const ComEvent& event);
 
+    // "COMn", or the adapter's name where the port was chosen by its stable name.
+    QString PortLabel() const;
+
     // The path watched for an adapter that went away; empty while none is awaited.
     QString AwaitedDevice() const { return m_awaited; }
     // How often a missing adapter is looked for.
@@ -64,11 +67,13 @@ signals:
 
 private:
     void ComPortLost(int error);
-    void ComPortPolling();
+    void ComPortPolling(bool polling);
     void AwaitDevice(const QString& path);
     void StopAwaiting();
     void TryReconnect();
     void ShowStatus(const QString& text, bool alarm);
+    // The status of the open port, which the polling note is added to.
+    void ShowOpen(const QString& text);
     QString OpenText() const;
     // "COMn", or the adapter's name where the port has no number.
     QString PortLabel(int n, const QString& path) const;
@@ -78,6 +83,7 @@ private:
     TComPort m_comPort;
     QTimer m_reconnect;
     QString m_awaited;
+    QString m_openText;
     // No status word equals this, so the first report always counts as a change.
     quint32 m_lastModemStatus = 0x55555555;
 };

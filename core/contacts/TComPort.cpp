@@ -6,10 +6,13 @@
 #include "core/platform/SerialDevices.h"
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 
 namespace {
+
+constexpr int kReopenTries = 20; // 10 ms apart
 
 // Closes the descriptor unless released, so every failed step leaves the port closed.
 class FdGuard {
@@ -115,7 +118,15 @@ void TComPort::Open() {
         throw EComHandle(-fd);
     FdGuard guard(m_devices, fd);
     // The advisory lock is what other serial tools test; TIOCEXCL does not stop root.
-    if (const int r = m_devices.lockExclusive(fd))
+    int r = m_devices.lockExclusive(fd);
+    // A watcher that a busy machine kept from stopping in time may still hold the
+    // previous opening's lock: give its joiner a moment before calling the port busy.
+    for (int i = 0; r == EWOULDBLOCK && !m_joiners.empty() && i < kReopenTries; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        JoinFinished();
+        r = m_devices.lockExclusive(fd);
+    }
+    if (r)
         throw EComHandle(r == EWOULDBLOCK ? EBUSY : r);
     Configure(fd);
 
@@ -128,6 +139,7 @@ void TComPort::Open() {
     options.ringTrailingEdge = device.startsWith(QLatin1String("/dev/ttyS"));
     options.debounceMs = qBound(0, m_debounce, 50);
     m_watchedLines = StatusFromModemBits(options.mask);
+    m_ringTrailingEdge = options.ringTrailingEdge;
     m_stableName = StableNameOf(m_devices, device.isEmpty() ? path : device);
 
     const quint64 generation = ++m_generation;
@@ -141,9 +153,9 @@ void TComPort::Open() {
             QMetaObject::invokeMethod(
                 this, [this, generation, error] { Lose(generation, error); }, Qt::QueuedConnection);
         },
-        [this, generation] {
+        [this, generation](bool polling) {
             QMetaObject::invokeMethod(
-                this, [this, generation] { Polling(generation); }, Qt::QueuedConnection);
+                this, [this, generation, polling] { Polling(generation, polling); }, Qt::QueuedConnection);
         });
     m_fd = guard.Release();
     emit OnOpen();
@@ -274,10 +286,10 @@ void TComPort::Deliver(quint64 generation, const ComEvent& event) {
     emit OnModemChange(event);
 }
 
-void TComPort::Polling(quint64 generation) {
+void TComPort::Polling(quint64 generation, bool polling) {
     if (generation != m_generation || m_fd < 0)
         return;
-    emit OnPolling();
+    emit OnPolling(polling);
 }
 
 void TComPort::Lose(quint64 generation, int error) {

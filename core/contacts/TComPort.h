@@ -103,6 +103,9 @@ public:
     // The lines the open port reports (status bits): CTS is left out on ttyACM
     // ports, whose driver reports it always on.
     quint32 WatchedLines() const { return m_watchedLines; }
+    // The driver counts RI only on its trailing edge (16550): its level is no
+    // impulse time then.
+    bool RingTrailingEdge() const { return m_ringTrailingEdge; }
     // The adapter's stable name under /dev/serial/by-id of the open port; empty when it has none.
     QString StableName() const { return m_stableName; }
 
@@ -118,15 +121,16 @@ signals:
     void OnModemChange(const ComEvent& event);
     // The device failed while open (unplugged); the port is already closed.
     void OnLost(int error);
-    // The driver's line counters do not work: the lines are polled every millisecond.
-    void OnPolling();
+    // The lines are polled every millisecond (true: the driver cannot wait or
+    // its counters have not shown that they count), or no longer (false).
+    void OnPolling(bool polling);
 
 private:
     void Configure(int fd);
     int WatchMask() const;
     void Deliver(quint64 generation, const ComEvent& event);
     void Lose(quint64 generation, int error);
-    void Polling(quint64 generation);
+    void Polling(quint64 generation, bool polling);
     void JoinFinished();
 
     SerialDevices& m_devices;
@@ -146,6 +150,7 @@ private:
     int m_tag = 0;
     int m_debounce = 0;
     quint32 m_watchedLines = kStatusLines;
+    bool m_ringTrailingEdge = false;
     QString m_stableName;
     int m_fd = -1;
     // Counts openings, so that reports of an earlier opening that are still queued are dropped.

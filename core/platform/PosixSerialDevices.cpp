@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -85,8 +86,56 @@ int PosixSerialDevices::modemBits(int fd, int& bits) {
     return ResultOf(ioctl(fd, TIOCMGET, &bits));
 }
 
-int PosixSerialDevices::waitModemChange(int fd, int mask) {
-    return ResultOf(ioctl(fd, TIOCMIWAIT, static_cast<unsigned long>(mask)));
+namespace {
+
+// One timer per waiting thread, made on its first wait and kept for the
+// thread's life: a wait every millisecond must not create one each time.
+class WaitTimer {
+public:
+    WaitTimer() {
+        sigevent ev{};
+        ev.sigev_notify = SIGEV_THREAD_ID;
+        ev.sigev_signo = PosixSerialDevices::wakeSignal();
+        ev._sigev_un._tid = static_cast<pid_t>(gettid()); // glibc 2.36 names no macro for it
+        m_ok = timer_create(CLOCK_MONOTONIC, &ev, &m_timer) == 0;
+    }
+    ~WaitTimer() {
+        if (m_ok)
+            timer_delete(m_timer);
+    }
+    WaitTimer(const WaitTimer&) = delete;
+    WaitTimer& operator=(const WaitTimer&) = delete;
+
+    bool Arm(long ns) {
+        itimerspec spec{};
+        spec.it_value.tv_sec = ns / 1000000000;
+        spec.it_value.tv_nsec = ns % 1000000000;
+        return m_ok && timer_settime(m_timer, 0, &spec, nullptr) == 0;
+    }
+    // Disarms; whether the time limit had passed.
+    bool Expired() {
+        itimerspec left{};
+        timer_gettime(m_timer, &left);
+        const bool expired = left.it_value.tv_sec == 0 && left.it_value.tv_nsec == 0;
+        const itimerspec off{};
+        timer_settime(m_timer, 0, &off, nullptr);
+        return expired;
+    }
+
+private:
+    timer_t m_timer{};
+    bool m_ok = false;
+};
+
+} // namespace
+
+int PosixSerialDevices::waitModemChange(int fd, int mask, long timeoutNs) {
+    thread_local WaitTimer timer;
+    if (!timer.Arm(timeoutNs))
+        return EOPNOTSUPP; // no timer: a wait without a limit could hold an edge for ever, so poll
+    const int r = ResultOf(ioctl(fd, TIOCMIWAIT, static_cast<unsigned long>(mask)));
+    const bool expired = timer.Expired();
+    return r == EINTR && expired ? ETIMEDOUT : r;
 }
 
 int PosixSerialDevices::counters(int fd, ModemCounters& counters) {

@@ -4,7 +4,8 @@
 
 // The real calls: open(2), termios, ioctl(2), flock(2), sysfs. Waits are
 // interrupted by a signal whose handler does nothing and is installed without
-// SA_RESTART, so a blocked TIOCMIWAIT returns EINTR.
+// SA_RESTART, so a blocked TIOCMIWAIT returns EINTR. The same signal, sent by a
+// per-thread timer, ends a wait at its time limit.
 class PosixSerialDevices : public SerialDevices {
 public:
     PosixSerialDevices();
@@ -19,7 +20,7 @@ public:
     int setModemBits(int fd, int bits) override;
     int clearModemBits(int fd, int bits) override;
     int modemBits(int fd, int& bits) override;
-    int waitModemChange(int fd, int mask) override;
+    int waitModemChange(int fd, int mask, long timeoutNs) override;
     int counters(int fd, ModemCounters& counters) override;
     int setLowLatency(int fd) override;
     bool isCharDevice(const QString& path) override;

@@ -34,8 +34,9 @@ public:
     virtual int setModemBits(int fd, int bits) = 0;   // TIOCMBIS
     virtual int clearModemBits(int fd, int bits) = 0; // TIOCMBIC
     virtual int modemBits(int fd, int& bits) = 0;     // TIOCMGET
-    // Blocks until one of the lines in `mask` changes (TIOCMIWAIT); EINTR when interrupted.
-    virtual int waitModemChange(int fd, int mask) = 0;
+    // Blocks until one of the lines in `mask` changes (TIOCMIWAIT), at most
+    // `timeoutNs`; ETIMEDOUT when that passed, EINTR when interrupted.
+    virtual int waitModemChange(int fd, int mask, long timeoutNs) = 0;
     virtual int counters(int fd, ModemCounters& counters) = 0; // TIOCGICOUNT
     virtual int setLowLatency(int fd) = 0;                     // TIOCGSERIAL + TIOCSSERIAL
 

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 #include <cerrno>
@@ -49,6 +50,8 @@ class WindowContactsTest : public QObject {
 private slots:
     void sleepBlockedFromFirstStartToEnde();
     void noLoginManagerSaidOnce();
+    void lidSwitchRefusedSaidOnce();
+    void clearingTheProtocolGivesTheBlockUp();
     void unreachableBusReportsAndGoesOn();
     void contactsFieldKeepsTheFiveFields();
     void portFailingAtStartShownAndAskedOnce();
@@ -83,11 +86,38 @@ void WindowContactsTest::noLoginManagerSaidOnce() {
     QCOMPARE(w.form->StatusPanel(2)->text(), QString());
 }
 
+void WindowContactsTest::lidSwitchRefusedSaidOnce() {
+    ContactWindow w(0);
+    w.fake->sleep.LidAvailable = false;
+    w.Key(Qt::Key_F5);
+    QVERIFY(w.fake->sleep.held()); // sleep is blocked all the same
+    QCOMPARE(w.form->StatusPanel(2)->text(),
+             QString("Zuklappen nicht gesperrt (kein Anmeldedienst) – Deckel offen lassen"));
+    w.Ende();
+    QVERIFY(!w.fake->sleep.held());
+    QCOMPARE(w.fake->sleep.Releases, 1);
+}
+
+void WindowContactsTest::clearingTheProtocolGivesTheBlockUp() {
+    ContactWindow w(0);
+    w.Key(Qt::Key_F5);
+    QVERIFY(w.fake->sleep.held());
+    w.fake->prompts.Answers = {TFDlgYesNo::kYes};
+    QTest::mouseClick(Find<QToolButton>(w.form, "sbCls"), Qt::LeftButton);
+    QVERIFY(!w.fake->sleep.held());
+    QCOMPARE(w.fake->sleep.Releases, 1);
+    w.Key(Qt::Key_F5); // the next competition blocks again
+    QCOMPARE(w.fake->sleep.Holds, 2);
+}
+
 void WindowContactsTest::unreachableBusReportsAndGoesOn() {
     LogindSleepInhibitor inhibitor(
         QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("kadenzor-test")));
     QStringList reasons;
-    inhibitor.hold([&](const QString& reason) { reasons << reason; });
+    inhibitor.hold([&](const QString& reason, bool sleepBlocked) {
+        QVERIFY(!sleepBlocked);
+        reasons << reason;
+    });
     QCOMPARE(reasons, QStringList{"kein Systembus"});
     QVERIFY(!inhibitor.held());
     inhibitor.release();

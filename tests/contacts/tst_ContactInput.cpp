@@ -1,5 +1,6 @@
 #include "core/contacts/ComErrors.h"
 #include "core/contacts/ContactInput.h"
+#include "core/contacts/PortProbe.h"
 #include "support/FakeSerialDevices.h"
 
 #include <QtTest>
@@ -103,6 +104,13 @@ private slots:
     void permissionDeniedAtStartNamesTheCommand();
     void unplugMidRaceAlarmsAndReconnects();
     void closeDuringSlowDriverCallReturns();
+    void driverRules_data();
+    void driverRules();
+    void unplugWhilePollingIsNoticed_data();
+    void unplugWhilePollingIsNoticed();
+    void edgeInTheWaitsRearmWindow_data();
+    void edgeInTheWaitsRearmWindow();
+    void eachLineTimedFromItsOwnActivity();
 
 private:
     // Scripts a line change after the watcher waits again, and lets the GUI thread run the events.
@@ -385,7 +393,8 @@ void ContactInputTest::adapterWithoutNumberByStableName() {
     QCOMPARE(m_input->ApplySettings(kCom17, QString(), 0, link, 0), QString());
     QCOMPARE(m_run->status, QString("Lichtschranke Silicon Labs CP2102 0001"));
     QCOMPARE(m_input->ComPort().DeviceName(), link);
-    QCOMPARE(m_input->ApplySettings(0, link, 0, link, 1), QString()); // the same choice: kept open
+    QCOMPARE(m_input->PortLabel(), QString("Silicon Labs CP2102 0001")); // what the journal names
+    QCOMPARE(m_input->ApplySettings(0, link, 0, link, 1), QString());    // the same choice: kept open
     QCOMPARE(m_devices->Opens(), 1);
     QCOMPARE(m_input->ComPort().Tag(), 1);
     Lines(TIOCM_CD, 100, "/dev/ttyUSB20");
@@ -560,6 +569,12 @@ void ContactInputTest::settleInRealTime_data() {
     // most likely lasted the quiet time.
     QTest::newRow("held up just before the press settled")
         << false << QList<qint64>{0, 300, 600, 4000, 4300, 4600} << QList<qint64>{2400, 5000} << QStringList{"F1000"};
+    // Woken by a 5 ms pulse and held up until it was over: only the counters
+    // show it, and the gap since the last look says it may have lasted the quiet time.
+    QTest::newRow("5 ms pulse over before the look")
+        << false << QList<qint64>{3000, 8000} << QList<qint64>{3000, 9000} << QStringList{"F1009"};
+    QTest::newRow("0.5 ms pulse over before a look 1.5 ms late: noise")
+        << false << QList<qint64>{3000, 3500} << QList<qint64>{3000, 4500} << QStringList();
 }
 
 void ContactInputTest::settleInRealTime() {
@@ -640,7 +655,9 @@ void ContactInputTest::freshCountersProveThemselves() {
     m_devices->Pulse(TIOCM_CTS, 200);
     Settle(2);
     QCOMPARE(m_run->clicks, (QStringList{"S100", "F200"}));
-    QCOMPARE(m_run->statusTexts, QStringList{"Lichtschranke COM17"});
+    // Until then every wake compared the status too, and the field said so.
+    QCOMPARE(m_run->statusTexts,
+             (QStringList{"Lichtschranke COM17", "Lichtschranke COM17: Abfrage alle 1 ms", "Lichtschranke COM17"}));
 }
 
 void ContactInputTest::missingPortAtStartIsReportedAndAwaited() {
@@ -712,6 +729,140 @@ void ContactInputTest::closeDuringSlowDriverCallReturns() {
     QTRY_COMPARE(m_devices->OpenDescriptors(), 0);
     QCoreApplication::processEvents();
     QVERIFY(m_run->clicks.isEmpty()); // what the stuck call read belongs to a closed port
+}
+
+void ContactInputTest::driverRules_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("alg");
+    QTest::addColumn<int>("debounce");
+    QTest::addColumn<QList<QList<int>>>("steps"); // tick, lines, toggles (0: set the lines; n: bounce n times)
+    QTest::addColumn<QStringList>("clicks");
+    const QString uart = "/dev/ttyS0";
+    // With CLOCAL the 16550 counts nothing until a wait switches its modem-status interrupt on.
+    QTest::newRow("16550: finishes on 7+9 from the first")
+        << uart << 0 << 0 << QList<QList<int>>{{100, TIOCM_RNG, 0}, {400, 0, 0},          {600, TIOCM_CD, 0},
+                                               {700, 0, 0},         {1000, TIOCM_RNG, 0}, {1300, 0, 0}}
+        << QStringList{"F400", "S600", "F1300"};
+    QTest::newRow("16550, Aus: all four on is rest, breaking RI fires the others")
+        << uart << 1 << 0 << QList<QList<int>>{{100, ALL, 0}, {200, ALL & ~TIOCM_RNG, 0}, {300, ALL, 0}}
+        << QStringList{"S200", "S200", "F200"};
+    QTest::newRow("16550, Aus: a broken beam on CTS fires at the break")
+        << uart << 1 << 0 << QList<QList<int>>{{100, ALL, 0}, {200, ALL & ~TIOCM_CTS, 0}, {300, ALL, 0}}
+        << QStringList{"S200", "S200", "F200"};
+    QTest::newRow("16550, debounce 2: a bounced press and release on RI finish once")
+        << uart << 0 << 2 << QList<QList<int>>{{300, TIOCM_RNG, 5}, {400, TIOCM_RNG, 3}} << QStringList{"F400"};
+    QTest::newRow("16550, debounce 2: a clean pulse on RI")
+        << uart << 0 << 2 << QList<QList<int>>{{300, TIOCM_RNG, 0}, {320, 0, 0}} << QStringList{"F320"};
+}
+
+void ContactInputTest::driverRules() {
+    QFETCH(QString, path);
+    QFETCH(int, alg);
+    QFETCH(int, debounce);
+    QFETCH(QList<QList<int>>, steps);
+    QFETCH(QStringList, clicks);
+    m_run->lockOnClick = false; // every impulse reaches the run control
+    m_devices->AddDevice(path, "4");
+    m_input->SetDebounce(debounce);
+    m_input->OpenPort(PortNumberOfDevice(path), alg);
+    for (const QList<int>& step : steps) {
+        if (step[2] == 0) {
+            Lines(step[1], Tick(step[0]), path);
+            continue;
+        }
+        QList<Tick> ticks;
+        for (int i = 0; i < step[2]; ++i)
+            ticks << Tick(step[0] + i);
+        QVERIFY(m_devices->WaitForWaiter());
+        m_devices->Bounce(step[1], ticks, path);
+    }
+    Settle(int(clicks.size()));
+    QCOMPARE(m_run->clicks, clicks);
+}
+
+void ContactInputTest::unplugWhilePollingIsNoticed_data() {
+    QTest::addColumn<int>("driver");
+    QTest::addColumn<bool>("canWait");
+    QTest::newRow("pl2303, no counters") << int(FakeSerialDevices::Driver::Pl2303) << true;
+    QTest::newRow("cp210x, counters that never move") << int(FakeSerialDevices::Driver::Cp210x) << true;
+    QTest::newRow("FTDI refusing the wait") << int(FakeSerialDevices::Driver::Ftdi) << false;
+}
+
+void ContactInputTest::unplugWhilePollingIsNoticed() {
+    QFETCH(int, driver);
+    QFETCH(bool, canWait);
+    const QString link = "/dev/serial/by-id/usb-Prolific_PL2303-if00-port0";
+    m_devices->FreshCounters = true;
+    m_devices->CanWait = canWait;
+    m_devices->AddDevice(FakeSerialDevices::kDefaultPath);
+    m_devices->SetDriver(FakeSerialDevices::kDefaultPath, FakeSerialDevices::Driver(driver));
+    m_devices->AddLink(link, FakeSerialDevices::kDefaultPath);
+    m_input->OpenPort(kCom17, 0);
+    // Said from the start, not only after the first change.
+    QTRY_COMPARE(m_run->status, QString("Lichtschranke COM17: Abfrage alle 1 ms"));
+    Lines(TIOCM_CD, 100);
+    Settle(1);
+    m_devices->Unplug();
+    QTRY_VERIFY(!m_input->ComPort().Connected());
+    QCOMPARE(m_run->status, QString("Lichtschranke getrennt"));
+    QVERIFY(m_run->statusAlarm);
+    QCOMPARE(m_run->alarms, 1);
+    QCOMPARE(m_input->AwaitedDevice(), link);
+    m_devices->AddDevice("/dev/ttyUSB1");
+    m_devices->SetDriver("/dev/ttyUSB1", FakeSerialDevices::Driver(driver));
+    m_devices->AddLink(link, "/dev/ttyUSB1");
+    QTRY_VERIFY_WITH_TIMEOUT(m_input->ComPort().Connected(), 5000);
+    QTRY_COMPARE(m_run->status, QString("Lichtschranke wieder verbunden: Abfrage alle 1 ms"));
+    m_run->ExpireLockOuts();
+    Lines(TIOCM_CTS, 300, "/dev/ttyUSB1");
+    Settle(2);
+    QCOMPARE(m_run->clicks, (QStringList{"S100", "F300"}));
+}
+
+void ContactInputTest::edgeInTheWaitsRearmWindow_data() {
+    QTest::addColumn<int>("debounce");
+    QTest::addColumn<bool>("held");   // CTS rests on before the edge in the window
+    QTest::addColumn<Tick>("nextOn"); // a later press; 0: none
+    QTest::addColumn<QStringList>("clicks");
+    QTest::newRow("press, debounce 0") << 0 << false << Tick(0) << QStringList{"F300"};
+    QTest::newRow("press, debounce 2") << 2 << false << Tick(0) << QStringList{"F300"};
+    QTest::newRow("release, then the next press, debounce 0") << 0 << true << Tick(500) << QStringList{"F100", "F500"};
+    QTest::newRow("release, then the next press, debounce 2") << 2 << true << Tick(500) << QStringList{"F100", "F500"};
+}
+
+void ContactInputTest::edgeInTheWaitsRearmWindow() {
+    QFETCH(int, debounce);
+    QFETCH(bool, held);
+    QFETCH(Tick, nextOn);
+    QFETCH(QStringList, clicks);
+    m_run->lockOnClick = false;
+    m_input->SetDebounce(debounce);
+    m_input->OpenPort(kCom17, 0);
+    if (held) {
+        Lines(TIOCM_CTS, 100);
+        Settle(1);
+    }
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->ToggleBeforeNextWait(TIOCM_CTS, 300);
+    if (nextOn != 0)
+        Lines(TIOCM_CTS, nextOn);
+    Settle(int(clicks.size()));
+    QCOMPARE(m_run->clicks, clicks);
+}
+
+void ContactInputTest::eachLineTimedFromItsOwnActivity() {
+    m_run->lockOnClick = false;
+    m_input->SetDebounce(2);
+    m_input->OpenPort(kCom17, 0);
+    // CTS chatters from 100 to 175 ms and ends at rest; DCD is pressed at 160 and held.
+    QList<FakeSerialDevices::TimedEdge> edges;
+    for (int i = 0; i < 76; ++i)
+        edges << FakeSerialDevices::TimedEdge{qint64(i) * 1000, TIOCM_CTS};
+    edges.insert(60, FakeSerialDevices::TimedEdge{60000, TIOCM_CD});
+    QVERIFY(m_devices->WaitForWaiter());
+    m_devices->Timeline(100, edges, 250);
+    Settle(1);
+    QCOMPARE(m_run->clicks, QStringList{"S160"});
 }
 
 QTEST_GUILESS_MAIN(ContactInputTest)

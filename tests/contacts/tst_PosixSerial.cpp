@@ -60,7 +60,7 @@ public:
         c = ModemCounters{1, 1, 1, 1};
         return 0;
     }
-    int waitModemChange(int, int) override {
+    int waitModemChange(int, int, long) override {
         waiting.store(true);
         char c;
         const ssize_t r = ::read(m_pipe[0], &c, 1);

@@ -80,10 +80,12 @@ public:
     }
 };
 
-// A login manager that grants the block, or (Available false) answers with Reason.
+// A login manager that grants the block, or (Available false) answers with
+// Reason; with LidAvailable false it blocks sleep but refuses the lid switch.
 class FakeSleepInhibitor final : public SleepInhibitor {
 public:
     bool Available = true;
+    bool LidAvailable = true;
     QString Reason = QStringLiteral("kein Anmeldedienst");
     int Holds = 0;    // blocks granted
     int Releases = 0; // blocks given up
@@ -92,11 +94,13 @@ public:
             return;
         if (!Available) {
             if (onFailure)
-                onFailure(Reason);
+                onFailure(Reason, false);
             return;
         }
         m_held = true;
         ++Holds;
+        if (!LidAvailable && onFailure)
+            onFailure(Reason, true);
     }
     void release() override {
         if (m_held)

@@ -3,6 +3,53 @@
 #include <cerrno>
 #include <chrono>
 #include <sys/ioctl.h>
+#include <thread>
+
+namespace {
+
+// What each kernel driver does with the modem lines.
+struct DriverRules {
+    bool counts = true;        // its interrupt counters move with the lines
+    bool counters = true;      // it answers TIOCGICOUNT
+    bool waits = true;         // it answers TIOCMIWAIT
+    bool gated = false;        // 8250: counts only while the modem-status interrupt is on
+    bool ringTrailing = false; // 8250: RI counts only when it goes off (TERI)
+    bool ctsAlwaysOn = false;  // cdc_acm: CTS reads on and never counts
+};
+
+DriverRules RulesOf(FakeSerialDevices::Driver driver) {
+    using Driver = FakeSerialDevices::Driver;
+    DriverRules r;
+    switch (driver) {
+    case Driver::Ftdi:
+        break;
+    case Driver::Uart16550:
+        r.gated = true;
+        r.ringTrailing = true;
+        break;
+    case Driver::CdcAcm:
+        r.ctsAlwaysOn = true;
+        break;
+    case Driver::Cp210x:
+        r.counts = false;
+        break;
+    case Driver::Pl2303:
+        r.counts = false;
+        r.counters = false;
+        r.waits = false;
+        break;
+    }
+    return r;
+}
+
+bool Differ(const ModemCounters& a, const ModemCounters& b, int mask) {
+    return ((mask & TIOCM_CTS) && a.cts != b.cts) || ((mask & TIOCM_DSR) && a.dsr != b.dsr) ||
+           ((mask & TIOCM_RNG) && a.rng != b.rng) || ((mask & TIOCM_CD) && a.dcd != b.dcd);
+}
+
+constexpr int kAllLines = TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CD;
+
+} // namespace
 
 FakeSerialDevices::FakeSerialDevices(const QString& path) {
     AddDevice(path);
@@ -17,16 +64,20 @@ void FakeSerialDevices::AddDevice(const QString& path, const QString& sysfsType)
         d.driver = Driver::Uart16550;
     else if (path.startsWith(QLatin1String("/dev/ttyACM")))
         d.driver = Driver::CdcAcm;
-    if (!FreshCounters)
+    // A 16550 run with CLOCAL has never had its modem-status interrupt on, so
+    // its counters stand at zero.
+    if (!FreshCounters && d.driver != Driver::Uart16550)
         d.counters = ModemCounters{1, 1, 1, 1};
+    d.msi = d.driver != Driver::Uart16550;
 }
 
 void FakeSerialDevices::SetDriver(const QString& path, Driver driver) {
     std::lock_guard lock(m_mutex);
     Device& d = m_devices[path];
     d.driver = driver;
-    if (driver == Driver::Cp210x)
+    if (!RulesOf(driver).counts || RulesOf(driver).gated)
         d.counters = ModemCounters{};
+    d.msi = !RulesOf(driver).gated;
 }
 
 void FakeSerialDevices::AddLink(const QString& link, const QString& target) {
@@ -54,14 +105,19 @@ QString FakeSerialDevices::Resolve(const QString& path) const {
 }
 
 void FakeSerialDevices::Switch(Device& d, int bits) {
+    const DriverRules rules = RulesOf(d.driver);
     const int changed = d.bits ^ bits;
     const auto count = [&](int line, int& counter) {
-        if (!(changed & line) || d.driver == Driver::Cp210x)
+        if (!(changed & line) || !rules.counts)
             return;
-        if (d.driver == Driver::CdcAcm && line == TIOCM_CTS)
+        if (rules.ctsAlwaysOn && line == TIOCM_CTS)
             return;
-        if (d.driver == Driver::Uart16550 && line == TIOCM_RNG && (bits & line))
+        if (rules.ringTrailing && line == TIOCM_RNG && (bits & line))
             return; // the rising edge of RI is not counted
+        if (rules.gated && !d.msi) {
+            d.deltas |= line; // latched in the status register, counted only when the interrupt comes on
+            return;
+        }
         ++counter;
     };
     count(TIOCM_CTS, d.counters.cts);
@@ -71,17 +127,32 @@ void FakeSerialDevices::Switch(Device& d, int bits) {
     d.bits = bits;
 }
 
+void FakeSerialDevices::CountDeltas(Device& d) {
+    const auto count = [&](int line, int& counter) {
+        if (d.deltas & line)
+            ++counter;
+    };
+    count(TIOCM_CTS, d.counters.cts);
+    count(TIOCM_DSR, d.counters.dsr);
+    count(TIOCM_RNG, d.counters.rng);
+    count(TIOCM_CD, d.counters.dcd);
+    d.deltas = 0;
+}
+
 void FakeSerialDevices::CatchUp(Device& d) {
-    while (!d.edgesAt.isEmpty() && d.edgesAt.front() <= m_clock.micros()) {
-        Switch(d, d.bits ^ d.timelineBits);
+    while (!d.edgesAt.isEmpty() && d.edgesAt.front().us <= m_clock.micros()) {
+        Switch(d, d.bits ^ d.edgesAt.front().bits);
         d.edgesAt.removeFirst();
     }
 }
 
+// A stall holds the watcher up in real time too, as a busy machine would.
 void FakeSerialDevices::MoveClock(const Device& d, qint64 us) {
     for (qsizetype i = 0; i + 1 < d.stalls.size(); i += 2)
-        if (us >= d.stalls[i] && us < d.stalls[i + 1])
+        if (us >= d.stalls[i] && us < d.stalls[i + 1]) {
+            std::this_thread::sleep_for(std::chrono::microseconds(d.stalls[i + 1] - us));
             us = d.stalls[i + 1];
+        }
     m_clock.SetMicros(us);
 }
 
@@ -91,9 +162,11 @@ void FakeSerialDevices::EndTimeline(Device& d) {
     d.stalls.clear();
 }
 
+// The watcher reads the status at every wake where the counters have not
+// shown yet that they count.
 bool FakeSerialDevices::Polled(const Device& d) {
     const ModemCounters& c = d.counters;
-    return !d.canWait || !d.hasCounters || d.driver == Driver::Cp210x ||
+    return !d.canWait || !d.hasCounters || !RulesOf(d.driver).counts ||
            (c.cts == 0 && c.dsr == 0 && c.rng == 0 && c.dcd == 0);
 }
 
@@ -107,9 +180,7 @@ void FakeSerialDevices::SetLines(int bits, Tick tick, const QString& path) {
         Switch(d, bits);
         ++d.changes;
         // A change the driver does not count wakes no wait: the watcher stays idle.
-        const ModemCounters& c = d.counters;
-        if (idle && !Polled(d) && c.cts == before.cts && c.dsr == before.dsr && c.rng == before.rng &&
-            c.dcd == before.dcd)
+        if (idle && !Polled(d) && !Differ(d.counters, before, kAllLines) && d.deltas == 0)
             d.seen = d.changes;
         m_clock.Set(tick);
     }
@@ -146,22 +217,38 @@ void FakeSerialDevices::Bounce(int bits, const QList<Tick>& ticks, const QString
 
 void FakeSerialDevices::Timeline(int bits, Tick start, const QList<qint64>& edgesUs, int lookUs,
                                  const QList<qint64>& stallsUs, const QString& path) {
+    QList<TimedEdge> edges;
+    for (qint64 e : edgesUs)
+        edges << TimedEdge{e, bits};
+    Timeline(start, edges, lookUs, stallsUs, path);
+}
+
+void FakeSerialDevices::Timeline(Tick start, const QList<TimedEdge>& edges, int lookUs, const QList<qint64>& stallsUs,
+                                 const QString& path) {
     {
         std::lock_guard lock(m_mutex);
         Device& d = m_devices[path];
         const qint64 origin = qint64(start) * 1000;
         d.edgesAt.clear();
-        for (qint64 e : edgesUs)
-            d.edgesAt << origin + e;
+        for (const TimedEdge& e : edges)
+            d.edgesAt << TimedEdge{origin + e.us, e.bits};
         d.stalls.clear();
         for (qint64 s : stallsUs)
             d.stalls << origin + s;
-        d.timelineBits = bits;
         d.lookUs = lookUs;
         ++d.changes;
         m_clock.SetMicros(origin);
     }
     m_changed.notify_all();
+}
+
+void FakeSerialDevices::ToggleBeforeNextWait(int bits, Tick tick, const QString& path) {
+    std::lock_guard lock(m_mutex);
+    Device& d = m_devices[path];
+    EndTimeline(d);
+    d.windowBits = bits;
+    d.windowTick = tick;
+    ++d.changes;
 }
 
 void FakeSerialDevices::Unplug(const QString& path) {
@@ -300,6 +387,13 @@ int FakeSerialDevices::setAttr(int fd, const termios& attr) {
     if (e || (e = Failure(QStringLiteral("setAttr"))))
         return e;
     m_lastAttr = attr;
+    Device& dev = m_devices[m_fds.value(fd)];
+    // 8250: the modem-status interrupt is on only without CLOCAL or with CRTSCTS.
+    if (RulesOf(dev.driver).gated) {
+        dev.msi = !(attr.c_cflag & CLOCAL) || (attr.c_cflag & CRTSCTS);
+        if (dev.msi)
+            CountDeltas(dev);
+    }
     return 0;
 }
 
@@ -323,8 +417,9 @@ int FakeSerialDevices::lockExclusive(int fd) {
         return EWOULDBLOCK;
     d->open = true;
     d->seen = ~quint64(0); // WaitForWaiter waits for this opening's watcher
-    d->canWait = CanWait;
-    d->hasCounters = HasCounters;
+    const DriverRules rules = RulesOf(d->driver);
+    d->canWait = CanWait && rules.waits;
+    d->hasCounters = HasCounters && rules.counters;
     d->hasModemLines = HasModemLines;
     return 0;
 }
@@ -387,7 +482,9 @@ int FakeSerialDevices::modemBits(int fd, int& bits) {
             return e;
         if (d->lookUs > 0)
             CatchUp(*d);
-        bits = d->bits | (d->driver == Driver::CdcAcm ? TIOCM_CTS : 0);
+        bits = d->bits | (RulesOf(d->driver).ctsAlwaysOn ? TIOCM_CTS : 0);
+        if (RulesOf(d->driver).gated && !d->msi)
+            d->deltas = 0; // reading the status register clears what it latched, uncounted
         if (d->lookUs > 0) {
             MoveClock(*d, m_clock.micros() + d->lookUs); // the next look comes one look period later
         } else if (!d->bounce.isEmpty()) {
@@ -402,7 +499,7 @@ int FakeSerialDevices::modemBits(int fd, int& bits) {
     return 0;
 }
 
-int FakeSerialDevices::waitModemChange(int fd, int mask) {
+int FakeSerialDevices::waitModemChange(int fd, int mask, long timeoutNs) {
     std::unique_lock lock(m_mutex);
     int e = 0;
     Device* d = DeviceOf(fd, e);
@@ -410,27 +507,44 @@ int FakeSerialDevices::waitModemChange(int fd, int mask) {
         return e;
     if (!d->hasModemLines || !d->canWait)
         return ENOTTY;
+    if (d->windowBits) {
+        // An edge after the watcher's last look, before the kernel's snapshot.
+        Switch(*d, d->bits ^ std::exchange(d->windowBits, 0));
+        m_clock.Set(d->windowTick);
+    }
     const ModemCounters start = d->counters;
+    // 8250: the wait switches the modem-status interrupt on, after its snapshot;
+    // what the status register latched meanwhile is counted at once.
+    if (!d->msi) {
+        d->msi = true;
+        CountDeltas(*d);
+    }
     const quint64 interrupts = m_interruptGeneration;
-    d->seen = d->changes;
+    // The watcher has seen everything only where it read the counters the wait starts from.
+    if (!Differ(start, d->readCounters, mask))
+        d->seen = d->changes;
     m_changed.notify_all(); // WaitForWaiter
-    const auto differs = [&] {
-        const ModemCounters& c = d->counters;
-        return ((mask & TIOCM_CTS) && c.cts != start.cts) || ((mask & TIOCM_DSR) && c.dsr != start.dsr) ||
-               ((mask & TIOCM_RNG) && c.rng != start.rng) || ((mask & TIOCM_CD) && c.dcd != start.dcd);
-    };
-    const auto edgeDue = [&] { return d->lookUs > 0 && !d->edgesAt.isEmpty(); };
-    m_changed.wait(lock, [&] { return !d->present || m_interruptGeneration != interrupts || differs() || edgeDue(); });
+    const auto differs = [&] { return Differ(d->counters, start, mask); };
+    if (d->lookUs > 0 && !d->edgesAt.isEmpty()) {
+        // Simulated time passes until the next counted edge or the time limit.
+        const qint64 limit = m_clock.micros() + timeoutNs / 1000;
+        while (!d->edgesAt.isEmpty() && d->edgesAt.front().us <= limit && !differs()) {
+            MoveClock(*d, d->edgesAt.front().us);
+            CatchUp(*d);
+        }
+        if (differs())
+            return 0;
+        MoveClock(*d, limit);
+        return ETIMEDOUT;
+    }
+    const bool woken = m_changed.wait_for(lock, std::chrono::nanoseconds(timeoutNs), [&] {
+        return !d->present || m_interruptGeneration != interrupts || differs();
+    });
     if (!d->present)
         return EIO;
-    if (edgeDue() && !differs()) {
-        // Simulated time passes until the next edge wakes the wait.
-        MoveClock(*d, d->edgesAt.front());
-        CatchUp(*d);
-    }
-    if (m_interruptGeneration != interrupts && !differs())
-        return EINTR;
-    return 0;
+    if (differs())
+        return 0;
+    return woken ? EINTR : ETIMEDOUT;
 }
 
 int FakeSerialDevices::counters(int fd, ModemCounters& counters) {
@@ -446,6 +560,7 @@ int FakeSerialDevices::counters(int fd, ModemCounters& counters) {
     if (d->lookUs > 0)
         CatchUp(*d);
     counters = d->counters;
+    d->readCounters = counters;
     return 0;
 }
 

@@ -15,9 +15,12 @@
 
 // Scripted serial devices. A test adds devices, opens them through TComPort
 // and then, from its own thread, switches lines, injects pulses that only the
-// counters show, unplugs, or makes single calls fail. Waits behave like the
-// kernel's TIOCMIWAIT: they end when a watched counter differs from its value
-// at the start of the wait. Thread-safe.
+// counters show, unplugs, or makes single calls fail. Each device follows the
+// rules of its kernel driver (see Driver): which edges its counters count and
+// when, whether it answers the counter and wait calls, and that a hung-up
+// port answers every call with EIO. Waits behave like the kernel's TIOCMIWAIT:
+// they end when a watched counter differs from its value at the start of the
+// wait, or at their time limit. Thread-safe.
 class FakeSerialDevices final : public SerialDevices {
 public:
     static inline const QString kDefaultPath = QStringLiteral("/dev/ttyUSB0"); // COM17
@@ -42,10 +45,12 @@ public:
     // How a device's driver reports the lines. The default follows the name:
     // ttyS 16550, ttyACM cdc_acm, anything else FTDI.
     enum class Driver {
-        Ftdi,      // counts both edges of every line
-        Uart16550, // counts RI only on its trailing edge (on to off)
+        Ftdi,      // counts both edges of every line, always
+        Uart16550, // counts only while the modem-status interrupt is on (a wait, or no CLOCAL),
+                   // and RI only on its trailing edge (on to off)
         CdcAcm,    // reports CTS always on and never counts it
         Cp210x,    // counters that never move, so a TIOCMIWAIT never ends
+        Pl2303,    // no counters and no wait (ENOTTY): only the status can be read; ch341 alike
     };
 
     explicit FakeSerialDevices(const QString& path = kDefaultPath);
@@ -85,6 +90,17 @@ public:
     void Unplug(const QString& path = kDefaultPath);
     // Status reads block (a USB control transfer, deaf to signals) until released, at most 5 s.
     void StallStatusReads(bool on);
+    // The lines toggle in the re-arm window of the next wait: after the watcher's
+    // last look, just before the kernel takes the counters a TIOCMIWAIT compares with.
+    void ToggleBeforeNextWait(int bits, Tick tick, const QString& path = kDefaultPath);
+    // One edge of a timeline: `us` after its start, the lines in `bits` toggle.
+    struct TimedEdge {
+        qint64 us = 0;
+        int bits = 0;
+    };
+    // Timeline with edges of different lines.
+    void Timeline(Tick start, const QList<TimedEdge>& edges, int lookUs, const QList<qint64>& stallsUs = {},
+                  const QString& path = kDefaultPath);
     // Blocks until a status read is stalled; false after 5 s.
     bool WaitForStalledRead();
     int StalledReads() const;
@@ -118,7 +134,7 @@ public:
     int setModemBits(int fd, int bits) override;
     int clearModemBits(int fd, int bits) override;
     int modemBits(int fd, int& bits) override;
-    int waitModemChange(int fd, int mask) override;
+    int waitModemChange(int fd, int mask, long timeoutNs) override;
     int counters(int fd, ModemCounters& counters) override;
     int setLowLatency(int fd) override;
     bool isCharDevice(const QString& path) override;
@@ -134,10 +150,9 @@ private:
         Driver driver = Driver::Ftdi;
         QList<Tick> bounce; // toggles still to come, one per status read
         int bounceBits = 0;
-        QList<qint64> edgesAt; // timeline: toggles still to come, in microseconds of the clock
-        QList<qint64> stalls;  // timeline: from, to
-        int timelineBits = 0;
-        int lookUs = 0; // timeline running: the clock moves on this much per status read
+        QList<TimedEdge> edgesAt; // timeline: toggles still to come, in microseconds of the clock
+        QList<qint64> stalls;     // timeline: from, to
+        int lookUs = 0;           // timeline running: the clock moves on this much per status read
         QString sysfsType;
         bool open = false;
         bool canWait = true;
@@ -145,6 +160,11 @@ private:
         bool hasModemLines = true;
         int bits = 0;
         ModemCounters counters;
+        ModemCounters readCounters; // what the latest TIOCGICOUNT answered
+        bool msi = true;            // 16550: the modem-status interrupt is on, so edges count
+        int deltas = 0;             // 16550: edges latched in the status register while it is off
+        int windowBits = 0;         // toggles at the start of the next wait
+        Tick windowTick = 0;
         quint64 changes = 0; // script calls so far, for WaitForWaiter
         quint64 seen = 0;    // script calls a watcher had seen when it last began a wait or polled
     };
@@ -156,6 +176,8 @@ private:
     QString Resolve(const QString& path) const;
     // Under m_mutex: the lines change to `bits`, counted as the driver counts.
     static void Switch(Device& d, int bits);
+    // Under m_mutex: the 16550 counts what its status register latched (the interrupt came on).
+    static void CountDeltas(Device& d);
     // Under m_mutex: the timeline's edges up to the clock have come.
     void CatchUp(Device& d);
     // Under m_mutex: the clock moves to `us`, or to the end of a stall that holds it.

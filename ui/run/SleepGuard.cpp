@@ -20,11 +20,13 @@ void SleepGuard::Sync() {
         emit NotBlocked(QString());
         return;
     }
-    m_inhibitor->hold([this](const QString& reason) {
-        m_held = false;
+    m_inhibitor->hold([this](const QString& reason, bool sleepBlocked) {
+        m_held = sleepBlocked;
         if (m_warned)
             return; // said once; the race goes on regardless
         m_warned = true;
-        emit NotBlocked(QStringLiteral("Ruhezustand nicht gesperrt (%1) – Rechner nicht zuklappen").arg(reason));
+        emit NotBlocked(sleepBlocked
+                            ? QStringLiteral("Zuklappen nicht gesperrt (%1) – Deckel offen lassen").arg(reason)
+                            : QStringLiteral("Ruhezustand nicht gesperrt (%1) – Rechner nicht zuklappen").arg(reason));
     });
 }

@@ -5,9 +5,10 @@
 class SleepInhibitor;
 struct RunState;
 
-// Keeps the computer awake from the first START to ENDE: a lid closed during a
-// race must not stop the clock under the athletes on the course. Where no one
-// grants the block, the operator is told once and the race goes on.
+// Keeps the computer awake from the first START to ENDE (or the clearing of the
+// protocol), lid switch included: a lid closed during a race must not stop the
+// clock under the athletes on the course. Where no one grants the block, or
+// only the sleep part of it, the operator is told once and the race goes on.
 class SleepGuard : public QObject {
     Q_OBJECT
 public:
