@@ -77,7 +77,13 @@ private slots:
         process.setWorkingDirectory(m_dir.path());
         process.start(QStringLiteral(KADENZOR_EXE), {QStringLiteral("--config"), config.path()});
         QVERIFY2(process.waitForStarted(10000), qPrintable(process.errorString()));
-        QTest::qWait(1500);
+        // The signal handler is in place before the window journals its start; a busy
+        // machine may take seconds to get there.
+        const auto started = [&] {
+            QFile journal(backups.filePath(QStringLiteral("Kadenzor-Journal.txt")));
+            return journal.open(QIODevice::ReadOnly) && journal.readAll().contains("PROGRAMMSTART");
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(started(), 60000);
         process.terminate(); // SIGTERM
         QVERIFY2(process.waitForFinished(60000), "Kadenzor did not end on SIGTERM");
         const QByteArray err = process.readAllStandardError();
