@@ -14,10 +14,6 @@ bool AllDigits(QStringView s) {
     return !s.isEmpty();
 }
 
-QString TwoDigits(int v) {
-    return QString::number(v).rightJustified(2, QLatin1Char('0'));
-}
-
 QString Example(int fractionDigits) {
     switch (fractionDigits) {
     case 0:
