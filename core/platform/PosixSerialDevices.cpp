@@ -107,10 +107,10 @@ public:
     WaitTimer& operator=(const WaitTimer&) = delete;
 
     bool Arm(long ns) {
-        itimerspec spec{};
-        spec.it_value.tv_sec = ns / 1000000000;
-        spec.it_value.tv_nsec = ns % 1000000000;
-        return m_ok && timer_settime(m_timer, 0, &spec, nullptr) == 0;
+        itimerspec wake{};
+        wake.it_value.tv_sec = ns / 1000000000;
+        wake.it_value.tv_nsec = ns % 1000000000;
+        return m_ok && timer_settime(m_timer, 0, &wake, nullptr) == 0;
     }
     // Disarms; whether the time limit had passed.
     bool Expired() {
