@@ -1,3 +1,4 @@
+#include "app/AcceptanceMap.h"
 #include "app/TFormMain.h"
 #include "core/platform/Clock.h"
 #include "core/platform/PosixSerialDevices.h"
@@ -80,6 +81,8 @@ int main(int argc, char* argv[]) {
 
     TFormMain form(platform, settings);
     form.show();
+    // Off unless the acceptance tier asks for the map of the controls.
+    const AcceptanceMap map(qEnvironmentVariable("KADENZOR_ACCEPTANCE_MAP"));
     // For the smoke test: end the event loop after the given time, as a normal end would.
     bool quitOk = false;
     const int quitAfter = qEnvironmentVariableIntValue("KADENZOR_QUIT_AFTER_MS", &quitOk);
