@@ -432,6 +432,10 @@ class Run:
         return header, rows[1:]
 
     def protocol_row(self, nr):
+        if not grid_rows(self.file(BACKUP_P)):
+            # An empty protocol is written as an empty file.
+            self.read.append(("protocol backup", []))
+            return [], None
         header, rows = self.protocol()
         col = header.index("St.Nr.")
         for r in rows:
