@@ -11,6 +11,7 @@ files an official would read: the backups, the run state, the journal, exports, 
 """
 
 import argparse
+import ctypes
 import datetime
 import glob
 import os
@@ -130,7 +131,8 @@ class Display:
                 continue
             log = open(os.path.join(work, f"xvfb.log"), "wb")
             proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                                     "-noreset"], stdout=log, stderr=subprocess.STDOUT)
+                                     "-noreset"], stdout=log, stderr=subprocess.STDOUT,
+                                    preexec_fn=die_with_harness)
             if self._wait_own_server(n, proc):
                 self.xvfb, self.name = proc, f":{n}"
                 break
@@ -140,7 +142,7 @@ class Display:
             raise Failure(f"no free X display in :{first}..:{last}")
         env = dict(os.environ, DISPLAY=self.name)
         self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
+                                   stderr=subprocess.DEVNULL, preexec_fn=die_with_harness)
         deadline = time.monotonic() + TIMEOUT
         while time.monotonic() < deadline:
             r = subprocess.run(["xprop", "-display", self.name, "-root", "_NET_SUPPORTING_WM_CHECK"],
@@ -148,6 +150,7 @@ class Display:
             if "window id" in r.stdout:
                 return
             time.sleep(0.05)
+        self.close()
         raise Failure("openbox did not start")
 
     @staticmethod
@@ -235,8 +238,8 @@ class Run:
         self.saved_runstate = None
         self.web_port = free_port()
         self.held = []
-        self.display = Display(displays[0], displays[1], work)
         self.prepare()
+        self.display = Display(displays[0], displays[1], work)
 
     # --- the folder
     def prepare(self):
@@ -315,7 +318,7 @@ class Run:
         err_path = os.path.join(self.work, f"stderr-{len(self.stderr_paths) + 1}.txt")
         self.stderr_paths.append(err_path)
         self.proc = subprocess.Popen(cmd, cwd=self.folder, env=self.env(), stdout=subprocess.DEVNULL,
-                                     stderr=open(err_path, "wb"))
+                                     stderr=open(err_path, "wb"), preexec_fn=die_with_harness)
         # The main window, or a question it asks while it is made, must have the keyboard;
         # openbox gives it the focus, or the harness asks for it as a user's click would.
         deadline = time.monotonic() + TIMEOUT * 2
@@ -824,6 +827,11 @@ def faketime_library():
     return found[0]
 
 
+def die_with_harness():
+    # Killed with the harness (a ctest time-out sends SIGKILL), so that no display stays behind.
+    ctypes.CDLL("libc.so.6", use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
 def unescape(text):
     return re.sub(r"\\(.)", lambda m: {"t": "\t", "n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), text)
 
@@ -869,9 +877,9 @@ def main():
             raise Failure(f"sanitizer report in {path}:\n{text[-3000:]}")
         print(f"PASS {scenario.name} ({len(scenario.steps)} steps) in {work}")
         return 0
-    except (Failure, subprocess.TimeoutExpired, OSError, ValueError, IndexError, KeyError) as e:
+    except Exception as e:  # a scenario's mistake or the program's: reported alike, never a stray display
         where = f"{scenario.path}:{step[0]}: {step[1]}" if step else scenario.path
-        print(f"FAIL {where}\n  {type(e).__name__ if not isinstance(e, Failure) else ''}{e}")
+        print(f"FAIL {where}\n  {'' if isinstance(e, Failure) else type(e).__name__ + ': '}{e}")
         if run:
             try:
                 if run.display.xvfb and run.display.xvfb.poll() is None:
@@ -893,6 +901,9 @@ def main():
                 print(f"  sanitizer report in {path}:\n{text[-3000:]}")
             print(f"  program folder: {run.folder}")
         return 1
+    finally:
+        if run:
+            run.finish()
 
 
 if __name__ == "__main__":
