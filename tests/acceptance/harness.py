@@ -453,15 +453,20 @@ class Run:
 
     def http(self, path):
         url = f"http://127.0.0.1:{self.web_port}{path}"
-        try:
-            with urllib.request.urlopen(url, timeout=TIMEOUT) as r:
-                body = r.read().decode("utf-8", errors="replace")
-                self.read.append((url, [r.status, body[:400]]))
-                return r.status, body
-        except urllib.error.HTTPError as e:
-            return e.code, ""
-        except OSError as e:
-            raise Failure(f"{url}: {e}")
+        deadline = time.monotonic() + 5
+        while True:
+            try:
+                with urllib.request.urlopen(url, timeout=TIMEOUT) as r:
+                    body = r.read().decode("utf-8", errors="replace")
+                    self.read.append((url, [r.status, body[:400]]))
+                    return r.status, body
+            except urllib.error.HTTPError as e:
+                return e.code, ""
+            except OSError as e:
+                # The server may still be opening its port just after the window came up.
+                if time.monotonic() > deadline:
+                    raise Failure(f"{url}: {e}")
+                time.sleep(0.1)
 
     # --- the steps
     def execute(self, text):
