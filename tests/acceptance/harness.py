@@ -13,6 +13,7 @@ files an official would read: the backups, the run state, the journal, exports, 
 import argparse
 import ctypes
 import datetime
+import fnmatch
 import glob
 import os
 import re
@@ -499,6 +500,20 @@ class Run:
         self.fake_clock = (datetime.datetime.strptime(args[0] + " " + args[1], "%Y-%m-%d %H:%M:%S"), args[2],
                            time.time())
 
+    def do_waituntil(self, args, text):
+        # waituntil DATE TIME: until the program's clock shows that moment (started from
+        # `clock` early enough, a slow start-up cannot push the race past a clock change).
+        if not self.fake_clock:
+            raise Failure("waituntil needs a clock step before it")
+        wall, zone, real = self.fake_clock
+        fake0 = wall.replace(tzinfo=zoneinfo.ZoneInfo(zone)).timestamp()
+        target = datetime.datetime.strptime(args[0] + " " + args[1], "%Y-%m-%d %H:%M:%S")
+        at = target.replace(tzinfo=zoneinfo.ZoneInfo(zone)).timestamp() - fake0 + real
+        if time.time() > at:
+            raise Failure(f"the clock passed {args[0]} {args[1]} before this step: start the clock earlier")
+        time.sleep(at - time.time())
+        self.settle()
+
     def do_wait(self, args, text):
         time.sleep(float(args[0]))
         self.settle()
@@ -607,13 +622,15 @@ class Run:
             ok = value != ""
         elif check == ["empty"]:
             ok = value == ""
+        elif len(check) == 2 and check[0] == "like":
+            ok = fnmatch.fnmatchcase(value, check[1])
         elif check and check[0] == "=" and len(check) >= 2 and check[1] == "ticks":
             self.check_ticks(nr, value, int(check[3]) if len(check) >= 4 else 0)
             return
         elif check and check[0] == "=":
             ok = value == " ".join(check[1:])
         else:
-            raise Failure("row NR COLUMN = TEXT|set|empty|= ticks ± MS")
+            raise Failure("row NR COLUMN = TEXT|set|empty|like PATTERN|= ticks ± MS")
         if not ok:
             raise Failure(f"row {nr} {column} is {value!r}, expected {' '.join(check)}")
 
