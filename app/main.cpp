@@ -1,3 +1,4 @@
+#include "app/AcceptanceMap.h"
 #include "app/TFormMain.h"
 #include "core/platform/Clock.h"
 #include "core/platform/PosixSerialDevices.h"
@@ -78,6 +79,9 @@ int main(int argc, char* argv[]) {
     const bool installed = platform.programFolder != QCoreApplication::applicationDirPath() + QLatin1Char('/');
     const TSettings settings = store.Load(DefaultBackupFolder(installed ? QString() : platform.programFolder));
 
+    // Off unless the acceptance tier asks for the map of the controls; made before the
+    // window, so that a question the window asks while it is made can be answered too.
+    const AcceptanceMap map(qEnvironmentVariable("KADENZOR_ACCEPTANCE_MAP"));
     TFormMain form(platform, settings);
     form.show();
     // For the smoke test: end the event loop after the given time, as a normal end would.
