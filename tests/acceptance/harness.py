@@ -720,10 +720,15 @@ class Run:
         if mode == "count":
             want = int(rest[-1])
             rest = rest[:-2]
-        event = rest[0]
+        # An event's name may have several words ("PROTOKOLL GELÖSCHT"): they are the
+        # leading words in capitals; a number and key=value pairs follow.
+        words = 1
+        while words < len(rest) and rest[words].isalpha() and rest[words].isupper():
+            words += 1
+        event = " ".join(rest[:words])
         nr = None
         pairs = []
-        for w in rest[1:]:
+        for w in rest[words:]:
             if "=" in w:
                 pairs.append(tuple(w.split("=", 1)))
             else:
