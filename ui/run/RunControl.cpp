@@ -180,7 +180,7 @@ void RunControl::mStartClick() {
         c.cbStopN->SetDropDown(true);
         c.cbStopN->setEditText(QString());
         // The started number leaves the start list; the box moves on to the next row's number.
-        m_protocol.SelectRow(row + 1);
+        m_protocol.SelectNextRow();
         if (fromList) {
             c.cbStartN->removeItem(item);
             const int next = c.cbStartN->FindItem(m_protocol.Cell(Col::StNr, m_protocol.Grid()->Row()));
@@ -337,7 +337,7 @@ void RunControl::mStopClick() {
         c.cbStopN->setEditText(QString());
 
     if (individual && k != 0)
-        m_protocol.SelectNextRowAfterFinish();
+        m_protocol.SelectNextRow();
     if (m_settings.AutoSort) {
         m_protocol.RankProtocol();
         m_protocol.ScrollAfterRanking();

@@ -152,10 +152,13 @@ void ProtocolTable::RecordFinishInRow(int row, TimeValue runningTime, const QStr
     g->SetCell(Col::Raw, row, QString::number(runningTime));
 }
 
-void ProtocolTable::SelectNextRowAfterFinish() {
+void ProtocolTable::SelectNextRow() {
     const int row = m_grid->Row();
-    if (row < m_grid->RowCount() - 1)
-        SelectRow(row + 1);
+    if (row < 1 || row >= m_grid->RowCount() - 1)
+        return;
+    m_byProgram = true;
+    SelectRow(row + 1);
+    m_byProgram = false;
 }
 
 void ProtocolTable::SelectRow(int row) {
@@ -199,7 +202,7 @@ void ProtocolTable::SelectProtocolRow(int row) {
     TSortGrid* g = m_grid;
     if (row < 1 || row >= g->RowCount())
         return;
-    emit RowChosen(row, !m_ranking);
+    emit RowChosen(row, !m_byProgram);
     if (m_settings.massStart())
         SelectWholeRow(row);
 }
@@ -269,8 +272,8 @@ void ProtocolTable::RankProtocol() {
     // Through the grid: it follows the ranking once at its end, not after each of its
     // cell writes, and closes an editor whose cell or row the ranking changes.
     int row = -1;
-    // The ranking moves the selection with the rows; that is no choice of the operator's.
-    m_ranking = true;
+    // The ranking moves the selection with the rows.
+    m_byProgram = true;
     g->Batch([&](SortGridData& data) { row = RankProtocolRows(data, options); });
     emit FinishNumberVoided();
     if (row >= 1) {
@@ -278,7 +281,7 @@ void ProtocolTable::RankProtocol() {
         if (!m_settings.massStart())
             SelectWholeRow(row);
     }
-    m_ranking = false;
+    m_byProgram = false;
     g->viewport()->update();
 }
 

@@ -45,7 +45,9 @@ public:
     int RecordStartInRow(const QString& numberText, Tick tick, const QTime& clock, TimeValue offset,
                          int& highestPlaceholder);
     void RecordFinishInRow(int row, TimeValue runningTime, const QString& finishClock, const QString& split);
-    void SelectNextRowAfterFinish();
+    // After a START or FINISH the row below becomes current. That is the program's move,
+    // not the operator's choice: it puts no number into the finish box.
+    void SelectNextRow();
 
     // Selects a row as the operator's moving to it does (the cell-selection check runs).
     void SelectRow(int row);
@@ -129,5 +131,6 @@ private:
     TSortGrid* m_grid;
     const TSettings& m_settings;
     bool m_selecting = false;
-    bool m_ranking = false;
+    // The ranking or the program moves the selection: no choice of the operator's.
+    bool m_byProgram = false;
 };
