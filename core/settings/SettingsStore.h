@@ -26,7 +26,10 @@ public:
     const QString& FileName() const { return m_fileName; }
 
     // LoadSettings: the defaults when there is no store yet; `found` tells whether there was one.
-    TSettings Load(const QString& programFolder, bool* found = nullptr) const;
+    // `notice` receives, once, what was wrong with the file (empty when nothing was).
+    TSettings Load(const QString& programFolder, bool* found = nullptr, QString* notice = nullptr) const;
+    // The status bar's sentence for the damaged lines of a read; empty when there are none.
+    static QString DamageNotice(const QString& fileName, const RegReadResult& result);
     // SaveSettings: false with the reason when the file could not be written.
     bool Save(const TSettings& settings, QString& error) const;
 
@@ -35,8 +38,9 @@ public:
     static const QStringList& WritingOrder();
 
     // Reads the values in reading order as they stand in `values`: an absent or
-    // mistyped integer ends the reading; then the empty backup folder becomes
-    // `programFolder` and the forced columns are set.
+    // mistyped value keeps its default (an absent text reads empty) and the reading
+    // goes on; then the empty backup folder becomes `programFolder` and the forced
+    // columns are set.
     static TSettings FromValues(const QVariantMap& values, const QString& programFolder);
     // Every value in writing order, Booleans as 0 or 1.
     static QList<RegValue> ToValues(const TSettings& settings);
