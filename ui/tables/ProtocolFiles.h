@@ -66,6 +66,7 @@ public:
 
 private:
     void AfterTextLoad();
+    void WarnOfUnsavableCharacters();
     void SelectNextToStart();
     // The loaded table, every row of it, into the journal in one write.
     void JournalizeStartList(const QString& fileName);

@@ -89,6 +89,8 @@ public:
     bool CorrectRunningTime(int row, QString& error);
     // A retyped "St.Nr." that names another row: the result moves there (prepared by the caller).
     void ApplyResultMove(const ProtocolEdits::ResultMove& move);
+    // The classes a "Klasse" cell offers while cells are edited; none: the cell is typed.
+    void SetClassChoices(const QStringList& classes);
     // Cells editable in place (true) or whole-row selection (false).
     void SetEditing(bool editing);
     // Makes a cell current without the selection check (a right click).
@@ -123,4 +125,6 @@ private:
     TSortGrid* m_grid;
     const TSettings& m_settings;
     bool m_selecting = false;
+    QStringList m_classChoices;
+    QString m_comboOld; // the cell's text when its list opened
 };
