@@ -270,9 +270,11 @@ void SettingsStoreTest::damagedStoreIsReadAndNothingIsLost_data() {
         << QByteArray("\"Timer\"=dword:0000001e\r\n")
         << QByteArray("\"Timer\"=dword:0000001e\r\n\"Tim\r\n\"Fremdwert\"=dword:00001f90\r\n") << "Zeile 18:";
     QTest::newRow("CR line ends") << QByteArray("\r\n") << QByteArray("\r") << "";
-    QTest::newRow("title in Windows-1252")
-        << QByteArray("\"Title\"=\"Vereinsmeisterschaft \\\"S\xC3\xBC" "d\\\" C:\\\\\"")
-        << QByteArray("\"Title\"=\"Vereinsmeisterschaft \\\"S\xFC" "d\\\" C:\\\\\"") << "";
+    QTest::newRow("title in Windows-1252") << QByteArray("\"Title\"=\"Vereinsmeisterschaft \\\"S\xC3\xBC"
+                                                         "d\\\" C:\\\\\"")
+                                           << QByteArray("\"Title\"=\"Vereinsmeisterschaft \\\"S\xFC"
+                                                         "d\\\" C:\\\\\"")
+                                           << "";
 }
 
 void SettingsStoreTest::damagedStoreIsReadAndNothingIsLost() {
