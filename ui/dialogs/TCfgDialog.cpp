@@ -51,7 +51,7 @@ QGroupBox* RadioGroup(QWidget* parent, const char* name, const QString& title, c
         auto* radio = new QRadioButton(entries[i], box);
         radio->setObjectName(QStringLiteral("%1%2").arg(QLatin1String(name)).arg(i));
         group->addButton(radio, i);
-        column->addWidget(radio);
+        column->addWidget(radio, 0, Qt::AlignLeft); // as wide as its text: a click beside it is none
     }
     return box;
 }
@@ -186,7 +186,7 @@ void TCfgDialog::BuildControls() {
     page->addLayout(middle);
 
     cbAutoSort = Named(new QCheckBox(QStringLiteral("Autosortierung des Protokolls"), this), "cbAutoSort");
-    page->addWidget(cbAutoSort);
+    page->addWidget(cbAutoSort, 0, Qt::AlignLeft);
 
     auto* radios = new QHBoxLayout;
     radios->setSpacing(8);
