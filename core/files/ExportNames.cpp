@@ -1,9 +1,5 @@
 #include "core/files/ExportNames.h"
 
-#include "core/files/GridTextFile.h"
-#include "core/race/Backups.h"
-#include "core/race/Journal.h"
-
 #include <QDir>
 #include <QFileInfo>
 
@@ -37,17 +33,13 @@ QString Resolved(const QString& path) {
 
 } // namespace
 
-bool IsProtectedFile(const QString& programFolder, const QString& backupFolder, const QString& fileName) {
+bool IsProtectedFile(const QString& programFolder, const QStringList& ownFiles, const QString& fileName) {
     if (fileName.isEmpty())
         return false;
-    QStringList protectedFiles;
+    QStringList protectedFiles = ownFiles;
     if (!programFolder.isEmpty())
         for (const QString& shipped : ShippedFileNames())
             protectedFiles << QDir(programFolder).filePath(shipped);
-    // The backup names join folder and name without a separator, as the backups do.
-    if (!backupFolder.isEmpty())
-        protectedFiles << ProtocolBackupName(backupFolder) << FinishBackupName(backupFolder)
-                       << RunStateBackupName(backupFolder) << JournalFileName(backupFolder);
     const QString target = Resolved(fileName);
     for (const QString& file : protectedFiles)
         if (Resolved(file) == target)

@@ -14,10 +14,10 @@ QString UniqueFileName(const QString& folder, const QString& stem, const QString
 // The files the program ships in its program folder.
 QStringList ShippedFileNames();
 
-// True when `fileName` is one of the shipped files of `programFolder`, or one of the
-// backups or the journal in `backupFolder` (compared after resolving links and ".." so
-// that no other spelling gets past). No export may write over such a file.
-bool IsProtectedFile(const QString& programFolder, const QString& backupFolder, const QString& fileName);
+// True when `fileName` is one of the shipped files of `programFolder` or one of
+// `ownFiles` (backups, journal), compared after resolving links and ".." so that no other
+// spelling gets past. No export may write over such a file.
+bool IsProtectedFile(const QString& programFolder, const QStringList& ownFiles, const QString& fileName);
 
 // "Die Datei »…« gehört zum Programm und wird nicht überschrieben. …"
 QString ProtectedFileText(const QString& fileName);

@@ -11,6 +11,7 @@
 #include "core/platform/Prompts.h"
 #include "core/platform/Shell.h"
 #include "core/race/Backups.h"
+#include "core/race/Journal.h"
 #include "ui/dialogs/ListPages.h"
 #include "ui/dialogs/PdfList.h"
 #include "ui/platform/ShortcutPriority.h"
@@ -149,7 +150,12 @@ void ProtocolExport::Failed(const QString& error) {
 }
 
 bool ProtocolExport::Refused(const QString& fileName) {
-    if (!IsProtectedFile(m_platform.programFolder, m_backups.Folder(), fileName))
+    // The backup names join folder and name without a separator, as the backups do.
+    const QString folder = m_backups.Folder();
+    const QStringList own = folder.isEmpty() ? QStringList()
+                                             : QStringList{ProtocolBackupName(folder), FinishBackupName(folder),
+                                                           RunStateBackupName(folder), JournalFileName(folder)};
+    if (!IsProtectedFile(m_platform.programFolder, own, fileName))
         return false;
     Failed(ProtectedFileText(fileName));
     return true;
