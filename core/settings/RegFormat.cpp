@@ -181,6 +181,11 @@ RegReadResult Read(const QByteArray& data, const QString& key) {
             // next start has nothing left to report.
             damaged(i, why);
             keptOwn << QLatin1String(kDamagedMark) + line;
+            qsizetype pos = 0;
+            QString name;
+            QString ignored;
+            if (ReadQuoted(line, pos, name, ignored) && !name.isEmpty())
+                result.damagedNames << name;
             continue;
         }
         if (!why.isEmpty())

@@ -36,6 +36,9 @@ struct RegReadResult {
     // nothing is lost: comments and other keys with their lines as they stand, damaged
     // lines as comments (kDamagedMark in front).
     QStringList kept;
+    // The names of damaged value lines where the name itself could be read: the value is
+    // there, only unreadable, which is not the same as a value an older store lacks.
+    QStringList damagedNames;
 };
 
 namespace RegFormat {

@@ -92,6 +92,10 @@ bool ReadStore(QIODevice& device, QSettings::SettingsMap& map) {
     const RegReadResult result = RegFormat::Read(device.readAll(), SettingsStore::KeyPath());
     for (const RegValue& value : result.values)
         map.insert(value.name, value.value);
+    // A damaged value stands in the map as a null: present, but of no type a field takes.
+    for (const QString& name : result.damagedNames)
+        if (!map.contains(name))
+            map.insert(name, QVariant::fromValue(nullptr));
     for (qsizetype i = 0; i < result.kept.size(); ++i)
         map.insert(kKeptPrefix + QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0')), result.kept[i]);
     // The values around a damaged line count; returning false would drop them all.
@@ -102,13 +106,16 @@ bool WriteStore(QIODevice& device, const QSettings::SettingsMap& map) {
     QList<RegValue> values;
     QStringList kept;
     for (const QString& name : SettingsStore::WritingOrder())
-        if (map.contains(name))
+        if (map.contains(name) && map.value(name).typeId() != QMetaType::Nullptr)
             values.append({name, map.value(name)});
     // Values of other program versions or added by hand stay, and so do the lines that
     // could not be read (the map is sorted, so they keep their order).
     for (auto it = map.begin(); it != map.end(); ++it) {
         if (it.key().startsWith(kKeptPrefix))
             kept << it.value().toString();
+        else if (it.value().typeId() == QMetaType::Nullptr)
+            continue; // its line is among the kept ones
+
         else if (!SettingsStore::WritingOrder().contains(it.key()))
             values.append({it.key(), it.value()});
     }
@@ -177,7 +184,9 @@ TSettings SettingsStore::FromValues(const QVariantMap& values, const QString& pr
             }
             if (it->typeId() != QMetaType::QString)
                 continue;
-        } else if (it == values.end() || it->typeId() != QMetaType::Int) {
+        } else if (it == values.end()) {
+            break; // a store of an older version ends here: the rest keep their defaults
+        } else if (it->typeId() != QMetaType::Int) {
             // Only this value keeps its default: the ones after it are read all the same,
             // or the next save would write defaults over them.
             continue;

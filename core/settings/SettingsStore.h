@@ -37,10 +37,10 @@ public:
     static const QStringList& ReadingOrder();
     static const QStringList& WritingOrder();
 
-    // Reads the values in reading order as they stand in `values`: an absent or
-    // mistyped value keeps its default (an absent text reads empty) and the reading
-    // goes on; then the empty backup folder becomes `programFolder` and the forced
-    // columns are set.
+    // Reads the values in reading order as they stand in `values`: an absent integer
+    // ends the reading (an older store), an absent text reads empty, a mistyped or
+    // damaged value (a null) keeps its own default and the reading goes on; then the
+    // empty backup folder becomes `programFolder` and the forced columns are set.
     static TSettings FromValues(const QVariantMap& values, const QString& programFolder);
     // Every value in writing order, Booleans as 0 or 1.
     static QList<RegValue> ToValues(const TSettings& settings);

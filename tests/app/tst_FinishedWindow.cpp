@@ -411,7 +411,6 @@ void FinishedWindowTest::damagedSettingsStoreIsReportedOnce() {
     f.close();
     QString notice;
     const TSettings s = SettingsStore(file).Load(QStringLiteral("/p/"), nullptr, &notice);
-    QCOMPARE(s.Title, QStringLiteral("Stadtlauf"));
     FakePlatform fake(dir.path() + QLatin1Char('/'), dir.path() + QLatin1Char('/'));
     fake.platform.settingsNotice = notice;
     TFormMain form(fake.platform, s);

@@ -171,40 +171,43 @@ void SettingsStoreTest::writesValuesInOrderAsARegistryExport() {
 
 void SettingsStoreTest::absentOrMistypedValueKeepsItsDefault_data() {
     QTest::addColumn<QByteArray>("store");
-    QTest::addColumn<QString>("defaulted"); // the one value that keeps its default
-    QTest::newRow("no FormatZeit") << WithoutLine("FormatZeit") << QStringLiteral("FormatZeit");
-    QTest::newRow("no Port") << WithoutLine("Port") << QStringLiteral("Port");
-    QTest::newRow("no Height") << WithoutLine("Height") << QStringLiteral("Height");
-    QByteArray mistyped = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
-    mistyped.replace("\"Acc\"=dword:00000001", "\"Acc\"=\"1\"");
-    QTest::newRow("Acc as text") << mistyped << QStringLiteral("Acc");
-    QByteArray binary = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
-    binary.replace("\"StartType\"=dword:00000001", "\"StartType\"=hex:01,00,00,00");
-    QTest::newRow("StartType binary") << binary << QStringLiteral("StartType");
-    QByteArray textAsNumber = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
-    textAsNumber.replace("\"RezervDir\"=\"/media/stick/\"", "\"RezervDir\"=dword:00000001");
-    QTest::newRow("RezervDir as dword") << textAsNumber << QStringLiteral("RezervDir");
-    QByteArray cut = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
-    cut.replace("\"Timer\"=dword:0000001e", "\"Timer\"=dword:001e");
-    QTest::newRow("Timer with four digits") << cut << QStringLiteral("Timer");
+    QTest::addColumn<QString>("defaulted"); // the first value that keeps its default
+    QTest::addColumn<bool>("ends");         // and all after it (an older store), or only it
+    QTest::newRow("no FormatZeit") << WithoutLine("FormatZeit") << QStringLiteral("FormatZeit") << true;
+    QTest::newRow("no Port") << WithoutLine("Port") << QStringLiteral("Port") << true;
+    QTest::newRow("no Height") << WithoutLine("Height") << QStringLiteral("Height") << true;
+    const QByteArray all = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
+    QTest::newRow("Acc as text") << QByteArray(all).replace("\"Acc\"=dword:00000001", "\"Acc\"=\"1\"")
+                                 << QStringLiteral("Acc") << false;
+    QTest::newRow("StartType binary") << QByteArray(all).replace("\"StartType\"=dword:00000001",
+                                                                 "\"StartType\"=hex:01,00,00,00")
+                                      << QStringLiteral("StartType") << false;
+    QTest::newRow("RezervDir as dword") << QByteArray(all).replace("\"RezervDir\"=\"/media/stick/\"",
+                                                                   "\"RezervDir\"=dword:00000001")
+                                        << QStringLiteral("RezervDir") << false;
+    QTest::newRow("Timer with four digits")
+        << QByteArray(all).replace("\"Timer\"=dword:0000001e", "\"Timer\"=dword:001e") << QStringLiteral("Timer")
+        << false;
 }
 
 void SettingsStoreTest::absentOrMistypedValueKeepsItsDefault() {
     QFETCH(QByteArray, store);
     QFETCH(QString, defaulted);
+    QFETCH(bool, ends);
     WriteText(store);
     const TSettings s = SettingsStore(m_file).Load(m_program);
-    // Compare value by value through the written form: the gap has its default (the
-    // folder and forced columns aside), every other value is the stored one.
+    // Compare value by value through the written form (the folder and forced columns aside).
     const QList<RegValue> got = SettingsStore::ToValues(s);
     const QList<RegValue> changed = SettingsStore::ToValues(Changed());
     TSettings defaults;
     defaults.RezervDir = m_program;
     defaults.Columns |= TSettings::kForcedColumns;
     const QList<RegValue> plain = SettingsStore::ToValues(defaults);
+    bool reached = false;
     for (const QString& name : SettingsStore::ReadingOrder()) {
+        const bool gap = name == defaulted || (ends && reached);
+        reached = reached || name == defaulted;
         const int i = static_cast<int>(SettingsStore::WritingOrder().indexOf(name));
-        const bool gap = name == defaulted;
         if (gap && (name == QLatin1String("Left") || name == QLatin1String("Top")))
             QVERIFY2(!(name == QLatin1String("Left") ? s.Left : s.Top), qPrintable(name));
         else
