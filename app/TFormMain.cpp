@@ -100,6 +100,9 @@ void TFormMain::FormCreate() {
     // The port opens last: an impulse finds every table and controller ready.
     ProbeAndOpenPort(true);
     m_protocol->UpdateResultCommands();
+    // A damaged settings file was read as far as it goes; the operator hears of it once.
+    if (!m_platform.settingsNotice.isEmpty())
+        m_status->ShowPassing(m_platform.settingsNotice);
     m_startedUp = true;
 }
 
@@ -148,7 +151,8 @@ void TFormMain::LoadClassesFile() {
 }
 
 void TFormMain::SetUpHelp() {
-    m_helpFile = m_platform.programFolder + QStringLiteral("Kadenzor.html");
+    // Not "Kadenzor.html": that is the result list, which Ctrl+H writes.
+    m_helpFile = m_platform.programFolder + QStringLiteral("Kadenzor-Hilfe.html");
     m_ui.bHelp->setEnabled(QFileInfo::exists(m_helpFile));
 }
 
@@ -415,7 +419,7 @@ const Backups& TFormMain::BackupFiles() const {
 void TFormMain::BuildJournalView() {
     m_journalView = new JournalView(this, [this] { return m_records->JournalFile().FileName(); });
     m_editing->PopupMenuProtokol->addSeparator();
-    m_editing->PopupMenuProtokol->addAction(m_journalView->mJournal);
+    m_editing->PopupMenuProtokol->addAction(m_journalView->mJournalItem);
 }
 
 void TFormMain::FormResize() {

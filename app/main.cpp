@@ -6,6 +6,7 @@
 #include "core/platform/TermSignals.h"
 #include "core/race/Backups.h"
 #include "core/settings/SettingsStore.h"
+#include "ui/platform/GermanLocale.h"
 #include "ui/platform/LogindSleepInhibitor.h"
 #include "ui/platform/QtPlatform.h"
 #include "ui/widgets/Artwork.h"
@@ -17,6 +18,8 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace {
 
@@ -35,6 +38,9 @@ QString ProgramFolder() {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Before the first window: every dialog, date and number is German from the start.
+    if (!InstallGermanLocale(app))
+        qWarning("Kadenzor: Qt's German translations (qt6-translations-l10n) are missing; Qt's dialogs stay English.");
     // Logout, shutdown and systemctl end the program like a confirmed close, without the
     // question: the window's destructor writes both backups and the settings, then closes
     // the port. Caught from here on, so a signal during start-up ends as cleanly.
@@ -77,7 +83,10 @@ int main(int argc, char* argv[]) {
     platform.settingsFile = store.FileName();
     // An installed program keeps its backups in the user's data folder, never in share/.
     const bool installed = platform.programFolder != QCoreApplication::applicationDirPath() + QLatin1Char('/');
-    const TSettings settings = store.Load(DefaultBackupFolder(installed ? QString() : platform.programFolder));
+    const TSettings settings = store.Load(DefaultBackupFolder(installed ? QString() : platform.programFolder), nullptr,
+                                          &platform.settingsNotice);
+    if (!platform.settingsNotice.isEmpty())
+        std::fprintf(stderr, "%s\n", platform.settingsNotice.toLocal8Bit().constData());
 
     // Off unless the acceptance tier asks for the map of the controls; made before the
     // window, so that a question the window asks while it is made can be answered too.

@@ -97,5 +97,5 @@ bool HasTimeText(const QString& text) {
 }
 
 QString FileStamp(const QDateTime& now) {
-    return now.toString(QStringLiteral("yyyy-MM-dd-HH-mm"));
+    return now.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
 }

@@ -24,5 +24,5 @@ QString ClockText(const QTime& time);
 // True when a cell holds a recorded value (neither blank nor exactly "-").
 bool HasTimeText(const QString& text);
 
-// "yyyy-mm-dd-hh-mm" of the given local date and time.
+// "yyyy-mm-dd-hh-mm-ss" of the given local date and time.
 QString FileStamp(const QDateTime& now);

@@ -3,13 +3,12 @@
 #include "core/files/GridTextFile.h"
 
 QStringList ReadClassesFile(const QString& fileName, bool* ok, QString* error) {
-    QByteArray bytes;
-    const bool read = ReadTextFileBytes(fileName, bytes, error);
+    QString text;
+    const bool read = ReadTextFile(fileName, text, error);
     if (ok)
         *ok = read;
     if (!read)
         return {};
-    const QString text = DecodeWindowsText(bytes);
     QStringList names;
     qsizetype start = 0;
     const qsizetype size = text.size();

@@ -4,6 +4,6 @@
 #include <QStringList>
 
 // The class names of "Klassen.txt": one per line, lines ended by CR LF, LF or CR,
-// Windows-1252 (UTF-8 after a byte order mark). A final line end adds no empty name.
+// Windows-1252 or UTF-8 (DecodeWindowsText). A final line end adds no empty name.
 // `ok` tells whether the file could be read; an unreadable file gives an empty list.
 QStringList ReadClassesFile(const QString& fileName, bool* ok = nullptr, QString* error = nullptr);

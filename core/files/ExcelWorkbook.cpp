@@ -46,7 +46,8 @@ bool WriteExcelWorkbook(const SortGridData& grid, const ExportOptions& options, 
     // replaces the target in one step.
     QTemporaryDir work(QDir::tempPath() + QStringLiteral("/kadenzor-xlsx-XXXXXX"));
     if (!work.isValid()) {
-        SetError(error, ExportErrorText(fileName, QStringLiteral("Kein temporärer Ordner: ") + work.errorString()));
+        SetError(error,
+                 ExportErrorText(fileName, QStringLiteral("Kein Platz für die Arbeitsmappe im temporären Ordner.")));
         return false;
     }
     const QByteArray tempName = QFile::encodeName(work.filePath(QStringLiteral("book.xlsx")));
@@ -105,7 +106,7 @@ bool WriteExcelWorkbook(const SortGridData& grid, const ExportOptions& options, 
     }
     QFile written(QFile::decodeName(tempName));
     if (!written.open(QIODevice::ReadOnly)) {
-        SetError(error, ExportErrorText(fileName, written.errorString()));
+        SetError(error, ExportErrorText(fileName, QStringLiteral("Die Arbeitsmappe lässt sich nicht fertigstellen.")));
         return false;
     }
     return WriteFileAtomically(fileName, written.readAll(), error);

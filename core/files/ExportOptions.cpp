@@ -1,11 +1,14 @@
 #include "core/files/ExportOptions.h"
 
+#include "core/base/WriteFailure.h"
+
 #include "core/grid/SortGridData.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -21,18 +24,6 @@ void SyncFolder(const QString& fileName) {
     ::close(fd);
 }
 
-QString CreateFailureReason(const QString& fileName, const QSaveFile& file) {
-    const QFileInfo info(fileName);
-    const QFileInfo dir(info.absolutePath());
-    if (!dir.exists())
-        return QStringLiteral("Der Ordner existiert nicht.");
-    if (!dir.isWritable())
-        return QStringLiteral("Keine Schreibberechtigung im Ordner.");
-    if (info.isDir())
-        return QStringLiteral("Das ist ein Ordner.");
-    return file.errorString();
-}
-
 } // namespace
 
 QList<int> VisibleColumns(const SortGridData& grid, const ExportOptions& options, bool withLast) {
@@ -45,22 +36,21 @@ QList<int> VisibleColumns(const SortGridData& grid, const ExportOptions& options
 }
 
 QString ExportErrorText(const QString& fileName, const QString& reason) {
-    QString text = QStringLiteral("Der Schreibfehler der Datei: ") + QDir::toNativeSeparators(fileName);
-    if (!reason.isEmpty())
-        text += QLatin1Char('\n') + reason;
-    return text;
+    return WriteFailureText(fileName, reason);
 }
 
 bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes, QString* error) {
     QSaveFile file(fileName);
     if (fileName.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+        const int errorNumber = errno;
         if (error)
-            *error = ExportErrorText(fileName, CreateFailureReason(fileName, file));
+            *error = WriteFailureText(fileName, errorNumber);
         return false;
     }
     if (file.write(bytes) != bytes.size() || !file.commit()) {
+        const int errorNumber = errno;
         if (error)
-            *error = ExportErrorText(fileName, file.errorString());
+            *error = WriteFailureText(fileName, errorNumber);
         file.cancelWriting();
         return false;
     }

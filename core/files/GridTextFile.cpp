@@ -1,6 +1,8 @@
 #include "core/files/GridTextFile.h"
 
 #include "core/base/FolderSync.h"
+#include "core/base/WriteFailure.h"
+
 #include "core/grid/CellText.h"
 
 #include "core/grid/SortGridData.h"
@@ -10,6 +12,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <vector>
 
 namespace {
@@ -20,10 +23,6 @@ const QString Blank = QStringLiteral(" ");
 
 QString Quoted(const QString& fileName) {
     return QStringLiteral("»") + QDir::toNativeSeparators(fileName) + QStringLiteral("«");
-}
-
-QString WriteErrorText(const QString& fileName, const QString& reason) {
-    return QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2").arg(Quoted(fileName), reason);
 }
 
 void SetError(QString* error, const QString& text) {
@@ -112,22 +111,21 @@ void FillRow(QStringList& row, QStringView text) {
     }
 }
 
-// Calls `visit` for each line of `text`; a CR before the LF is dropped, a final LF
-// does not start another line.
+// Calls `visit` for each line of `text`. CR LF, LF and a lone CR each end a line (lists
+// saved on old Macs end lines with CR only); a final line end does not start another line.
 template <typename F>
 void ForEachLine(const QString& text, F&& visit) {
     const QStringView all(text);
+    const qsizetype size = all.size();
     qsizetype start = 0;
-    while (start < all.size()) {
-        qsizetype end = all.indexOf(QLatin1Char('\n'), start);
-        const qsizetype next = end < 0 ? all.size() : end + 1;
-        if (end < 0)
-            end = all.size();
-        QStringView line = all.mid(start, end - start);
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        visit(line);
-        start = next;
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && all[end] != QLatin1Char('\n') && all[end] != QLatin1Char('\r'))
+            ++end;
+        visit(all.mid(start, end - start));
+        if (end + 1 < size && all[end] == QLatin1Char('\r') && all[end + 1] == QLatin1Char('\n'))
+            ++end;
+        start = end + 1;
     }
 }
 
@@ -195,6 +193,20 @@ bool ReadTextFileBytes(const QString& fileName, QByteArray& data, QString* error
     return true;
 }
 
+bool ReadTextFile(const QString& fileName, QString& text, QString* error) {
+    QByteArray bytes;
+    if (!ReadTextFileBytes(fileName, bytes, error))
+        return false;
+    if (LooksBinary(bytes)) {
+        SetError(error, ReadErrorText(fileName, QStringLiteral("Das ist keine Textdatei (sie enthält Null- oder "
+                                                               "Steuerzeichen); eine Startliste ist Text mit "
+                                                               "Tabulatoren oder Semikolons.")));
+        return false;
+    }
+    text = DecodeWindowsText(bytes);
+    return true;
+}
+
 bool WriteGridText(const SortGridData& grid, const QString& fileName, QString* error) {
     const int cols = grid.ColCount() - 1; // the last column is never written
     const int rows = grid.RowCount();
@@ -220,21 +232,12 @@ bool WriteGridText(const SortGridData& grid, const QString& fileName, QString* e
 
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        const QFileInfo info(fileName);
-        const QFileInfo dir(info.absolutePath());
-        QString reason;
-        if (!dir.exists())
-            reason = QStringLiteral("Der Ordner %1 existiert nicht.").arg(Quoted(info.absolutePath()));
-        else if (!dir.isWritable())
-            reason = QStringLiteral("Keine Schreibberechtigung im Ordner %1.").arg(Quoted(info.absolutePath()));
-        else
-            reason = QStringLiteral("Die Datei lässt sich nicht anlegen (%1).").arg(file.errorString());
-        SetError(error, WriteErrorText(fileName, reason));
+        SetError(error, WriteFailureText(fileName, errno));
         return false;
     }
     const QByteArray bytes = EncodeWindows1252(text);
     if (file.write(bytes) != bytes.size() || !file.commit()) {
-        SetError(error, WriteErrorText(fileName, QStringLiteral("Schreibfehler (%1).").arg(file.errorString())));
+        SetError(error, WriteFailureText(fileName, errno));
         file.cancelWriting();
         return false;
     }
@@ -244,11 +247,9 @@ bool WriteGridText(const SortGridData& grid, const QString& fileName, QString* e
 }
 
 bool LoadProtocolText(SortGridData& grid, const QString& fileName, const QStringList& defaultCaptions, QString* error) {
-    QByteArray bytes;
-    if (!ReadTextFileBytes(fileName, bytes, error))
+    QString text;
+    if (!ReadTextFile(fileName, text, error))
         return false;
-    const QString text = DecodeWindowsText(bytes);
-    bytes.clear();
 
     const int colCount = grid.ColCount();
     QStringList header; // filled only when the file has a header line
@@ -281,7 +282,11 @@ bool LoadProtocolText(SortGridData& grid, const QString& fileName, const QString
         ++i;
     });
 
+    // Every load starts from the default captions: the texts of an earlier, broken file
+    // never outlive it.
     QStringList captions = grid.Rows(0);
+    for (qsizetype c = 0; c + 1 < captions.size() && c < defaultCaptions.size(); ++c)
+        captions[c] = defaultCaptions[c];
     grid.ClearGrid(); // has its own update bracket, which does not nest
     grid.BeginUpdate();
     grid.SetRowCount(qMax(2, static_cast<int>(rows.size()) + 1));
@@ -301,11 +306,9 @@ bool LoadProtocolText(SortGridData& grid, const QString& fileName, const QString
 }
 
 bool LoadFinishText(SortGridData& grid, const QString& fileName, QString* error) {
-    QByteArray bytes;
-    if (!ReadTextFileBytes(fileName, bytes, error))
+    QString text;
+    if (!ReadTextFile(fileName, text, error))
         return false;
-    const QString text = DecodeWindowsText(bytes);
-    bytes.clear();
 
     const int colCount = grid.ColCount();
     std::vector<QStringList> rows;

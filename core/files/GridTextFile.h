@@ -2,8 +2,8 @@
 
 // Grid text files: the tab-separated text of the protocol and finish tables
 // (backups, saved protocols, start lists). Files are written in Windows-1252
-// with CR LF; readers take Windows-1252, or UTF-8 after a byte order mark, and
-// accept CR LF or LF line ends.
+// with CR LF; readers take UTF-8 and UTF-16 as well (DecodeWindowsText), accept
+// CR LF, LF and CR line ends and refuse files that are no text.
 
 #include "core/base/Windows1252.h"
 
@@ -41,6 +41,9 @@ bool LoadFinishText(SortGridData& grid, const QString& fileName, QString* error 
 
 // Whole file into `data`; false with a German message naming the file and the reason.
 bool ReadTextFileBytes(const QString& fileName, QByteArray& data, QString* error);
+
+// Whole file decoded into `text`; refuses data that is no text (LooksBinary).
+bool ReadTextFile(const QString& fileName, QString& text, QString* error);
 
 // German message "Die Datei »name« kann nicht gelesen werden: reason".
 QString ReadErrorText(const QString& fileName, const QString& reason);

@@ -23,4 +23,5 @@ struct Platform {
     QString programFolder;           // tone files, help page and Word template live here; ends in "/"
     QString workingFolder;           // where "Klassen.txt" is looked for; ends in "/"
     QString settingsFile;            // the settings store; empty: settings are not stored
+    QString settingsNotice;          // what was wrong with the store when it was read; shown once
 };

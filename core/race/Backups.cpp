@@ -1,5 +1,7 @@
 #include "core/race/Backups.h"
 
+#include "core/base/WriteFailure.h"
+
 #include "core/base/FolderSync.h"
 #include "core/files/GridTextFile.h"
 #include "core/race/RunState.h"
@@ -9,7 +11,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+
 #include <QStandardPaths>
+#include <cerrno>
 
 bool Backups::WriteBackups(const SortGridData& protocol, const SortGridData& finish, QString& error) const {
     QString protocolError;
@@ -75,7 +79,7 @@ bool Backups::WriteRunState(const RunState& state, QString& error) const {
     const QString name = RunStateBackupName(m_folder);
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        error = QStringLiteral("%1 lässt sich nicht schreiben (%2).").arg(name, file.errorString());
+        error = WriteFailureText(name, errno);
         file.cancelWriting();
         return false;
     }

@@ -8,7 +8,8 @@ const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 const QString kClockFormat = QStringLiteral("HH:mm:ss,zzz");
 
 // Tabs and line ends inside a text would split the line: they are written as \t, \r, \n;
-// in the detail ";" separates pairs and is written as \;.
+// in the detail ";" separates pairs and is written as \;; a character Windows-1252 lacks
+// is written as \u and four hex digits of its UTF-16 unit.
 QString Escape(const QString& text, bool inDetail) {
     QString out;
     out.reserve(text.size());
@@ -30,7 +31,11 @@ QString Escape(const QString& text, bool inDetail) {
             out += inDetail ? QStringLiteral("\\;") : QStringLiteral(";");
             break;
         default:
-            out += ch;
+            // The journal is Windows-1252 like every file: "Ł" is kept as \u0141, not lost as "?".
+            if (ch.unicode() >= 0x80 && (ch.isSurrogate() || !InWindows1252(ch.unicode())))
+                out += QStringLiteral("\\u%1").arg(ch.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += ch;
         }
     }
     return out;
@@ -67,6 +72,15 @@ bool Unescape(const QString& text, qsizetype& pos, QChar stop, QString& out) {
         case ';':
             out += QLatin1Char(';');
             break;
+        case 'u': {
+            bool ok = false;
+            const uint unit = pos + 4 <= text.size() ? text.mid(pos, 4).toUInt(&ok, 16) : 0;
+            if (!ok)
+                return false;
+            out += QChar(static_cast<char16_t>(unit));
+            pos += 4;
+            break;
+        }
         default:
             return false;
         }

@@ -1,5 +1,7 @@
 #include "core/settings/RegFormat.h"
 
+#include "core/base/Windows1252.h"
+
 #include <QStringList>
 
 namespace {
@@ -33,8 +35,9 @@ bool ReadQuoted(const QString& line, qsizetype& pos, QString& text, QString& dam
     return false;
 }
 
+// Exactly eight digits, as every registry export writes them: "dword:0000" is a cut line.
 bool ReadDword(const QString& digits, int& value) {
-    if (digits.isEmpty() || digits.size() > 8)
+    if (digits.size() != 8)
         return false;
     quint32 v = 0;
     for (QChar ch : digits) {
@@ -60,6 +63,8 @@ bool IsOtherType(const QString& rest) {
     return true;
 }
 
+// False when the line gives no value. True with `damage` set when a text was cut inside
+// its quotes: what stands up to the line end is its value.
 bool ReadValueLine(const QString& line, RegValue& value, QString& damage) {
     qsizetype pos = 0;
     if (!ReadQuoted(line, pos, value.name, damage))
@@ -77,8 +82,12 @@ bool ReadValueLine(const QString& line, RegValue& value, QString& damage) {
     if (rest.startsWith(QLatin1Char('"'))) {
         QString text;
         qsizetype p = 0;
-        if (!ReadQuoted(rest, p, text, damage))
-            return false;
+        if (!ReadQuoted(rest, p, text, damage)) {
+            if (p < rest.size())
+                return false; // a broken escape, not a cut line
+            value.value = text;
+            return true;
+        }
         if (!rest.mid(p).trimmed().isEmpty()) {
             damage = QStringLiteral("Zeichen nach dem Text");
             return false;
@@ -89,7 +98,7 @@ bool ReadValueLine(const QString& line, RegValue& value, QString& damage) {
     if (rest.startsWith(QLatin1String("dword:"))) {
         int v = 0;
         if (!ReadDword(rest.mid(6).trimmed(), v)) {
-            damage = QStringLiteral("dword braucht 1 bis 8 Hexadezimalziffern");
+            damage = QStringLiteral("dword braucht 8 Hexadezimalziffern");
             return false;
         }
         value.value = v;
@@ -123,49 +132,67 @@ namespace RegFormat {
 
 RegReadResult Read(const QByteArray& data, const QString& key) {
     RegReadResult result;
-    QString text = QString::fromUtf8(data);
+    QString text = DecodeWindowsText(data);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
-    const QStringList lines = text.split(QLatin1Char('\n'));
+    // CR LF, LF and a lone CR each end a line.
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+        lines.removeLast();
     const QString keyLine = QLatin1Char('[') + key + QLatin1Char(']');
-    bool inKey = false;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QString line = lines[i];
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        auto damaged = [&](const QString& why) {
+    bool inOtherKey = false;
+    QStringList keptOwn;   // unreadable lines of the key: written back right after its values
+    QStringList keptOther; // other keys with their lines: written back after those
+    auto damaged = [&](qsizetype i, const QString& why) {
+        if (result.damagedLine == 0) {
             result.damagedLine = static_cast<int>(i + 1);
             result.damage = why;
-        };
-        if (i == 0) {
-            if (line.trimmed() != QLatin1String(kHeader)) {
-                damaged(QStringLiteral("Kopfzeile \"%1\" erwartet").arg(QLatin1String(kHeader)));
-                break;
-            }
-            continue;
         }
+        ++result.damagedLines;
+    };
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        if (i == 0 && line.trimmed() == QLatin1String(kHeader))
+            continue;
+        if (i == 0) // no header: the file is read all the same, and written with one
+            damaged(i, QStringLiteral("Kopfzeile \"%1\" erwartet").arg(QLatin1String(kHeader)));
         if (line.trimmed().isEmpty())
             continue;
         if (line.startsWith(QLatin1Char('['))) {
-            if (line.trimmed().compare(keyLine, Qt::CaseInsensitive) != 0) {
-                damaged(QStringLiteral("fremder Schlüssel"));
-                break;
-            }
-            inKey = true;
+            inOtherKey = line.trimmed().compare(keyLine, Qt::CaseInsensitive) != 0;
+            if (inOtherKey)
+                keptOther << line;
             continue;
         }
-        if (!inKey) {
-            damaged(QStringLiteral("Wert vor der Schlüsselzeile"));
-            break;
+        if (inOtherKey) {
+            keptOther << line;
+            continue;
+        }
+        if (line.startsWith(QLatin1Char(';'))) { // a comment, as in registry exports
+            keptOwn << line;
+            continue;
         }
         RegValue value;
         QString why;
         if (!ReadValueLine(line, value, why)) {
-            damaged(why);
-            break;
+            // Kept as a comment: the text stays for whoever repairs the file, and the
+            // next start has nothing left to report.
+            damaged(i, why);
+            keptOwn << QLatin1String(kDamagedMark) + line;
+            qsizetype pos = 0;
+            QString name;
+            QString ignored;
+            if (ReadQuoted(line, pos, name, ignored) && !name.isEmpty())
+                result.damagedNames << name;
+            continue;
         }
+        if (!why.isEmpty())
+            damaged(i, why);
         result.values.append(value);
     }
+    result.kept = keptOwn + keptOther;
     return result;
 }
 
@@ -184,10 +211,12 @@ QString ValueLine(const RegValue& value) {
     }
 }
 
-QByteArray Write(const QList<RegValue>& values, const QString& key) {
+QByteArray Write(const QList<RegValue>& values, const QString& key, const QStringList& kept) {
     QString out = QLatin1String(kHeader) + QStringLiteral("\r\n\r\n[") + key + QStringLiteral("]\r\n");
     for (const RegValue& value : values)
         out += ValueLine(value) + QStringLiteral("\r\n");
+    for (const QString& line : kept)
+        out += line + QStringLiteral("\r\n");
     out += QStringLiteral("\r\n");
     return out.toUtf8();
 }

@@ -1,12 +1,13 @@
 #include "core/settings/SettingsStore.h"
 
+#include "core/base/WriteFailure.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 
 namespace {
@@ -83,37 +84,42 @@ const Field& FieldNamed(const QString& name) {
     return *std::find_if(fields.begin(), fields.end(), [&](const Field& f) { return name == QLatin1String(f.name); });
 }
 
+// The lines the reader could not take as values ride along in the map under these keys,
+// so that writing the store puts them back.
+const QString kKeptPrefix = QStringLiteral("#kept-");
+
 bool ReadStore(QIODevice& device, QSettings::SettingsMap& map) {
     const RegReadResult result = RegFormat::Read(device.readAll(), SettingsStore::KeyPath());
     for (const RegValue& value : result.values)
         map.insert(value.name, value.value);
-    if (result.damagedLine > 0) {
-        const auto* file = qobject_cast<QFile*>(&device);
-        const QString where = file ? file->fileName() : QStringLiteral("Kadenzor.reg");
-        const QString message = QStringLiteral("%1, Zeile %2: %3; die Einstellungen ab dieser Zeile gelten nicht.\n")
-                                    .arg(where)
-                                    .arg(result.damagedLine)
-                                    .arg(result.damage);
-        // QSettings reads the file again before writing it; one report per damage is enough.
-        static QString lastReported;
-        if (message != lastReported)
-            std::fputs(message.toLocal8Bit().constData(), stderr);
-        lastReported = message;
-    }
-    // The values before a damaged line count; returning false would drop them all.
+    // A damaged value stands in the map as a null: present, but of no type a field takes.
+    for (const QString& name : result.damagedNames)
+        if (!map.contains(name))
+            map.insert(name, QVariant::fromValue(nullptr));
+    for (qsizetype i = 0; i < result.kept.size(); ++i)
+        map.insert(kKeptPrefix + QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0')), result.kept[i]);
+    // The values around a damaged line count; returning false would drop them all.
     return true;
 }
 
 bool WriteStore(QIODevice& device, const QSettings::SettingsMap& map) {
     QList<RegValue> values;
+    QStringList kept;
     for (const QString& name : SettingsStore::WritingOrder())
-        if (map.contains(name))
+        if (map.contains(name) && map.value(name).typeId() != QMetaType::Nullptr)
             values.append({name, map.value(name)});
-    // Values of other program versions or added by hand stay.
-    for (auto it = map.begin(); it != map.end(); ++it)
-        if (!SettingsStore::WritingOrder().contains(it.key()))
+    // Values of other program versions or added by hand stay, and so do the lines that
+    // could not be read (the map is sorted, so they keep their order).
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        if (it.key().startsWith(kKeptPrefix))
+            kept << it.value().toString();
+        else if (it.value().typeId() == QMetaType::Nullptr)
+            continue; // its line is among the kept ones
+
+        else if (!SettingsStore::WritingOrder().contains(it.key()))
             values.append({it.key(), it.value()});
-    const QByteArray data = RegFormat::Write(values, SettingsStore::KeyPath());
+    }
+    const QByteArray data = RegFormat::Write(values, SettingsStore::KeyPath(), kept);
     return device.write(data) == data.size();
 }
 
@@ -167,18 +173,23 @@ const QStringList& SettingsStore::WritingOrder() {
 
 TSettings SettingsStore::FromValues(const QVariantMap& values, const QString& programFolder) {
     TSettings s;
-    for (const Field& f : Fields()) {
+    // No value at all (no store, or nothing readable in it): every default stands.
+    for (const Field& f : values.isEmpty() ? std::vector<Field>() : Fields()) {
         const auto it = values.find(QLatin1String(f.name));
         if (f.text) {
-            // An absent text reads as empty; a value of another type ends the reading.
+            // An absent text reads as empty; a text stored as something else keeps its default.
             if (it == values.end()) {
                 f.set(s, QString());
                 continue;
             }
             if (it->typeId() != QMetaType::QString)
-                break;
-        } else if (it == values.end() || it->typeId() != QMetaType::Int) {
-            break;
+                continue;
+        } else if (it == values.end()) {
+            break; // a store of an older version ends here: the rest keep their defaults
+        } else if (it->typeId() != QMetaType::Int) {
+            // Only this value keeps its default: the ones after it are read all the same,
+            // or the next save would write defaults over them.
+            continue;
         }
         f.set(s, *it);
     }
@@ -206,12 +217,32 @@ QList<RegValue> SettingsStore::ToValues(const TSettings& settings) {
     return values;
 }
 
-TSettings SettingsStore::Load(const QString& programFolder, bool* found) const {
+QString SettingsStore::DamageNotice(const QString& fileName, const RegReadResult& result) {
+    if (result.damagedLines == 0)
+        return QString();
+    QString text = QStringLiteral("Einstellungsdatei %1, Zeile %2: %3")
+                       .arg(QStringLiteral("»") + QDir::toNativeSeparators(fileName) + QStringLiteral("«"))
+                       .arg(result.damagedLine)
+                       .arg(result.damage);
+    if (result.damagedLines > 1)
+        text += QStringLiteral(" (und %1 weitere Zeilen)").arg(result.damagedLines - 1);
+    return text + QStringLiteral("; gelesen ist, was sich lesen lässt, der Rest bleibt unverändert in der Datei.");
+}
+
+TSettings SettingsStore::Load(const QString& programFolder, bool* found, QString* notice) const {
     const bool exists = QFileInfo(m_fileName).isFile();
     if (found)
         *found = exists;
     if (!exists)
         return FromValues({}, programFolder);
+    if (notice) {
+        QFile file(m_fileName);
+        if (file.open(QIODevice::ReadOnly))
+            *notice = DamageNotice(m_fileName, RegFormat::Read(file.readAll(), KeyPath()));
+        else
+            *notice = QStringLiteral("Einstellungsdatei »%1« lässt sich nicht lesen; es gelten die Vorgaben.")
+                          .arg(QDir::toNativeSeparators(m_fileName));
+    }
     QSettings store(m_fileName, Format());
     QVariantMap values;
     for (const QString& key : store.allKeys())
@@ -231,7 +262,7 @@ bool SettingsStore::Save(const TSettings& settings, QString& error) const {
         store.setValue(value.name, value.value);
     store.sync();
     if (store.status() != QSettings::NoError) {
-        error = QStringLiteral("%1 kann nicht geschrieben werden").arg(m_fileName);
+        error = WriteFailureText(m_fileName, 0);
         return false;
     }
     return true;

@@ -26,7 +26,10 @@ public:
     const QString& FileName() const { return m_fileName; }
 
     // LoadSettings: the defaults when there is no store yet; `found` tells whether there was one.
-    TSettings Load(const QString& programFolder, bool* found = nullptr) const;
+    // `notice` receives, once, what was wrong with the file (empty when nothing was).
+    TSettings Load(const QString& programFolder, bool* found = nullptr, QString* notice = nullptr) const;
+    // The status bar's sentence for the damaged lines of a read; empty when there are none.
+    static QString DamageNotice(const QString& fileName, const RegReadResult& result);
     // SaveSettings: false with the reason when the file could not be written.
     bool Save(const TSettings& settings, QString& error) const;
 
@@ -34,9 +37,10 @@ public:
     static const QStringList& ReadingOrder();
     static const QStringList& WritingOrder();
 
-    // Reads the values in reading order as they stand in `values`: an absent or
-    // mistyped integer ends the reading; then the empty backup folder becomes
-    // `programFolder` and the forced columns are set.
+    // Reads the values in reading order as they stand in `values`: an absent integer
+    // ends the reading (an older store), an absent text reads empty, a mistyped or
+    // damaged value (a null) keeps its own default and the reading goes on; then the
+    // empty backup folder becomes `programFolder` and the forced columns are set.
     static TSettings FromValues(const QVariantMap& values, const QString& programFolder);
     // Every value in writing order, Booleans as 0 or 1.
     static QList<RegValue> ToValues(const TSettings& settings);

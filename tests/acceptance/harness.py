@@ -41,7 +41,7 @@ DEFAULT_SETTINGS = [
     ("PortPath", ""),
 ]
 
-PROGRAM_FILES = ["Kadenzor", "kadenzor-xls-reader", "*.wav", "*.jpg", "Kadenzor.html", "Kadenzor.docx"]
+PROGRAM_FILES = ["Kadenzor", "kadenzor-xls-reader", "*.wav", "*.jpg", "Kadenzor-Hilfe.html", "Kadenzor.docx"]
 BACKUP_P = "Kadenzor-Sicherungsdatei-P.txt"
 BACKUP_F = "Kadenzor-Sicherungsdatei-F.txt"
 BACKUP_L = "Kadenzor-Sicherungsdatei-L.txt"

@@ -7,12 +7,14 @@
 #include "ui/dialogs/TCfgDialog.h"
 #include "ui/dialogs/TFDlgYesNo.h"
 #include "ui/dialogs/TFormInfo.h"
+#include "ui/platform/GermanLocale.h"
 #include "ui/widgets/JpegImage.h"
 #include "ui/widgets/TImage.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QStatusBar>
 #include <QToolButton>
 
@@ -93,6 +95,11 @@ private slots:
     void widerAndTallerWindow();
     void picturesAreDecoded();
     void unwritableProgramFolderKeepsBackupsInTheDataFolder();
+    void contextMenuNamesEachKeyOnce();
+    void damagedSettingsStoreIsReportedOnce();
+    // Installs Qt's German translations for the rest of this program: the last test.
+    void qtSpeaksGerman_data();
+    void qtSpeaksGerman();
 };
 
 void FinishedWindowTest::storedSoundOffShowsTheOffButton() {
@@ -226,7 +233,7 @@ void FinishedWindowTest::restartBringsTablesAndSettingsBack() {
 void FinishedWindowTest::helpKeysOpenThePage() {
     QTemporaryDir dir;
     const QString folder = dir.path() + QLatin1Char('/');
-    QFile page(folder + QStringLiteral("Kadenzor.html"));
+    QFile page(folder + QStringLiteral("Kadenzor-Hilfe.html"));
     QVERIFY(page.open(QIODevice::WriteOnly));
     page.close();
     RaceWindow w(TSettings(), true, folder);
@@ -234,7 +241,7 @@ void FinishedWindowTest::helpKeysOpenThePage() {
     w.Key(Qt::Key_F1);
     w.Key(Qt::Key_I, Qt::AltModifier);
     QTest::mouseClick(Find<QToolButton>(w.form, "bHelp"), Qt::LeftButton);
-    QCOMPARE(w.fake->shell.Opened, QStringList(3, folder + QStringLiteral("Kadenzor.html")));
+    QCOMPARE(w.fake->shell.Opened, QStringList(3, folder + QStringLiteral("Kadenzor-Hilfe.html")));
     QVERIFY(w.fake->prompts.Shown.isEmpty()); // Alt+I is the help's, not the info box's
 }
 
@@ -245,7 +252,7 @@ void FinishedWindowTest::helpButtonNeedsThePage() {
     w.Key(Qt::Key_F1);
     QVERIFY(w.fake->shell.Opened.isEmpty());
     QCOMPARE(w.fake->prompts.Errors.size(), 1);
-    QVERIFY(w.fake->prompts.Errors[0].contains(QStringLiteral("Kadenzor.html")));
+    QVERIFY(w.fake->prompts.Errors[0].contains(QStringLiteral("Kadenzor-Hilfe.html")));
 }
 
 void FinishedWindowTest::f3ShowsTheInfoBox() {
@@ -377,4 +384,74 @@ void FinishedWindowTest::unwritableProgramFolderKeepsBackupsInTheDataFolder() {
 }
 
 QTEST_MAIN(FinishedWindowTest)
+void FinishedWindowTest::contextMenuNamesEachKeyOnce() {
+    RaceWindow w;
+    auto* menu = w.form->findChild<QMenu*>(QStringLiteral("PopupMenuProtokol"));
+    QVERIFY(menu);
+    QStringList captions;
+    for (QAction* a : menu->actions()) {
+        captions << a->text();
+        // A caption that names its key carries no shortcut of its own, which the menu would add.
+        QVERIFY2(!(a->text().contains(QStringLiteral("(Strg+")) && !a->shortcut().isEmpty()), qPrintable(a->text()));
+    }
+    QVERIFY(captions.contains(QStringLiteral("Journal      (Strg+J)")));
+    // The key itself still opens the journal.
+    w.Key(Qt::Key_J, Qt::ControlModifier);
+    QTRY_VERIFY(w.form->findChild<QWidget*>(QStringLiteral("JournalView")) &&
+                w.form->findChild<QWidget*>(QStringLiteral("JournalView"))->isVisible());
+}
+
+void FinishedWindowTest::damagedSettingsStoreIsReportedOnce() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("Zeitravo/Kadenzor.reg"));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("Zeitravo"))));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("Windows Registry Editor Version 5.00\r[HKEY_CURRENT_USER\\Software\\Zeitravo\\Kadenzor]\r"
+            "\"Port\"=dword:0000\r\"Title\"=\"Stadtlauf\r");
+    f.close();
+    QString notice;
+    const TSettings s = SettingsStore(file).Load(QStringLiteral("/p/"), nullptr, &notice);
+    FakePlatform fake(dir.path() + QLatin1Char('/'), dir.path() + QLatin1Char('/'));
+    fake.platform.settingsNotice = notice;
+    TFormMain form(fake.platform, s);
+    QCOMPARE(form.StatusPanel(2)->text(), notice);
+    QVERIFY2(notice.startsWith(QStringLiteral("Einstellungsdatei »") + file + QStringLiteral("«, Zeile 3: ")) &&
+                 notice.contains(QStringLiteral("(und 1 weitere Zeilen)")),
+             qPrintable(notice));
+}
+
+void FinishedWindowTest::qtSpeaksGerman_data() {
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("german");
+    QTest::newRow("buttons") << "QPlatformTheme"
+                             << "Cancel"
+                             << "Abbrechen";
+    QTest::newRow("file dialog") << "QFileDialog"
+                                 << "Look in:"
+                                 << "Suchen in:";
+    QTest::newRow("file name") << "QFileDialog"
+                               << "File &name:"
+                               << "Datei&name:";
+    QTest::newRow("overwrite question") << "QFileDialog"
+                                        << "%1 already exists.\nDo you want to replace it?"
+                                        << "Die Datei %1 existiert bereits.\nSoll sie überschrieben werden?";
+    QTest::newRow("print dialog") << "QPrintDialog"
+                                  << "Print"
+                                  << "Drucken";
+}
+
+void FinishedWindowTest::qtSpeaksGerman() {
+    QFETCH(QString, context);
+    QFETCH(QString, source);
+    QFETCH(QString, german);
+    QLocale::setDefault(QLocale::c());
+    QVERIFY(InstallGermanLocale(*QCoreApplication::instance()));
+    QCOMPARE(QCoreApplication::translate(context.toLatin1().constData(), source.toLatin1().constData()), german);
+    // Dates and numbers as the panels and spin boxes show them.
+    QCOMPARE(QLocale().toString(QDate(2026, 12, 9), QStringLiteral("d. MMM yyyy")), QStringLiteral("9. Dez. 2026"));
+    QCOMPARE(QLocale().toString(0.2, 'f', 2), QStringLiteral("0,20"));
+}
+
 #include "tst_FinishedWindow.moc"

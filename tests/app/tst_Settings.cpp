@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QToolButton>
 
@@ -110,6 +111,10 @@ private slots:
 
     void f2AndButtonOpenTheDialog();
     void dialogShowsTheSettings();
+    void everyTextIsWholeAtTheDefaultSize();
+    void tabFollowsTheTableOfControls();
+    void escAndEnterWorkFromEveryField_data();
+    void escAndEnterWorkFromEveryField();
     void confirmWithoutChangesLeavesThePortUntouched();
     void keineClosesThePort();
     void changingOnlyTheLogicKeepsThePortOpen();
@@ -139,9 +144,11 @@ void SettingsTest::f2AndButtonOpenTheDialog() {
     w.F2(SettingsWindow::Cancel);
     QCOMPARE(w.fake.prompts.Shown.size(), 1);
     QCOMPARE(w.fake.prompts.Shown[0]->windowTitle(), QStringLiteral("Einstellungen"));
-    // 285 x 370, and below the original controls the live results' group.
-    QCOMPARE(w.fake.prompts.Shown[0]->width(), 285);
-    QCOMPARE(w.fake.prompts.Shown[0]->height(), 370 + w.form->CfgDialog().findChild<QWidget*>("gbLive")->height() + 4);
+    // Over the main window at its default 890 x 603, with room for one more group like the live results'.
+    const QWidget* dialog = w.fake.prompts.Shown[0];
+    QVERIFY2(dialog->width() <= 890, qPrintable(QString::number(dialog->width())));
+    QVERIFY2(dialog->height() + w.form->CfgDialog().findChild<QWidget*>("gbLive")->height() + 6 <= 603,
+             qPrintable(QString::number(dialog->height())));
     QTest::mouseClick(Find<QToolButton>(w.form, "bCFG"), Qt::LeftButton);
     QCOMPARE(w.fake.prompts.Shown.size(), 2);
     w.form->activateWindow();
@@ -152,6 +159,92 @@ void SettingsTest::f2AndButtonOpenTheDialog() {
     QVERIFY(!Find<QToolButton>(w.form, "bCFG")->isEnabled());
     QTest::keyClick(w.form.get(), Qt::Key_F2);
     QCOMPARE(w.fake.prompts.Shown.size(), 2);
+}
+
+void SettingsTest::everyTextIsWholeAtTheDefaultSize() {
+    SettingsWindow w;
+    w.F2([](TCfgDialog& d) {
+        // Each text gets the room its font asks for, and no two controls cover each other.
+        QList<QWidget*> leaves;
+        for (QWidget* c : d.findChildren<QWidget*>()) {
+            QWidget* parent = c->parentWidget();
+            if (!c->isVisibleTo(&d) || (parent != &d && !qobject_cast<QGroupBox*>(parent)))
+                continue;
+            if (qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c))
+                QVERIFY2(c->width() >= c->sizeHint().width() && c->height() >= c->minimumSizeHint().height(),
+                         qPrintable(c->objectName() + ": " + c->property("text").toString()));
+            leaves << c;
+        }
+        for (auto* b : d.findChildren<QGroupBox*>())
+            QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->title()) + 16, qPrintable(b->title()));
+        for (qsizetype i = 0; i < leaves.size(); ++i)
+            for (qsizetype j = i + 1; j < leaves.size(); ++j) {
+                if (leaves[i]->parentWidget() != leaves[j]->parentWidget())
+                    continue;
+                QVERIFY2(!leaves[i]->geometry().intersects(leaves[j]->geometry()),
+                         qPrintable(leaves[i]->objectName() + " / " + leaves[j]->objectName()));
+            }
+        // Every protocol column is in sight, without a scroll bar.
+        QListWidget* list = d.ColListBox1;
+        QCOMPARE(list->count(), 12);
+        QVERIFY(list->visualItemRect(list->item(11)).bottom() < list->viewport()->height());
+        QCOMPARE(list->verticalScrollBar()->maximum(), 0);
+        SettingsWindow::Ok(d);
+    });
+}
+
+void SettingsTest::tabFollowsTheTableOfControls() {
+    SettingsWindow w(WithPort());
+    QStringList visited;
+    w.F2([&](TCfgDialog& d) {
+        d.OKBtn->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 21 && QApplication::focusWidget(); ++i) {
+            QWidget* f = QApplication::focusWidget();
+            // A spin box's focus is on its line edit.
+            visited << (f->objectName().isEmpty() && f->parentWidget() ? f->parentWidget() : f)->objectName();
+            QTest::keyClick(f, Qt::Key_Tab);
+        }
+    });
+    QCOMPARE(visited, QString("OKBtn CancelBtn eTitel sbDIR eDIR cbDigits cbPort cbAlg seTimer seWait seWaitFinish "
+                              "seDebounce cbAutoSort cbStart0 rgZeit0 ColListBox1 seWebPort eWebBind sbPublishDir "
+                              "ePublishDir OKBtn")
+                          .split(' '));
+}
+
+void SettingsTest::escAndEnterWorkFromEveryField_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("result");
+    for (const char* field :
+         {"eTitel", "eDIR", "cbDigits", "cbPort", "cbAlg", "seTimer", "seWait", "seWaitFinish", "seDebounce",
+          "cbAutoSort", "cbStart0", "rgZeit0", "ColListBox1", "seWebPort", "eWebBind", "ePublishDir"}) {
+        QTest::addRow("%s Esc", field) << field << int(Qt::Key_Escape) << int(QDialog::Rejected);
+        QTest::addRow("%s Enter", field) << field << int(Qt::Key_Return) << int(QDialog::Accepted);
+    }
+}
+
+void SettingsTest::escAndEnterWorkFromEveryField() {
+    QFETCH(QString, field);
+    QFETCH(int, key);
+    QFETCH(int, result);
+    SettingsWindow w(WithPort()); // with a port, the logic and the lock-outs can be reached
+    int got = -1;
+    w.F2([&](TCfgDialog& d) {
+        d.setResult(-1);
+        d.OKBtn->setFocus(Qt::TabFocusReason);
+        auto* target = d.findChild<QWidget*>(field);
+        QVERIFY(target);
+        // Tab there, as the operator would.
+        for (int i = 0;
+             i < 25 && QApplication::focusWidget() != target && QApplication::focusWidget()->parentWidget() != target;
+             ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY2(QApplication::focusWidget() == target || QApplication::focusWidget()->parentWidget() == target,
+                 qPrintable(QApplication::focusWidget()->objectName()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        got = d.result();
+    });
+    QCOMPARE(got, result);
 }
 
 void SettingsTest::dialogShowsTheSettings() {

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -36,7 +37,10 @@ private slots:
     void overwriteNoticeAnsweredNo();
     void noListDuringARunningCompetition();
     void startsFollowTheList();
+    void loadSaysWhatIsWrong_data();
+    void loadSaysWhatIsWrong();
     void classesFileFillsClassList();
+    void typedNameOutsideTheCodePageIsWarnedOf();
     void restartMidRaceLosesNothing();
     void clearingWritesBackupsAtOnce();
 };
@@ -103,6 +107,58 @@ void StartListTest::startsFollowTheList() {
     QCOMPARE(w.P()->RowCount(), 4); // no athlete overwritten, no row appended yet
 }
 
+void StartListTest::loadSaysWhatIsWrong_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("rows");        // the protocol's row count afterwards
+    QTest::addColumn<QString>("panel0");  // status field 0 afterwards
+    QTest::addColumn<QString>("message"); // what the operator is told; empty: nothing
+    QTest::addColumn<QString>("name");    // "Nachname" of the first row afterwards
+    QByteArray big = "St.Nr.;Vorname;Nachname\r\n";
+    for (int i = 1; i <= 10000; ++i)
+        big += QByteArray::number(i) + ";V;N" + QByteArray::number(i) + "\r\n";
+    QTest::newRow("10 000 rows") << big << 10001 << "1:10000"
+                                 << ""
+                                 << "N1";
+    QTest::newRow("UTF-8 names outside Windows-1252")
+        << QByteArray(
+               "St.Nr.;Vorname;Nachname\r\n7;\xC5\x81ukasz;Dvo\xC5\x99\xC3\xA1k\r\n8;J\xC3\xB6rg;M\xC3\xBCller\r\n")
+        << 3 << "1:2"
+        << "Zeichen können in den Sicherungsdateien nicht gespeichert werden: Ł, ř."
+        << "Dvo\u0159\u00E1k";
+    QTest::newRow("CR line ends") << QByteArray("St.Nr.;Vorname;Nachname\r7;V;A\r8;W;B\r") << 3 << "1:2"
+                                  << ""
+                                  << "A";
+    QTest::newRow("PNG renamed .txt") << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) << 4 << "1:3"
+                                      << "keine Textdatei"
+                                      << "Berg";
+}
+
+void StartListTest::loadSaysWhatIsWrong() {
+    QFETCH(QByteArray, file);
+    QFETCH(int, rows);
+    QFETCH(QString, panel0);
+    QFETCH(QString, message);
+    QFETCH(QString, name);
+    RaceWindow w;
+    WriteFile(w.folder + "Startlist.txt", kList);
+    w.form->Files().LoadStartList(w.folder + "Startlist.txt");
+    WriteFile(w.folder + "Neu.txt", file);
+    w.fake->prompts.Answers = {TFDlgYesNo::kYes};
+    w.fake->prompts.FileNames = {w.folder + "Neu.txt"};
+    w.Key(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(w.P()->RowCount(), rows);
+    QCOMPARE(w.Cell(Col::Nachname, 1), name);
+    QCOMPARE(w.form->StatusPanel(0)->text(), panel0);
+    QCOMPARE(w.fake->prompts.Errors.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QVERIFY2(w.fake->prompts.Errors[0].contains(message), qPrintable(w.fake->prompts.Errors[0]));
+    // The journal keeps the names whole, whatever the backups can hold.
+    QFile journal(w.folder + "Kadenzor-Journal.txt");
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    const QByteArray lines = journal.readAll();
+    QVERIFY(lines.contains(name.toLatin1()) || lines.contains("Dvo\\u0159\xE1k"));
+}
+
 void StartListTest::classesFileFillsClassList() {
     QTemporaryDir dir;
     const QString folder = dir.path() + QLatin1Char('/');
@@ -110,6 +166,37 @@ void StartListTest::classesFileFillsClassList() {
     RaceWindow w(TSettings(), true, folder);
     QCOMPARE(Find<NumberBox>(w.form, "cbKlass")->Items(), (QStringList{"Herren", "Damen", "Jugend"}));
     QCOMPARE(Find<NumberBox>(w.form, "cbKlass")->currentText(), QStringLiteral("Herren"));
+    // A "Klasse" cell offers them: Space opens the list, Down and Enter choose.
+    WriteFile(folder + "Startlist.txt", kList);
+    w.form->Files().LoadStartList(folder + "Startlist.txt");
+    w.P()->setFocus();
+    w.P()->GoToCell(Col::Klasse, w.RowOf("18"), true);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    auto* list = qobject_cast<QListWidget*>(QApplication::focusWidget());
+    QVERIFY(list);
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->item(2)->text(), QStringLiteral("Jugend"));
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(w.Of("18", Col::Klasse), QStringLiteral("Damen"));
+    // Chosen is changed: into the journal and the backup at once.
+    QFile backup(folder + "Kadenzor-Sicherungsdatei-P.txt");
+    QVERIFY(backup.open(QIODevice::ReadOnly));
+    QVERIFY(backup.readAll().contains("18\tBernd\tMoos\t1985\tM\tDamen\t"));
+}
+
+void StartListTest::typedNameOutsideTheCodePageIsWarnedOf() {
+    RaceWindow w;
+    WriteFile(w.folder + "Startlist.txt", kList);
+    w.form->Files().LoadStartList(w.folder + "Startlist.txt");
+    w.P()->setFocus();
+    w.P()->GoToCell(Col::Nachname, w.RowOf("17"), true);
+    for (const QString& c : {QStringLiteral("Ł"), QStringLiteral("o"), QStringLiteral("ś")})
+        QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, c, Qt::NoModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(w.Of("17", Col::Nachname).endsWith(QStringLiteral("Łoś")));
+    QCOMPARE(w.form->StatusPanel(2)->text(),
+             QStringLiteral("Zeichen können in den Sicherungsdateien nicht gespeichert werden: Ł, ś"));
 }
 
 void StartListTest::restartMidRaceLosesNothing() {

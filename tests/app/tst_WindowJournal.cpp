@@ -263,7 +263,7 @@ void tst_WindowJournal::journalWindowFindsAnAthletesImpulse() {
     w.FinishNumber("17");
     w.Advance(1000);
     w.FinishNumber("18");
-    QVERIFY(w.form->Editing().PopupMenuProtokol->actions().contains(w.form->JournalWindow().mJournal));
+    QVERIFY(w.form->Editing().PopupMenuProtokol->actions().contains(w.form->JournalWindow().mJournalItem));
     w.Key(Qt::Key_J, Qt::ControlModifier);
     JournalView& v = w.form->JournalWindow();
     QVERIFY(v.isVisible());

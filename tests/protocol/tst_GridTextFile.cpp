@@ -1,8 +1,10 @@
+#include "core/base/Windows1252.h"
 #include "core/files/ClassesFile.h"
 #include "core/files/GridTextFile.h"
 #include "protocol/GridTestUtil.h"
 
 #include <QRandomGenerator>
+#include <QStringEncoder>
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -27,7 +29,8 @@ private slots:
     void loadProtocolText();
     void unreadableFileKeepsProtocol_data();
     void unreadableFileKeepsProtocol();
-    void loadSurvivesBinaryData();
+    void charactersOutsideWindows1252_data();
+    void charactersOutsideWindows1252();
     void loadLongLinesAndManyLines();
 
     void backupExampleByteForByte();
@@ -98,6 +101,18 @@ void GridTextFileTest::loadProtocolText_data() {
         << QByteArray("\xEF\xBB\xBFSt.Nr.;Vorname\r\n17;M\xC3\xBCller\r\n") << Header + "\n |17|M\u00FCller";
     QTest::newRow("Windows-1252") << QByteArray("St.Nr.;Vorname\r\n17;M\xFCller \x80\x81\r\n")
                                   << Header + "\n |17|M\u00FCller \u20AC\u0081";
+    QTest::newRow("UTF-8 without byte order mark")
+        << QByteArray("St.Nr.;Vorname;Nachname\r\n17;J\xC3\xB6rg;\xC5\x81ukasz Dvo\xC5\x99\xC3\xA1k\r\n")
+        << Header + "\n |17|J\u00F6rg|\u0141ukasz Dvo\u0159\u00E1k";
+    QTest::newRow("UTF-8 and one Windows-1252 byte is Windows-1252")
+        << QByteArray("St.Nr.;Vorname\r\n17;J\xC3\xB6rg \xFC\r\n") << Header + "\n |17|J\u00C3\u00B6rg \u00FC";
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    QTest::newRow("UTF-16 with byte order mark")
+        << QByteArray(utf16.encode(QStringLiteral("St.Nr.;Vorname\r\n17;\u0141ukasz\r\n")))
+        << Header + "\n |17|\u0141ukasz";
+    QTest::newRow("CR line ends") << QByteArray("St.Nr.;Vorname\r17;A\r18;B\r") << Header + "\n |17|A\n |18|B";
+    QTest::newRow("CR, LF and CR LF mixed")
+        << QByteArray("St.Nr.;Vorname\r17;A\n18;B\r\n\r\n19;C") << Header + "\n |17|A\n |18|B\n \n |19|C";
     QTest::newRow("0-byte file") << QByteArray() << Header + "\n";
     QTest::newRow("header only") << QByteArray("St.Nr.;Vorname\r\n") << Header + "\n";
     QTest::newRow("empty captions are refilled") << QByteArray("Platz; ;X\r\n")
@@ -113,7 +128,8 @@ void GridTextFileTest::loadProtocolText() {
 
     SortGridData grid;
     MakeProtocolGrid(grid);
-    // Stale rows from an earlier race, with start ticks in the raw column.
+    // Stale rows and captions from an earlier, broken file, with start ticks in the raw column.
+    grid.SetRows(0, QString("a|b|c|d|e|f|g|h|i|j|k|l|").split(QLatin1Char('|')));
     grid.SetRowCount(5);
     for (int r = 1; r < 5; ++r)
         grid.SetRows(r, {"-", QString::number(r), "Old", "", "", "", "", "", "", "", "", "", "12345"});
@@ -126,13 +142,28 @@ void GridTextFileTest::loadProtocolText() {
 
 void GridTextFileTest::unreadableFileKeepsProtocol_data() {
     QTest::addColumn<QString>("name");
-    QTest::newRow("missing file") << "fehlt.txt";
-    QTest::newRow("folder") << "ordner.txt";
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing file") << "fehlt.txt" << QByteArray() << "existiert nicht";
+    QTest::newRow("folder") << "ordner.txt" << QByteArray() << "Ordner";
+    QTest::newRow("PNG renamed .txt") << "bild.txt" << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10", 20)
+                                      << "keine Textdatei";
+    QByteArray random(64 * 1024, '\0');
+    QRandomGenerator generator(7);
+    for (char& b : random)
+        b = static_cast<char>(generator.bounded(256));
+    QTest::newRow("random bytes") << "zufall.txt" << random << "keine Textdatei";
+    QTest::newRow("mostly control characters, no NUL")
+        << "steuer.txt" << QByteArray("St.Nr.;Vorname\r\n\x01\x02\x03\x04;\x05\x06\x07\x08\r\n") << "keine Textdatei";
 }
 
 void GridTextFileTest::unreadableFileKeepsProtocol() {
     QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
     QVERIFY(QDir(m_dir.path()).mkpath("ordner.txt"));
+    if (!bytes.isEmpty())
+        QVERIFY(WriteBytes(Path(name), bytes));
     SortGridData grid;
     MakeProtocolGrid(grid);
     grid.SetRows(1, {"1", "17", "Anna"});
@@ -143,22 +174,29 @@ void GridTextFileTest::unreadableFileKeepsProtocol() {
     QCOMPARE(GridText(grid), before);
     QVERIFY2(error.startsWith("Die Datei »"), qPrintable(error));
     QVERIFY2(error.contains(name) && error.contains("kann nicht gelesen werden: "), qPrintable(error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    SortGridData finish;
+    MakeFinishGrid(finish);
+    QVERIFY(!LoadFinishText(finish, Path(name)));
+    QCOMPARE(ReadClassesFile(Path(name)), QStringList());
 }
 
-void GridTextFileTest::loadSurvivesBinaryData() {
-    QByteArray bytes(256 * 1024, '\0');
-    QRandomGenerator random(7);
-    for (char& b : bytes)
-        b = static_cast<char>(random.bounded(256));
-    const QString name = Path("binary.txt");
-    QVERIFY(WriteBytes(name, bytes));
+void GridTextFileTest::charactersOutsideWindows1252_data() {
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("characters");
+    QTest::newRow("German and French names") << QStringList{"Jörg Müller", "Œuvre €", "ß"} << "";
+    QTest::newRow("each once, in order") << QStringList{"Łukasz Dvořák", "Řehoř", "Łódź"} << "Ł, ř, Ř, ź";
+    QTest::newRow("beyond 16 bits") << QStringList{"Lauf 🏃"} << "🏃";
+}
 
-    SortGridData grid;
-    MakeProtocolGrid(grid);
-    QVERIFY(LoadProtocolText(grid, name, DefaultCaptions()));
-    QVERIFY(grid.RowCount() > 2);
-    for (int r = 0; r < grid.RowCount(); ++r)
-        QVERIFY2(grid.Cell(12, r).isEmpty(), "a file never writes into the raw column");
+void GridTextFileTest::charactersOutsideWindows1252() {
+    QFETCH(QStringList, texts);
+    QFETCH(QString, characters);
+    QCOMPARE(CharactersOutsideWindows1252(texts), characters);
+    const QString warning = Windows1252Warning(texts);
+    QCOMPARE(warning.isEmpty(), characters.isEmpty());
+    if (!characters.isEmpty())
+        QCOMPARE(warning, "Zeichen können in den Sicherungsdateien nicht gespeichert werden: " + characters);
 }
 
 void GridTextFileTest::loadLongLinesAndManyLines() {

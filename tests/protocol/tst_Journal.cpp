@@ -98,7 +98,7 @@ void tst_Journal::lineFormat_data() {
                                              .Add("Nr", "3.")
                                              .Add("eingegeben", "\u20AC\u4E2D")
                                       << QByteArray("2026-03-20\t10:00:05,310\t105310\tQUEUED\tSchaltfl\xE4"
-                                                    "che\t\t 9:05:03,07\tNr=3.; eingegeben=\x80?\r\n");
+                                                    "che\t\t 9:05:03,07\tNr=3.; eingegeben=\x80\\u4e2d\r\n");
     // Tabs, line ends, backslashes and ";" inside texts cannot split the line or the detail.
     QTest::newRow("typed cell") << At(JournalEvent::CellTyped, JournalSource::Key, "1\t2", "")
                                        .Add("Spalte", "3")

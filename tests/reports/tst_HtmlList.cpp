@@ -245,7 +245,7 @@ void HtmlListTest::failedWriteIsReported() {
     SmallGrid(g);
     QString error;
     QVERIFY(!WriteHtmlList(g, Options(), dir.filePath("missing/Kadenzor.html"), &error));
-    QVERIFY(error.startsWith("Der Schreibfehler der Datei: "));
+    QVERIFY(error.startsWith("Die Datei »"));
     QVERIFY(error.contains("Kadenzor.html"));
 }
 

@@ -249,7 +249,7 @@ void OfficeExportTest::excelFailureIsReported() {
     ResultGrid(g);
     QString error;
     QVERIFY(!WriteExcelWorkbook(g, Options(), dir.filePath("no/such/r.xlsx"), &error));
-    QVERIFY(error.startsWith("Der Schreibfehler der Datei: "));
+    QVERIFY(error.startsWith("Die Datei »"));
 }
 
 void OfficeExportTest::excelPrintsEveryColumnOnThePageWidth() {
@@ -490,7 +490,7 @@ void OfficeExportTest::wordBrokenTemplateIsReported() {
     ResultGrid(g);
     QString error;
     QVERIFY(!WriteWordDocument(g, Options(), templateFile, dir.filePath("out.docx"), &error));
-    QVERIFY(error.startsWith("Der Schreibfehler der Datei: "));
+    QVERIFY(error.startsWith("Die Datei »"));
     QVERIFY(error.contains("Vorlage"));
     QVERIFY(!QFile::exists(dir.filePath("out.docx")));
 }

@@ -1,5 +1,6 @@
 #include "core/settings/RegFormat.h"
 
+#include <QStringEncoder>
 #include <QtTest>
 
 namespace {
@@ -19,8 +20,8 @@ class RegFormatTest : public QObject {
 private slots:
     void readsValues_data();
     void readsValues();
-    void damagedLineEndsTheReading_data();
-    void damagedLineEndsTheReading();
+    void damagedLinesAreSkippedAndKept_data();
+    void damagedLinesAreSkippedAndKept();
     void writesARegistryExport();
     void roundTripKeepsTypes();
     void lineBreakInATextStaysOnOneLine();
@@ -32,7 +33,6 @@ void RegFormatTest::readsValues_data() {
     QTest::newRow("dword zero") << QByteArray("\"Port\"=dword:00000000") << QVariant(0);
     QTest::newRow("dword colour") << QByteArray("\"C4\"=dword:0000ffff") << QVariant(0xFFFF);
     QTest::newRow("dword upper case") << QByteArray("\"C4\"=dword:0000FFFF") << QVariant(0xFFFF);
-    QTest::newRow("dword short") << QByteArray("\"Acc\"=dword:2") << QVariant(2);
     QTest::newRow("dword negative") << QByteArray("\"Alg\"=dword:ffffffff") << QVariant(-1);
     QTest::newRow("dword high bit") << QByteArray("\"Columns\"=dword:80000cff") << QVariant(int(0x80000CFFu));
     QTest::newRow("text") << QByteArray("\"Title\"=\"Wettkampftitel\"") << QVariant(QStringLiteral("Wettkampftitel"));
@@ -58,38 +58,76 @@ void RegFormatTest::readsValues() {
     }
 }
 
-void RegFormatTest::damagedLineEndsTheReading_data() {
+void RegFormatTest::damagedLinesAreSkippedAndKept_data() {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<int>("line");
-    QTest::addColumn<int>("valuesBefore");
+    QTest::addColumn<int>("damaged");
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QStringList>("kept");
     const QByteArray good = "\"Port\"=dword:00000003\r\n";
-    QTest::newRow("no header") << QByteArray("REGEDIT4\r\n\r\n") << 1 << 0;
-    QTest::newRow("empty file") << QByteArray() << 1 << 0;
-    QTest::newRow("value before key") << QByteArray(
-                                             "Windows Registry Editor Version 5.00\r\n\"Port\"=dword:00000001\r\n")
-                                      << 2 << 0;
-    QTest::newRow("foreign key") << File(good + "[HKEY_CURRENT_USER\\Software\\Other]\r\n" + good) << 5 << 1;
-    QTest::newRow("nine hex digits") << File(good + "\"Alg\"=dword:000000001\r\n" + good) << 5 << 1;
-    QTest::newRow("bad hex digit") << File(good + "\"Alg\"=dword:0000000g\r\n") << 5 << 1;
-    QTest::newRow("empty dword") << File(good + "\"Alg\"=dword:\r\n") << 5 << 1;
-    QTest::newRow("unterminated text") << File(good + "\"Title\"=\"Wettkampf\r\n" + good) << 5 << 1;
-    QTest::newRow("unknown escape") << File(good + "\"Title\"=\"a\\nb\"\r\n") << 5 << 1;
-    QTest::newRow("text then garbage") << File(good + "\"Title\"=\"a\" b\r\n") << 5 << 1;
-    QTest::newRow("unquoted name") << File(good + "Title=\"a\"\r\n") << 5 << 1;
-    QTest::newRow("no equals") << File(good + "\"Title\"\r\n") << 5 << 1;
-    QTest::newRow("empty name") << File(good + "\"\"=dword:00000001\r\n") << 5 << 1;
-    QTest::newRow("cut off in the middle") << File(good + "\"Tit") << 5 << 1;
-    QTest::newRow("continued hex") << File(good + "\"Blob\"=hex:01,\\\r\n  02\r\n") << 5 << 1;
+    const QByteArray next = "\"Alg\"=dword:00000001\r\n";
+    const QStringList both{"Port=3", "Alg=1"};
+    QTest::newRow("no header") << QByteArray("REGEDIT4\r\n\r\n") << 1 << 2 << QStringList{}
+                               << QStringList{"; nicht lesbar: REGEDIT4"};
+    QTest::newRow("empty file") << QByteArray() << 0 << 0 << QStringList{} << QStringList{};
+    QTest::newRow("value before the key is read")
+        << QByteArray("Windows Registry Editor Version 5.00\r\n\"Port\"=dword:00000001\r\n") << 0 << 0
+        << QStringList{"Port=1"} << QStringList{};
+    QTest::newRow("other key kept with its values")
+        << File(good + "[HKEY_CURRENT_USER\\Software\\Other]\r\n" + next) << 0 << 0 << QStringList{"Port=3"}
+        << QStringList{"[HKEY_CURRENT_USER\\Software\\Other]", "\"Alg\"=dword:00000001"};
+    QTest::newRow("nine hex digits") << File(good + "\"C1\"=dword:000000001\r\n" + next) << 5 << 1 << both
+                                     << QStringList{"; nicht lesbar: \"C1\"=dword:000000001"};
+    QTest::newRow("four hex digits") << File(good + "\"C1\"=dword:0000\r\n" + next) << 5 << 1 << both
+                                     << QStringList{"; nicht lesbar: \"C1\"=dword:0000"};
+    QTest::newRow("bad hex digit") << File(good + "\"C1\"=dword:0000000g\r\n" + next) << 5 << 1 << both
+                                   << QStringList{"; nicht lesbar: \"C1\"=dword:0000000g"};
+    QTest::newRow("text cut inside its quotes is read to the line end")
+        << File(good + "\"Title\"=\"Stadtlauf 20\r\n" + next) << 5 << 1
+        << QStringList{"Port=3", "Title=Stadtlauf 20", "Alg=1"} << QStringList{};
+    QTest::newRow("unknown escape") << File(good + "\"Title\"=\"a\\nb\"\r\n" + next) << 5 << 1 << both
+                                    << QStringList{"; nicht lesbar: \"Title\"=\"a\\nb\""};
+    QTest::newRow("text then garbage") << File(good + "\"Title\"=\"a\" b\r\n" + next) << 5 << 1 << both
+                                       << QStringList{"; nicht lesbar: \"Title\"=\"a\" b"};
+    QTest::newRow("unquoted name, no equals, empty name")
+        << File(good + "Title=\"a\"\r\n\"Title\"\r\n\"\"=dword:00000001\r\n" + next) << 5 << 3 << both
+        << QStringList{"; nicht lesbar: Title=\"a\"", "; nicht lesbar: \"Title\"",
+                       "; nicht lesbar: \"\"=dword:00000001"};
+    QTest::newRow("cut off in the middle")
+        << File(good + "\"Tit") << 5 << 1 << QStringList{"Port=3"} << QStringList{"; nicht lesbar: \"Tit"};
+    QTest::newRow("continued hex") << File(good + "\"Blob\"=hex:01,\\\r\n  02\r\n") << 5 << 2 << QStringList{"Port=3"}
+                                   << QStringList{"; nicht lesbar: \"Blob\"=hex:01,\\", "; nicht lesbar:   02"};
+    QTest::newRow("comment kept, no damage")
+        << File("; von Hand\r\n" + good) << 0 << 0 << QStringList{"Port=3"} << QStringList{"; von Hand"};
+    QTest::newRow("CR line ends") << File(good + next, "\r").replace("\r\n", "\r") << 0 << 0 << both << QStringList{};
+    QTest::newRow("Windows-1252 text") << File("\"Title\"=\"M\xFCller\"\r\n") << 0 << 0
+                                       << QStringList{"Title=M\u00FCller"} << QStringList{};
+    QTest::newRow("UTF-16 registry export")
+        << QByteArray(QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)
+                          .encode(QString::fromLatin1(File(good + next))))
+        << 0 << 0 << both << QStringList{};
 }
 
-void RegFormatTest::damagedLineEndsTheReading() {
+void RegFormatTest::damagedLinesAreSkippedAndKept() {
     QFETCH(QByteArray, data);
     QFETCH(int, line);
-    QFETCH(int, valuesBefore);
+    QFETCH(int, damaged);
+    QFETCH(QStringList, values);
+    QFETCH(QStringList, kept);
     const RegReadResult r = RegFormat::Read(data, kKey);
     QCOMPARE(r.damagedLine, line);
-    QVERIFY(!r.damage.isEmpty());
-    QCOMPARE(r.values.size(), valuesBefore);
+    QCOMPARE(r.damagedLines, damaged);
+    QCOMPARE(r.damage.isEmpty(), line == 0);
+    QStringList read;
+    for (const RegValue& v : r.values)
+        read << v.name + "=" + v.value.toString();
+    QCOMPARE(read, values);
+    QCOMPARE(r.kept, kept);
+    // Written back, the kept lines read as before and report nothing a second time.
+    const RegReadResult again = RegFormat::Read(RegFormat::Write(r.values, kKey, r.kept), kKey);
+    QCOMPARE(again.kept, kept);
+    QCOMPARE(again.values, r.values);
+    QCOMPARE(again.damagedLines, 0);
 }
 
 void RegFormatTest::writesARegistryExport() {

@@ -1,4 +1,5 @@
 #include "app/RaceWindow.h"
+#include "core/base/TimeText.h"
 #include "core/files/HtmlList.h"
 #include "reports/ZipRead.h"
 #include "ui/dialogs/PdfList.h"
@@ -121,6 +122,9 @@ private slots:
     void saveDialogOffersSixEntries();
     void saveDialogWritesChosenFormat_data();
     void saveDialogWritesChosenFormat();
+    void exportsNeverWriteOverTheProgramsFiles_data();
+    void exportsNeverWriteOverTheProgramsFiles();
+    void twoExportsInOneSecondKeepBoth();
     void cancelledSaveWritesNothing();
     void failedExportShowsError();
     void pdfPagesTurnForWideTables();
@@ -148,6 +152,55 @@ void ResultExportTest::commandsFollowTheProtocol() {
     QVERIFY(!Find<QToolButton>(w.form, "sbPrint")->isEnabled());
     QVERIFY(!w.form->Export().Druk1()->isEnabled());
     QVERIFY(Find<QToolButton>(w.form, "sbHTML")->isEnabled());
+}
+
+void ResultExportTest::exportsNeverWriteOverTheProgramsFiles_data() {
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("help page as a web page") << 5 << "Kadenzor-Hilfe.html";
+    QTest::newRow("Word template") << 4 << "Kadenzor.docx";
+    QTest::newRow("help page, another spelling") << 5 << "sub/../Kadenzor-Hilfe.html";
+    QTest::newRow("protocol backup") << 3 << "Kadenzor-Sicherungsdatei-P.txt";
+    QTest::newRow("journal") << 1 << "Kadenzor-Journal.txt";
+}
+
+void ResultExportTest::exportsNeverWriteOverTheProgramsFiles() {
+    QFETCH(int, entry);
+    QFETCH(QString, name);
+    RaceWindow w;
+    RunTwoAthletes(w);
+    QVERIFY(QDir(w.folder).mkpath("sub"));
+    const QString file = QDir::cleanPath(w.folder + name);
+    {
+        QFile own(file);
+        QVERIFY(own.open(QIODevice::WriteOnly | QIODevice::Append));
+        own.write("own\n");
+    }
+    const QByteArray before = ReadAll(file);
+    w.fake->prompts.FileNames << w.folder + name;
+    w.fake->prompts.SaveFilterAnswer = entry;
+    w.Key(Qt::Key_S, Qt::ControlModifier);
+    // Untouched; the journal only grows by the lines of the ranking the save starts with.
+    QVERIFY(ReadAll(file).startsWith(before));
+    QCOMPARE(w.fake->prompts.Errors.size(), 1);
+    QVERIFY2(w.fake->prompts.Errors[0].contains("gehört zum Programm"), qPrintable(w.fake->prompts.Errors[0]));
+}
+
+void ResultExportTest::twoExportsInOneSecondKeepBoth() {
+    RaceWindow w(Titled());
+    RunTwoAthletes(w);
+    for (int i = 0; i < 2; ++i) {
+        w.Key(Qt::Key_W, Qt::ControlModifier);
+        w.Key(Qt::Key_E, Qt::ControlModifier);
+    }
+    const QString stamp = FileStamp(w.fake->clock.now());
+    QCOMPARE(w.fake->shell.Opened, QStringList({w.folder + stamp + ".docx", w.folder + stamp + ".xlsx",
+                                                w.folder + stamp + "-2.docx", w.folder + stamp + "-2.xlsx"}));
+    for (const QString& f : w.fake->shell.Opened)
+        QVERIFY2(ReadAll(f).startsWith("PK"), qPrintable(f));
+    // A printed list is named after the race, not after the page file.
+    w.Key(Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(w.fake->shell.LastJob.title, QStringLiteral("Ergebnisliste Abendlauf <Süd>"));
 }
 
 void ResultExportTest::ctrlHWritesAndOpensPage() {
@@ -190,7 +243,10 @@ void ResultExportTest::failedPageOpensNothing() {
     w.Key(Qt::Key_H, Qt::ControlModifier);
     w.Key(Qt::Key_D, Qt::ControlModifier);
     QCOMPARE(w.fake->prompts.Errors.size(), 2);
-    QVERIFY(w.fake->prompts.Errors[0].startsWith("Der Schreibfehler der Datei: "));
+    // One German sentence: the file and why.
+    QCOMPARE(w.fake->prompts.Errors[0], "Die Datei »" + w.folder +
+                                            "Kadenzor.html« kann nicht geschrieben werden: Dort steht ein Ordner "
+                                            "dieses Namens.");
     QVERIFY(w.fake->shell.Opened.isEmpty());
     QVERIFY(w.fake->shell.Printed.isEmpty());
 }
@@ -222,7 +278,7 @@ void ResultExportTest::ctrlWWritesAndOpensWordDocument() {
     RaceWindow w;
     RunTwoAthletes(w);
     w.Key(Qt::Key_W, Qt::ControlModifier);
-    const QString name = w.folder + "2026-03-20-10-01.docx";
+    const QString name = w.folder + FileStamp(w.fake->clock.now()) + ".docx";
     QCOMPARE(w.fake->shell.Opened, QStringList{name});
     bool found = false;
     const QByteArray xml = ZipEntry(name, "word/document.xml", &found);
@@ -235,7 +291,7 @@ void ResultExportTest::ctrlEWritesAndOpensWorkbook() {
     RaceWindow w;
     RunTwoAthletes(w);
     w.Key(Qt::Key_E, Qt::ControlModifier);
-    const QString name = w.folder + "2026-03-20-10-01.xlsx";
+    const QString name = w.folder + FileStamp(w.fake->clock.now()) + ".xlsx";
     QCOMPARE(w.fake->shell.Opened, QStringList{name});
     bool found = false;
     ZipEntry(name, "xl/worksheets/sheet1.xml", &found);
@@ -252,7 +308,7 @@ void ResultExportTest::saveDialogOffersSixEntries() {
              QStringList({"Alle Dateien (*.txt *.xlsx)", "MS Excel (*.xlsx)", "Textdatei (*.txt)", "MS Word (*.docx)",
                           "Webseite (*.html)", "PDF (*.pdf)"}));
     QCOMPARE(w.fake->prompts.SaveFilterOffered, 2); // the stored default
-    QCOMPARE(w.fake->prompts.SaveName, QString("2026-03-20-10-01"));
+    QCOMPARE(w.fake->prompts.SaveName, FileStamp(w.fake->clock.now()));
     QCOMPARE(w.fake->prompts.SaveDir, w.folder);
 }
 
@@ -421,8 +477,8 @@ void ResultExportTest::fixtureListReachesEveryFormatFromButtonsAndShortcuts() {
         w.Advance(1500);
     }
     const QString html = w.folder + "Kadenzor.html";
-    const QString docx = w.folder + "2026-03-20-10-01.docx";
-    const QString xlsx = w.folder + "2026-03-20-10-01.xlsx";
+    const QString docx = w.folder + FileStamp(w.fake->clock.now()) + ".docx";
+    const QString xlsx = w.folder + FileStamp(w.fake->clock.now()) + ".xlsx";
     // Each command from its shortcut, typed where the focus is (the finish number box),
     // and from its button.
     auto keyed = [&](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier); };

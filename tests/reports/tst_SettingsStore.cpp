@@ -55,13 +55,14 @@ private slots:
     void firstStartGivesTheDefaults();
     void roundTripOfEveryField();
     void writesValuesInOrderAsARegistryExport();
-    void absentOrMistypedValueEndsTheReading_data();
-    void absentOrMistypedValueEndsTheReading();
+    void absentOrMistypedValueKeepsItsDefault_data();
+    void absentOrMistypedValueKeepsItsDefault();
     void absentTitleReadsEmpty();
     void portPathFollowsTheOlderValues();
     void nonPositiveLockOutKeepsTheDefault();
     void columnsAreForced();
-    void damagedLineEndsTheReadingAndIsRepaired();
+    void damagedStoreIsReadAndNothingIsLost_data();
+    void damagedStoreIsReadAndNothingIsLost();
     void unknownValuesAreKept();
     void storeOfAnOlderVersionKeepsTheLiveResultsOff();
     void webPortOutsideItsRangeIsOff_data();
@@ -168,30 +169,34 @@ void SettingsStoreTest::writesValuesInOrderAsARegistryExport() {
              QStringList{QStringLiteral("Kadenzor.reg")});
 }
 
-void SettingsStoreTest::absentOrMistypedValueEndsTheReading_data() {
+void SettingsStoreTest::absentOrMistypedValueKeepsItsDefault_data() {
     QTest::addColumn<QByteArray>("store");
-    QTest::addColumn<QString>("firstDefault"); // first value that keeps its default
-    QTest::newRow("no FormatZeit") << WithoutLine("FormatZeit") << QStringLiteral("FormatZeit");
-    QTest::newRow("no Port") << WithoutLine("Port") << QStringLiteral("Port");
-    QTest::newRow("no Height") << WithoutLine("Height") << QStringLiteral("Height");
-    QByteArray mistyped = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
-    mistyped.replace("\"Acc\"=dword:00000001", "\"Acc\"=\"1\"");
-    QTest::newRow("Acc as text") << mistyped << QStringLiteral("Acc");
-    QByteArray binary = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
-    binary.replace("\"StartType\"=dword:00000001", "\"StartType\"=hex:01,00,00,00");
-    QTest::newRow("StartType binary") << binary << QStringLiteral("StartType");
-    QByteArray textAsNumber = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
-    textAsNumber.replace("\"RezervDir\"=\"/media/stick/\"", "\"RezervDir\"=dword:00000001");
-    QTest::newRow("RezervDir as dword") << textAsNumber << QStringLiteral("RezervDir");
+    QTest::addColumn<QString>("defaulted"); // the first value that keeps its default
+    QTest::addColumn<bool>("ends");         // and all after it (an older store), or only it
+    QTest::newRow("no FormatZeit") << WithoutLine("FormatZeit") << QStringLiteral("FormatZeit") << true;
+    QTest::newRow("no Port") << WithoutLine("Port") << QStringLiteral("Port") << true;
+    QTest::newRow("no Height") << WithoutLine("Height") << QStringLiteral("Height") << true;
+    const QByteArray all = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
+    QTest::newRow("Acc as text") << QByteArray(all).replace("\"Acc\"=dword:00000001", "\"Acc\"=\"1\"")
+                                 << QStringLiteral("Acc") << false;
+    QTest::newRow("StartType binary") << QByteArray(all).replace("\"StartType\"=dword:00000001",
+                                                                 "\"StartType\"=hex:01,00,00,00")
+                                      << QStringLiteral("StartType") << false;
+    QTest::newRow("RezervDir as dword") << QByteArray(all).replace("\"RezervDir\"=\"/media/stick/\"",
+                                                                   "\"RezervDir\"=dword:00000001")
+                                        << QStringLiteral("RezervDir") << false;
+    QTest::newRow("Timer with four digits")
+        << QByteArray(all).replace("\"Timer\"=dword:0000001e", "\"Timer\"=dword:001e") << QStringLiteral("Timer")
+        << false;
 }
 
-void SettingsStoreTest::absentOrMistypedValueEndsTheReading() {
+void SettingsStoreTest::absentOrMistypedValueKeepsItsDefault() {
     QFETCH(QByteArray, store);
-    QFETCH(QString, firstDefault);
+    QFETCH(QString, defaulted);
+    QFETCH(bool, ends);
     WriteText(store);
     const TSettings s = SettingsStore(m_file).Load(m_program);
-    // Compare value by value through the written form: before the gap the stored
-    // values, from the gap on the defaults (the folder and forced columns aside).
+    // Compare value by value through the written form (the folder and forced columns aside).
     const QList<RegValue> got = SettingsStore::ToValues(s);
     const QList<RegValue> changed = SettingsStore::ToValues(Changed());
     TSettings defaults;
@@ -200,14 +205,13 @@ void SettingsStoreTest::absentOrMistypedValueEndsTheReading() {
     const QList<RegValue> plain = SettingsStore::ToValues(defaults);
     bool reached = false;
     for (const QString& name : SettingsStore::ReadingOrder()) {
-        reached = reached || name == firstDefault;
+        const bool gap = name == defaulted || (ends && reached);
+        reached = reached || name == defaulted;
         const int i = static_cast<int>(SettingsStore::WritingOrder().indexOf(name));
-        if (!reached && (name == QLatin1String("Left") || name == QLatin1String("Top")))
-            QCOMPARE(got[i].value, changed[i].value);
-        else if (reached && (name == QLatin1String("Left") || name == QLatin1String("Top")))
+        if (gap && (name == QLatin1String("Left") || name == QLatin1String("Top")))
             QVERIFY2(!(name == QLatin1String("Left") ? s.Left : s.Top), qPrintable(name));
         else
-            QVERIFY2(got[i].value == (reached ? plain : changed)[i].value, qPrintable(name));
+            QVERIFY2(got[i].value == (gap ? plain : changed)[i].value, qPrintable(name));
     }
 }
 
@@ -261,22 +265,46 @@ void SettingsStoreTest::columnsAreForced() {
     QCOMPARE(s.RezervDir, m_program);
 }
 
-void SettingsStoreTest::damagedLineEndsTheReadingAndIsRepaired() {
+void SettingsStoreTest::damagedStoreIsReadAndNothingIsLost_data() {
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QString>("notice"); // the start of the status bar's sentence, empty for none
+    QTest::newRow("cut line, then an unknown value")
+        << QByteArray("\"Timer\"=dword:0000001e\r\n")
+        << QByteArray("\"Timer\"=dword:0000001e\r\n\"Tim\r\n\"Fremdwert\"=dword:00001f90\r\n") << "Zeile 18:";
+    QTest::newRow("CR line ends") << QByteArray("\r\n") << QByteArray("\r") << "";
+    QTest::newRow("title in Windows-1252") << QByteArray("\"Title\"=\"Vereinsmeisterschaft \\\"S\xC3\xBC"
+                                                         "d\\\" C:\\\\\"")
+                                           << QByteArray("\"Title\"=\"Vereinsmeisterschaft \\\"S\xFC"
+                                                         "d\\\" C:\\\\\"")
+                                           << "";
+}
+
+void SettingsStoreTest::damagedStoreIsReadAndNothingIsLost() {
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QString, notice);
     QByteArray text = RegFormat::Write(SettingsStore::ToValues(Changed()), SettingsStore::KeyPath());
-    text.replace("\"Timer\"=dword:0000001e", "\"Timer\"=dword:0000001e\r\n\"Tim"); // cut off by a crash
+    QVERIFY(text.contains(from));
+    text.replace(from, to);
     WriteText(text);
-    TSettings s = SettingsStore(m_file).Load(m_program);
-    // Everything written before the damaged line counts; cbAuto, the next value in
-    // reading order, stands after it, so the reading ends there.
-    QCOMPARE(s.FilterInd, 4);
-    QCOMPARE(s.Timer, 30);
-    QVERIFY(!s.cbAuto);
-    QCOMPARE(s.Title, QStringLiteral("Wettkampftitel"));
+    QString said;
+    TSettings s = SettingsStore(m_file).Load(m_program, nullptr, &said);
+    QVERIFY(s == Changed());
+    QVERIFY2(notice.isEmpty() ? said.isEmpty() : said.contains(notice), qPrintable(said));
     QString error;
-    s.Title = QStringLiteral("Repariert");
+    s.Port = 4;
     QVERIFY(SettingsStore(m_file).Save(s, error));
-    QVERIFY(!Text().contains(QStringLiteral("\"Tim\r\n")));
-    QCOMPARE(SettingsStore(m_file).Load(m_program).Title, QStringLiteral("Repariert"));
+    const QString written = Text();
+    QVERIFY(written.contains(QStringLiteral("\"Port\"=dword:00000004\r\n")));
+    QVERIFY(written.contains(QStringLiteral("\"Title\"=\"Vereinsmeisterschaft \\\"Süd\\\" C:\\\\\"\r\n")));
+    if (to.contains("Fremdwert")) {
+        QVERIFY(written.contains(QStringLiteral("\"Fremdwert\"=dword:00001f90\r\n")));
+        QVERIFY(written.contains(QStringLiteral("; nicht lesbar: \"Tim\r\n")));
+    }
+    // Saved once, the store reads without a word.
+    SettingsStore(m_file).Load(m_program, nullptr, &said);
+    QCOMPARE(said, QString());
 }
 
 void SettingsStoreTest::unknownValuesAreKept() {

@@ -178,8 +178,8 @@ void TimeTextTest::hasTimeText() {
 }
 
 void TimeTextTest::fileStamp() {
-    QCOMPARE(FileStamp(QDateTime(QDate(2011, 3, 20), QTime(9, 5))), QStringLiteral("2011-03-20-09-05"));
-    QCOMPARE(FileStamp(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59))), QStringLiteral("2026-12-07-23-59"));
+    QCOMPARE(FileStamp(QDateTime(QDate(2011, 3, 20), QTime(9, 5))), QStringLiteral("2011-03-20-09-05-00"));
+    QCOMPARE(FileStamp(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59))), QStringLiteral("2026-12-07-23-59-59"));
 }
 
 void TimeTextTest::tickDifferenceAcrossWrap_data() {

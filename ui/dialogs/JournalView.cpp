@@ -73,12 +73,17 @@ JournalView::JournalView(QWidget* window, std::function<QString()> journalFile)
     connect(bRefresh, &QPushButton::clicked, this, &JournalView::Refresh);
     connect(bCopy, &QPushButton::clicked, this, &JournalView::CopyTime);
 
-    mJournal = new QAction(QStringLiteral("Journal      (Strg+J)"), window);
+    mJournal = new QAction(QStringLiteral("Journal"), window);
     mJournal->setObjectName(QStringLiteral("mJournal"));
     mJournal->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     mJournal->setShortcutContext(Qt::WindowShortcut);
     window->addAction(mJournal);
     connect(mJournal, &QAction::triggered, this, &JournalView::mJournalClick);
+    // The menu entry names its key in its caption like its neighbours; with the shortcut on
+    // it as well, the menu would name the key twice.
+    mJournalItem = new QAction(QStringLiteral("Journal      (Strg+J)"), window);
+    mJournalItem->setObjectName(QStringLiteral("mJournalItem"));
+    connect(mJournalItem, &QAction::triggered, this, &JournalView::mJournalClick);
 }
 
 void JournalView::mJournalClick() {

@@ -20,8 +20,8 @@ public:
     // `journalFile` names the journal in force (the backup folder may change).
     JournalView(QWidget* window, std::function<QString()> journalFile);
 
-    // Ctrl+J in the main window; the same item goes into the protocol grid's context menu.
-    QAction* mJournal = nullptr;
+    QAction* mJournal = nullptr;     // Ctrl+J on the main window
+    QAction* mJournalItem = nullptr; // the entry of the protocol's context menu
 
     // Opens the window (or brings it up) with the events read anew.
     void mJournalClick();

@@ -1,17 +1,22 @@
 #include "ui/dialogs/PdfList.h"
 
+#include "core/base/WriteFailure.h"
+
 #include "core/files/ResultList.h"
 #include "ui/dialogs/ListPages.h"
 
 #include <QPdfWriter>
 #include <QSaveFile>
 
+#include <cerrno>
+
 bool WritePdfList(const SortGridData& grid, const ExportOptions& options, const QString& fileName, QString* error) {
     const ResultList list = MakeResultList(grid, options);
     QSaveFile file(fileName);
     if (fileName.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+        const int errorNumber = errno;
         if (error)
-            *error = ExportErrorText(fileName, file.errorString());
+            *error = WriteFailureText(fileName, errorNumber);
         return false;
     }
     int pages = 0;
@@ -26,9 +31,10 @@ bool WritePdfList(const SortGridData& grid, const ExportOptions& options, const 
         pages = PaintListPages(writer, list);
     }
     if (pages == 0 || !file.commit()) {
+        const int errorNumber = errno;
         if (error)
-            *error = ExportErrorText(fileName, pages == 0 ? QStringLiteral("Die Seiten lassen sich nicht zeichnen.")
-                                                          : file.errorString());
+            *error = pages == 0 ? ExportErrorText(fileName, QStringLiteral("Die Seiten lassen sich nicht zeichnen."))
+                                : WriteFailureText(fileName, errorNumber);
         file.cancelWriting();
         return false;
     }

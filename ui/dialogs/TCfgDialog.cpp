@@ -9,7 +9,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -32,11 +34,6 @@ T* Named(T* widget, const char* name) {
     return widget;
 }
 
-// Label text with the blanks on which the spin edit sits.
-QString SpinLabel(const char* before, const char* after) {
-    return QLatin1String(before) + QString(19, QLatin1Char(' ')) + QLatin1String(after);
-}
-
 void SetRed(QWidget* w, bool red) {
     QPalette p = w->palette();
     p.setColor(QPalette::Text, red ? QColor(255, 0, 0) : QColor(0, 0, 0));
@@ -44,18 +41,17 @@ void SetRed(QWidget* w, bool red) {
 }
 
 QGroupBox* RadioGroup(QWidget* parent, const char* name, const QString& title, const QStringList& entries,
-                      QButtonGroup*& group, const QRect& geometry) {
+                      QButtonGroup*& group) {
     auto* box = Named(new QGroupBox(title, parent), name);
-    box->setGeometry(geometry);
     auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(6, 2, 6, 2);
-    column->setSpacing(0);
+    column->setContentsMargins(6, 2, 6, 4);
+    column->setSpacing(2);
     group = new QButtonGroup(box);
     for (int i = 0; i < entries.size(); ++i) {
         auto* radio = new QRadioButton(entries[i], box);
         radio->setObjectName(QStringLiteral("%1%2").arg(QLatin1String(name)).arg(i));
         group->addButton(radio, i);
-        column->addWidget(radio);
+        column->addWidget(radio, 0, Qt::AlignLeft); // as wide as its text: a click beside it is none
     }
     return box;
 }
@@ -65,112 +61,203 @@ QGroupBox* RadioGroup(QWidget* parent, const char* name, const QString& title, c
 TCfgDialog::TCfgDialog(Prompts& prompts, QWidget* parent) : QDialog(parent), m_prompts(prompts) {
     setObjectName(QStringLiteral("CfgDialog"));
     setWindowTitle(QStringLiteral("Einstellungen"));
-    setFixedSize(285, 370);
     QFont f(QStringLiteral("MS Sans Serif"));
     f.setPixelSize(11);
     setFont(f);
     BuildControls();
     BuildLiveControls();
+    SetTabOrder();
 }
 
+// Laid out, not placed: every text keeps its whole width in whatever font stands in for
+// "MS Sans Serif", and the dialog takes the size its contents need.
 void TCfgDialog::BuildControls() {
-    auto label = [this](const QString& text, const QRect& geometry) {
-        auto* l = new QLabel(text, this);
-        l->setGeometry(geometry);
-        return l;
-    };
+    auto* page = new QVBoxLayout(this);
+    page->setSizeConstraint(QLayout::SetFixedSize);
+    page->setContentsMargins(8, 8, 8, 8);
+    page->setSpacing(6);
 
-    OKBtn = Named(new QPushButton(QStringLiteral("OK"), this), "OKBtn");
-    OKBtn->setGeometry(116, 338, 75, 25);
-    OKBtn->setDefault(true);
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    CancelBtn = Named(new QPushButton(QStringLiteral("Abbrechen"), this), "CancelBtn");
-    CancelBtn->setGeometry(199, 338, 78, 25);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-
-    label(QStringLiteral("Titel:"), {8, 10, 40, 16});
+    // Title and backup folder, over the whole width.
+    auto* top = new QGridLayout;
+    top->setHorizontalSpacing(4);
+    top->setVerticalSpacing(4);
+    auto* titleLabel = Named(new QLabel(QStringLiteral("Titel:"), this), "LabTitel");
     eTitel = Named(new QLineEdit(QStringLiteral("Wettkampftitel"), this), "eTitel");
-    eTitel->setGeometry(50, 8, 227, 21);
-
+    titleLabel->setBuddy(eTitel);
+    top->addWidget(titleLabel, 0, 0);
+    top->addWidget(eTitel, 0, 1);
     sbDIR = Named(new QToolButton(this), "sbDIR");
     sbDIR->setText(QStringLiteral("Sicherungsordner:"));
-    sbDIR->setGeometry(8, 35, 100, 23);
     connect(sbDIR, &QToolButton::clicked, this, &TCfgDialog::sbDIRClick);
     eDIR = Named(new QLineEdit(this), "eDIR");
-    eDIR->setGeometry(110, 36, 167, 21);
+    eDIR->setMinimumWidth(220);
     connect(eDIR, &QLineEdit::textChanged, this, &TCfgDialog::eDIRChange);
+    top->addWidget(sbDIR, 1, 0);
+    top->addWidget(eDIR, 1, 1);
+    page->addLayout(top);
 
-    label(QStringLiteral("Zeitformat:"), {8, 64, 140, 14});
+    // Left the choices, right the column list.
+    auto* middle = new QHBoxLayout;
+    middle->setSpacing(10);
+    auto* left = new QGridLayout;
+    left->setHorizontalSpacing(6);
+    left->setVerticalSpacing(3);
+    auto label = [this](const QString& text, const char* name) { return Named(new QLabel(text, this), name); };
+
     cbDigits = Named(new QComboBox(this), "cbDigits");
     cbDigits->addItems({QStringLiteral("HH:MM:SS,ms"), QStringLiteral("HH:MM:SS,s"), QStringLiteral("HH:MM:SS")});
-    cbDigits->setGeometry(8, 79, 140, 22);
     connect(cbDigits, &QComboBox::currentIndexChanged, this, &TCfgDialog::cbDigitsChange);
+    left->addWidget(label(QStringLiteral("Zeitformat:"), "LabDigits"), 0, 0, 1, 3);
+    left->addWidget(cbDigits, 1, 0, 1, 3);
 
-    label(QStringLiteral("Lichtschranke:"), {8, 106, 70, 14});
     cbPort = Named(new QComboBox(this), "cbPort");
     cbPort->addItem(QStringLiteral("Keine"));
-    cbPort->setGeometry(8, 121, 68, 22);
     connect(cbPort, &QComboBox::currentIndexChanged, this, &TCfgDialog::cbPortChange);
-
-    label(QStringLiteral("Algorithmus:"), {80, 106, 68, 14});
     cbAlg = Named(new QComboBox(this), "cbAlg");
     cbAlg->setItemDelegate(new AlgItemDelegate(cbAlg));
     cbAlg->setIconSize(QSize(41, 16));
     cbAlg->addItem(QIcon(AlgItemDelegate::Picture(0)), QStringLiteral("Ein"));
     cbAlg->addItem(QIcon(AlgItemDelegate::Picture(1)), QStringLiteral("Aus"));
     cbAlg->setToolTip(QStringLiteral("[4+6]-Start, [1+4]-Stopp"));
-    cbAlg->setGeometry(80, 121, 68, 22);
     cbAlg->setEnabled(false);
+    auto* port = new QGridLayout;
+    port->setHorizontalSpacing(8);
+    port->setVerticalSpacing(3);
+    port->addWidget(label(QStringLiteral("Lichtschranke:"), "LabPort"), 0, 0);
+    port->addWidget(label(QStringLiteral("Algorithmus:"), "LabAlg"), 0, 1);
+    port->addWidget(cbPort, 1, 0);
+    port->addWidget(cbAlg, 1, 1);
+    left->addItem(new QSpacerItem(0, 4), 2, 0);
+    left->addLayout(port, 3, 0, 1, 3);
+    left->addItem(new QSpacerItem(0, 4), 4, 0);
 
-    label(SpinLabel("Timer:", "Sek."), {8, 152, 140, 14});
+    // Label, spin box, unit: three columns, so that no text is covered by a box.
+    int row = 5;
+    auto spinRow = [&](const QString& text, const char* name, QWidget* spin, const QString& unit) {
+        auto* l = label(text, name);
+        l->setBuddy(spin);
+        left->addWidget(l, row, 0);
+        left->addWidget(spin, row, 1);
+        left->addWidget(label(unit, QByteArray(name).append("Unit").constData()), row, 2);
+        ++row;
+    };
     seTimer = Named(new QSpinBox(this), "seTimer");
     seTimer->setRange(0, 600);
     seTimer->setValue(5);
-    seTimer->setGeometry(88, 148, 44, 22);
     connect(seTimer, &QSpinBox::valueChanged, this, &TCfgDialog::seTimerChange);
+    spinRow(QStringLiteral("Timer:"), "LabTimer", seTimer, QStringLiteral("Sek."));
 
-    label(SpinLabel("Start-Sperrzeit:", "Sek."), {8, 178, 160, 14});
     seWait = Named(new QSpinBox(this), "seWait");
     seWait->setRange(1, 900);
     seWait->setValue(4);
-    seWait->setGeometry(88, 174, 44, 22);
     connect(seWait, &QSpinBox::valueChanged, this, &TCfgDialog::seWaitChange);
+    spinRow(QStringLiteral("Start-Sperrzeit:"), "LabWait", seWait, QStringLiteral("Sek."));
 
-    label(SpinLabel("Ziel-Sperrzeit:", "Sek."), {8, 204, 160, 14});
     seWaitFinish = Named(new TSpinFloatEdit(this), "seWaitFinish");
     seWaitFinish->SetDigits(2);
     seWaitFinish->SetMax(5.0);
     seWaitFinish->SetMin(0.0);
     seWaitFinish->SetIncrement(0.01);
     seWaitFinish->SetValue(0.2);
-    seWaitFinish->setGeometry(88, 200, 56, 22);
+    spinRow(QStringLiteral("Ziel-Sperrzeit:"), "LabWaitFinish", seWaitFinish, QStringLiteral("Sek."));
 
-    label(SpinLabel("Entprellung:", "ms"), {8, 230, 160, 14});
     seDebounce = Named(new QSpinBox(this), "seDebounce");
     seDebounce->setRange(0, 50);
     seDebounce->setValue(2);
     seDebounce->setToolTip(QStringLiteral("Kontakte: Prellen kürzer als diese Zeit zählt nicht"));
-    seDebounce->setGeometry(88, 226, 44, 22);
+    spinRow(QStringLiteral("Entprellung:"), "LabDebounce", seDebounce, QStringLiteral("ms"));
+    // The boxes are as wide as the widest needs ("900" with its arrows), not as wide as an edit.
+    const int spinWidth =
+        std::max({seTimer->sizeHint().width(), seWait->sizeHint().width(), seDebounce->sizeHint().width(), 64});
+    for (QWidget* spin : {static_cast<QWidget*>(seTimer), static_cast<QWidget*>(seWait),
+                          static_cast<QWidget*>(seWaitFinish), static_cast<QWidget*>(seDebounce)})
+        spin->setFixedWidth(spinWidth);
+    left->setColumnStretch(2, 1);
+    left->setRowStretch(row, 1);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(3);
+    ColListBox1 = Named(new QListWidget(this), "ColListBox1");
+    connect(ColListBox1, &QListWidget::itemChanged, this, &TCfgDialog::ColListBox1ClickCheck);
+    right->addWidget(label(QStringLiteral("Protokollspalten:"), "LabColumns"));
+    right->addWidget(ColListBox1, 1);
+    middle->addLayout(left);
+    middle->addLayout(right);
+    page->addLayout(middle);
 
     cbAutoSort = Named(new QCheckBox(QStringLiteral("Autosortierung des Protokolls"), this), "cbAutoSort");
-    cbAutoSort->setGeometry(8, 254, 270, 18);
+    page->addWidget(cbAutoSort, 0, Qt::AlignLeft);
 
-    label(QStringLiteral("Protokollspalten:"), {156, 64, 121, 14});
-    ColListBox1 = Named(new QListWidget(this), "ColListBox1");
-    ColListBox1->setGeometry(156, 79, 121, 169);
-    connect(ColListBox1, &QListWidget::itemChanged, this, &TCfgDialog::ColListBox1ClickCheck);
-
+    auto* radios = new QHBoxLayout;
+    radios->setSpacing(8);
     cbStart = RadioGroup(this, "cbStart", QStringLiteral(" START "),
-                         {QStringLiteral("Einzeln"), QStringLiteral("Massenstart")}, m_startGroup, {8, 276, 134, 56});
+                         {QStringLiteral("Einzeln"), QStringLiteral("Massenstart")}, m_startGroup);
     rgZeit = RadioGroup(this, "rgZeit", QStringLiteral(" ZEIT "),
-                        {QStringLiteral("aktuelle PC"), QStringLiteral("ab   0,0")}, m_zeitGroup, {148, 276, 129, 56});
+                        {QStringLiteral("aktuelle PC"), QStringLiteral("ab   0,0")}, m_zeitGroup);
+    radios->addWidget(cbStart, 1);
+    radios->addWidget(rgZeit, 1);
+    page->addLayout(radios);
     m_startGroup->button(0)->setChecked(true);
     m_zeitGroup->button(0)->setChecked(true);
 
-    QWidget* order[] = {OKBtn,  CancelBtn,    eTitel,     eDIR,       cbDigits, cbPort, cbAlg,      seTimer,
-                        seWait, seWaitFinish, seDebounce, cbAutoSort, cbStart,  rgZeit, ColListBox1};
-    for (size_t i = 1; i < std::size(order); ++i)
+    // Further groups (live results, ...) go here, above the buttons.
+    m_groups = new QVBoxLayout;
+    m_groups->setSpacing(6);
+    page->addLayout(m_groups);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    OKBtn = Named(new QPushButton(QStringLiteral("OK"), this), "OKBtn");
+    OKBtn->setDefault(true);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    CancelBtn = Named(new QPushButton(QStringLiteral("Abbrechen"), this), "CancelBtn");
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    for (QPushButton* b : {OKBtn, CancelBtn}) {
+        b->setMinimumWidth(78);
+        buttons->addWidget(b);
+    }
+    page->addLayout(buttons);
+}
+
+void TCfgDialog::AddGroup(QGroupBox* group) {
+    m_groups->addWidget(group);
+}
+
+// The order of the table of controls; a group's fields follow in their own order after
+// the column list, the folder buttons right before their edits.
+void TCfgDialog::SetTabOrder() {
+    QList<QWidget*> order{OKBtn,
+                          CancelBtn,
+                          eTitel,
+                          sbDIR,
+                          eDIR,
+                          cbDigits,
+                          cbPort,
+                          cbAlg,
+                          seTimer,
+                          seWait,
+                          seWaitFinish,
+                          seDebounce,
+                          cbAutoSort,
+                          m_startGroup->button(0),
+                          m_startGroup->button(1),
+                          m_zeitGroup->button(0),
+                          m_zeitGroup->button(1),
+                          ColListBox1};
+    order << m_groupFields;
+    for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
+
+// The column list shows every entry without a scroll bar.
+void TCfgDialog::FitColumnList() {
+    int height = 2 * ColListBox1->frameWidth();
+    for (int k = 0; k < ColListBox1->count(); ++k)
+        height += ColListBox1->sizeHintForRow(k);
+    ColListBox1->setMinimumHeight(height);
+    ColListBox1->setMinimumWidth(ColListBox1->sizeHintForColumn(0) + 2 * ColListBox1->frameWidth() + 4);
+    ColListBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ColListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 // Each port entry holds its COM number (0 for none) and its stable name.
@@ -197,6 +284,7 @@ void TCfgDialog::FormCreate(const QList<SerialPortEntry>& ports, const QStringLi
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
+    FitColumnList();
     seWaitFinish->SetAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 

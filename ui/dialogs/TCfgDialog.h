@@ -18,6 +18,7 @@ class QListWidgetItem;
 class QPushButton;
 class QSpinBox;
 class QToolButton;
+class QVBoxLayout;
 class Prompts;
 class TSpinFloatEdit;
 
@@ -68,6 +69,10 @@ public:
     QLineEdit* ePublishDir = nullptr;
     QToolButton* sbPublishDir = nullptr;
 
+    // A further group of settings below the others, above the buttons; its fields join
+    // the Tab order after the column list, in the order appended to m_groupFields.
+    void AddGroup(QGroupBox* group);
+
 signals:
     // cbDigitsChange: the display shows this many fraction digits while the dialog is open.
     void DigitsPreview(int digits);
@@ -75,6 +80,8 @@ signals:
 private:
     void BuildControls();
     void BuildLiveControls();
+    void SetTabOrder();
+    void FitColumnList();
     void LoadLiveControls(const TSettings& s);
     void StoreLiveControls(TSettings& s) const;
     void LiveControlsChange();
@@ -88,6 +95,8 @@ private:
     int PortEntryOf(const TSettings& s) const;
 
     Prompts& m_prompts;
+    QVBoxLayout* m_groups = nullptr; // AddGroup's groups
+    QList<QWidget*> m_groupFields;   // their fields in Tab order
     QButtonGroup* m_startGroup = nullptr;
     QButtonGroup* m_zeitGroup = nullptr;
     int m_oldPortEntry = 0;

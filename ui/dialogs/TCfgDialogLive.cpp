@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHostAddress>
 #include <QLabel>
@@ -17,8 +18,6 @@
 
 namespace {
 
-constexpr int kGroupHeight = 78;
-
 void SetRedText(QWidget* w, bool red) {
     QPalette p = w->palette();
     p.setColor(QPalette::Text, red ? QColor(255, 0, 0) : QColor(0, 0, 0));
@@ -28,18 +27,15 @@ void SetRedText(QWidget* w, bool red) {
 } // namespace
 
 void TCfgDialog::BuildLiveControls() {
-    // The group goes where the buttons were; dialog and buttons move down by its height.
-    const int top = OKBtn->y();
-    setFixedSize(width(), height() + kGroupHeight + 4);
-    OKBtn->move(OKBtn->x(), OKBtn->y() + kGroupHeight + 4);
-    CancelBtn->move(CancelBtn->x(), CancelBtn->y() + kGroupHeight + 4);
-
     auto* box = new QGroupBox(QStringLiteral(" Live-Ergebnisse "), this);
     box->setObjectName(QStringLiteral("gbLive"));
-    box->setGeometry(8, top, width() - 16, kGroupHeight);
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(6, 4, 6, 6);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(4);
 
     auto* portLabel = new QLabel(QStringLiteral("Webport:"), box);
-    portLabel->setGeometry(6, 18, 48, 16);
+    portLabel->setObjectName(QStringLiteral("LabWebPort"));
     seWebPort = new QSpinBox(box);
     seWebPort->setObjectName(QStringLiteral("seWebPort"));
     // One below the lowest port stands for "off".
@@ -47,22 +43,21 @@ void TCfgDialog::BuildLiveControls() {
     seWebPort->setSpecialValueText(QStringLiteral("Aus"));
     seWebPort->setValue(seWebPort->minimum());
     seWebPort->setToolTip(QStringLiteral("Ergebnisse im Browser: http://Adresse:Port/"));
-    seWebPort->setGeometry(56, 15, 62, 22);
+    portLabel->setBuddy(seWebPort);
 
     auto* bindLabel = new QLabel(QStringLiteral("Adresse:"), box);
-    bindLabel->setGeometry(123, 18, 50, 16);
+    bindLabel->setObjectName(QStringLiteral("LabWebBind"));
     eWebBind = new QLineEdit(box);
     eWebBind->setObjectName(QStringLiteral("eWebBind"));
     eWebBind->setPlaceholderText(QStringLiteral("alle"));
     eWebBind->setToolTip(QStringLiteral("Leer: im ganzen Netz; 127.0.0.1: nur auf diesem Rechner"));
-    eWebBind->setGeometry(175, 15, box->width() - 181, 22);
+    bindLabel->setBuddy(eWebBind);
     connect(eWebBind, &QLineEdit::textChanged, this, &TCfgDialog::LiveControlsChange);
 
     sbPublishDir = new QToolButton(box);
     sbPublishDir->setObjectName(QStringLiteral("sbPublishDir"));
     sbPublishDir->setText(QStringLiteral("Ordner:"));
     sbPublishDir->setToolTip(QStringLiteral("Ergebnisliste nach jeder Änderung auch in diesen Ordner schreiben"));
-    sbPublishDir->setGeometry(6, 44, 48, 23);
     connect(sbPublishDir, &QToolButton::clicked, this, [this] {
         const QString folder = m_prompts.folderName(this, QDir::rootPath());
         if (!folder.isEmpty())
@@ -71,12 +66,17 @@ void TCfgDialog::BuildLiveControls() {
     ePublishDir = new QLineEdit(box);
     ePublishDir->setObjectName(QStringLiteral("ePublishDir"));
     ePublishDir->setPlaceholderText(QStringLiteral("aus"));
-    ePublishDir->setGeometry(56, 45, box->width() - 62, 21);
     connect(ePublishDir, &QLineEdit::textChanged, this, &TCfgDialog::LiveControlsChange);
 
-    setTabOrder(ColListBox1, seWebPort);
-    setTabOrder(seWebPort, eWebBind);
-    setTabOrder(eWebBind, ePublishDir);
+    grid->addWidget(portLabel, 0, 0);
+    grid->addWidget(seWebPort, 0, 1);
+    grid->addWidget(bindLabel, 0, 2);
+    grid->addWidget(eWebBind, 0, 3);
+    grid->addWidget(sbPublishDir, 1, 0);
+    grid->addWidget(ePublishDir, 1, 1, 1, 3);
+    grid->setColumnStretch(3, 1);
+    AddGroup(box);
+    m_groupFields << seWebPort << eWebBind << sbPublishDir << ePublishDir;
 }
 
 void TCfgDialog::LoadLiveControls(const TSettings& s) {

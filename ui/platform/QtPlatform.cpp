@@ -82,7 +82,7 @@ void QtShell::print(const PrintJob& job) {
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageOrientation(job.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-    printer.setDocName(info.fileName());
+    printer.setDocName(job.title.isEmpty() ? info.completeBaseName() : job.title);
     // Without an installed printer the dialog offers the PDF file, named after the document.
     if (QPrinterInfo::availablePrinterNames().isEmpty())
         printer.setOutputFileName(info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +

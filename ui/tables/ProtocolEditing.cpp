@@ -1,5 +1,7 @@
 #include "ui/tables/ProtocolEditing.h"
 
+#include "core/base/Windows1252.h"
+
 #include "core/platform/Prompts.h"
 #include "core/race/JournalReplay.h"
 #include "core/race/ProtocolColumns.h"
@@ -203,6 +205,10 @@ void ProtocolEditing::SortGrid1CellValidate(int col, int row, const QString& old
         if (col == Col::Zeit)
             entry.time = newValue;
         Journalize(entry, false);
+        // The text stays as typed, but a backup keeps "?" for what its code page lacks.
+        const QString warning = Windows1252Warning({newValue});
+        if (!warning.isEmpty())
+            ShowStatus(warning);
     }
     // Enter in "Zeit" and "St.Nr." writes the backups when its command is done.
     if (!m_passing)

@@ -2,6 +2,7 @@
 
 #include "core/base/TimeText.h"
 #include "core/files/ExcelWorkbook.h"
+#include "core/files/ExportNames.h"
 #include "core/files/GridTextFile.h"
 #include "core/files/HtmlList.h"
 #include "core/files/WordDocument.h"
@@ -10,6 +11,7 @@
 #include "core/platform/Prompts.h"
 #include "core/platform/Shell.h"
 #include "core/race/Backups.h"
+#include "core/race/Journal.h"
 #include "ui/dialogs/ListPages.h"
 #include "ui/dialogs/PdfList.h"
 #include "ui/platform/ShortcutPriority.h"
@@ -147,7 +149,21 @@ void ProtocolExport::Failed(const QString& error) {
     m_platform.prompts->showError(c.window, error);
 }
 
+bool ProtocolExport::Refused(const QString& fileName) {
+    // The backup names join folder and name without a separator, as the backups do.
+    const QString folder = m_backups.Folder();
+    const QStringList own = folder.isEmpty() ? QStringList()
+                                             : QStringList{ProtocolBackupName(folder), FinishBackupName(folder),
+                                                           RunStateBackupName(folder), JournalFileName(folder)};
+    if (!IsProtectedFile(m_platform.programFolder, own, fileName))
+        return false;
+    Failed(ProtectedFileText(fileName));
+    return true;
+}
+
 bool ProtocolExport::Export(Entry entry, const QString& fileName) {
+    if (Refused(fileName))
+        return false;
     const SortGridData& grid = c.SortGrid1->Data();
     QString error;
     bool ok = false;
@@ -203,6 +219,8 @@ void ProtocolExport::sbSaveClick() {
 
 void ProtocolExport::sbHTMLClick(int tag) {
     const QString fileName = OutputFolder() + QString::fromLatin1(kProgramTitle) + QStringLiteral(".html");
+    if (Refused(fileName))
+        return;
     QString error;
     if (!WriteHtmlList(c.SortGrid1->Data(), Options(), fileName, &error)) {
         // An older page of that name stays as it was and is not shown.
@@ -218,6 +236,8 @@ void ProtocolExport::sbHTMLClick(int tag) {
     // job keeps its own copy, so rows recorded while the dialog is open do not mix in.
     PrintJob job;
     job.file = fileName;
+    job.title = m_settings.Title.trimmed().isEmpty() ? QStringLiteral("Ergebnisliste")
+                                                     : QStringLiteral("Ergebnisliste ") + m_settings.Title.trimmed();
     auto list = std::make_shared<const ResultList>(MakeResultList(c.SortGrid1->Data(), Options()));
     job.landscape = ListWantsLandscape(*list);
     job.paint = [list](QPagedPaintDevice& device, int firstPage, int lastPage) {
@@ -227,14 +247,16 @@ void ProtocolExport::sbHTMLClick(int tag) {
 }
 
 void ProtocolExport::sbWordClick() {
-    ExportToWord(0, OutputFolder() + FileStamp(m_platform.clock->now()) + QStringLiteral(".docx"));
+    ExportToWord(0, UniqueFileName(OutputFolder(), FileStamp(m_platform.clock->now()), QStringLiteral(".docx")));
 }
 
 void ProtocolExport::sbExcelClick() {
-    ExportToExcel(OutputFolder() + FileStamp(m_platform.clock->now()) + QStringLiteral(".xlsx"), true);
+    ExportToExcel(UniqueFileName(OutputFolder(), FileStamp(m_platform.clock->now()), QStringLiteral(".xlsx")), true);
 }
 
 bool ProtocolExport::ExportToWord(int mode, const QString& fileName) {
+    if (Refused(fileName))
+        return false;
     QString error;
     bool ok = false;
     {
@@ -252,6 +274,8 @@ bool ProtocolExport::ExportToWord(int mode, const QString& fileName) {
 }
 
 bool ProtocolExport::ExportToExcel(const QString& fileName, bool open) {
+    if (Refused(fileName))
+        return false;
     QString error;
     bool ok = false;
     {

@@ -51,7 +51,7 @@ public:
 
     // Place correction, save dialog, export in the chosen format.
     void sbSaveClick();
-    // Writes "Kadenzor.html"; tag 0 opens it, tag 1 prints it.
+    // Writes the result list "Kadenzor.html"; tag 0 opens it, tag 1 prints it.
     void sbHTMLClick(int tag);
     void sbWordClick();
     void sbExcelClick();
@@ -80,6 +80,8 @@ private:
     bool Export(Entry entry, const QString& fileName);
     void Written(const QString& fileName);
     void Failed(const QString& error);
+    // True (and the operator told) when `fileName` is a file of the program's own.
+    bool Refused(const QString& fileName);
     QAction* AddShortcut(const char* name, const QKeySequence& key);
 
     ExportControls c;

@@ -1,5 +1,6 @@
 #include "ui/tables/ProtocolFiles.h"
 
+#include "core/base/Windows1252.h"
 #include "core/files/ClassesFile.h"
 #include "core/files/GridTextFile.h"
 #include "core/files/SpreadsheetReader.h"
@@ -55,6 +56,7 @@ bool ProtocolFiles::LoadStartList(const QString& fileName) {
         AfterTextLoad();
         JournalizeStartList(fileName);
         AfterLoad();
+        WarnOfUnsavableCharacters();
         return true;
     }
     if (suffix == QLatin1String("XLS") || suffix == QLatin1String("XLSX")) {
@@ -67,6 +69,7 @@ bool ProtocolFiles::LoadStartList(const QString& fileName) {
         m_protocol.UpdateResultCommands();
         JournalizeStartList(fileName);
         AfterLoad();
+        WarnOfUnsavableCharacters();
         return true;
     }
     m_prompts.showError(m_window, QStringLiteral("Die Datei »%1« ist weder eine Startliste als Text (.txt) noch eine "
@@ -103,6 +106,18 @@ void ProtocolFiles::JournalizeStartList(const QString& fileName) {
         lines << row;
     }
     emit Journal(lines);
+}
+
+// Names like "Łukasz" stay in the table and the journal, but the backups would bring them
+// back as "?ukasz" after a restart: the operator hears of it at once.
+void ProtocolFiles::WarnOfUnsavableCharacters() {
+    const SortGridData& g = m_protocol.Data();
+    QStringList texts;
+    for (int r = 0; r < g.RowCount(); ++r)
+        texts << g.Rows(r);
+    const QString warning = Windows1252Warning(texts);
+    if (!warning.isEmpty())
+        m_prompts.showError(m_window, warning + QStringLiteral("."));
 }
 
 void ProtocolFiles::AfterTextLoad() {
@@ -151,6 +166,7 @@ void ProtocolFiles::LoadClassesFile(const QString& fileName) {
     m_cbKlass->clear();
     m_cbKlass->addItems(classes);
     m_cbKlass->setCurrentIndex(0);
+    m_protocol.SetClassChoices(classes);
 }
 
 void ProtocolFiles::FillStartNumberList() {

@@ -71,6 +71,7 @@ private:
     void AfterTextLoad();
     // Both kinds of start list: the new race is saved, duplicate numbers are named.
     void AfterLoad();
+    void WarnOfUnsavableCharacters();
     void SelectNextToStart();
     // The loaded table, every row of it, into the journal in one write.
     void JournalizeStartList(const QString& fileName);

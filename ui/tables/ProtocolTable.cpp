@@ -36,7 +36,25 @@ ProtocolTable::ProtocolTable(TSortGrid* SortGrid1, const TSettings& settings, QO
         ProtocolSortStyle(m_grid->Data(), col, style);
     };
     g->OnGetCellFormat = [this](TSortGrid*, int col, int row, TGridDrawState state, TFormatOptions& format, bool&,
-                                bool&, bool&) { SortGrid1GetCellFormat(col, row, state, format); };
+                                bool& comboBox, bool&) {
+        SortGrid1GetCellFormat(col, row, state, format);
+        // While cells are edited, "Klasse" offers the classes of the classes file.
+        comboBox = col == Col::Klasse && row >= 1 && !m_classChoices.isEmpty() && (m_grid->Options() & goEditing);
+    };
+    g->OnGetComboBox = [this](TSortGrid*, int col, int row, QStringList& strs, int&, int&, bool& sorted) {
+        strs = m_classChoices;
+        sorted = false; // in the order of the file
+        m_comboOld = Cell(col, row);
+    };
+    // A chosen class is a typed change: journalled, the backups written, or put back when refused.
+    g->OnSetComboBox = [this](TSortGrid* grid, int col, int row, const QString& str) {
+        if (col != Col::Klasse || !grid->OnCellValidate)
+            return;
+        QString chosen = str;
+        bool valid = true;
+        grid->OnCellValidate(grid, col, row, m_comboOld, chosen, valid);
+        grid->SetCell(col, row, valid ? chosen : m_comboOld);
+    };
     g->OnSelectCell = [this](TSortGrid*, int col, int row, bool& canSelect) {
         SortGrid1SelectCell(col, row, canSelect);
     };
@@ -178,6 +196,12 @@ void ProtocolTable::SelectWholeRow(int row) {
     m_selecting = true;
     g->SetSelection({0, row, Col::Count - 1, row});
     m_selecting = false;
+    // After a load of 10 000 rows the field must say so, not the count before it.
+    emit StatusText(0, QStringLiteral("%1:%2").arg(row).arg(g->RowCount() - 1));
+}
+
+void ProtocolTable::SetClassChoices(const QStringList& classes) {
+    m_classChoices = classes;
 }
 
 void ProtocolTable::SortGrid1SelectCell(int col, int row, bool& canSelect) {

@@ -97,6 +97,8 @@ public:
     bool CorrectRunningTime(int row, QString& error);
     // A retyped "St.Nr." that names another row: the result moves there (prepared by the caller).
     void ApplyResultMove(const ProtocolEdits::ResultMove& move);
+    // The classes a "Klasse" cell offers while cells are edited; none: the cell is typed.
+    void SetClassChoices(const QStringList& classes);
     // Cells editable in place (true) or whole-row selection (false).
     void SetEditing(bool editing);
     // Makes a cell current without the selection check (a right click).
@@ -133,4 +135,6 @@ private:
     bool m_selecting = false;
     // The ranking or the program moves the selection: no choice of the operator's.
     bool m_byProgram = false;
+    QStringList m_classChoices;
+    QString m_comboOld; // the cell's text when its list opened
 };

@@ -306,14 +306,30 @@ void TSpinFloatEdit::keyPressEvent(QKeyEvent* event) {
 
     if (key == Qt::Key_Return || key == Qt::Key_Enter || typed == QLatin1String("\n") || typed == QLatin1String("\r")) {
         QChar c = typed.isEmpty() ? QLatin1Char('\r') : typed.at(0);
-        if (OnEnterPress)
+        if (OnEnterPress) {
             OnEnterPress(this, c);
-        event->accept();
+            event->accept();
+            return;
+        }
+        // Nobody takes Enter here: in a dialog it is the default button's, once the typed
+        // text stands as the value. A text that cannot stand keeps Enter and the focus.
+        if (!CommitText()) {
+            ShowError();
+            event->accept();
+            return;
+        }
+        event->ignore();
         return;
     }
     if (key == Qt::Key_Escape) {
-        RestoreRemembered();
-        event->accept();
+        // The first Esc takes back what was typed; with nothing to take back it is the
+        // dialog's, which closes.
+        if (text() != FormatValue(m_remembered)) {
+            RestoreRemembered();
+            event->accept();
+            return;
+        }
+        event->ignore();
         return;
     }
     if (key == Qt::Key_Up || key == Qt::Key_Down) {
@@ -367,22 +383,28 @@ void TSpinFloatEdit::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
 }
 
+bool TSpinFloatEdit::CommitText() {
+    if (text().trimmed().isEmpty()) {
+        setText(FormatValue(m_min));
+        return true;
+    }
+    double v = 0.0;
+    if (ParseText(text(), &v) && v >= m_min && v <= m_max) {
+        setText(FormatValue(v));
+        return true;
+    }
+    RestoreRemembered();
+    return false;
+}
+
 void TSpinFloatEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     const Qt::FocusReason reason = event->reason();
     if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason)
         return;
 
-    if (text().trimmed().isEmpty()) {
-        setText(FormatValue(m_min));
+    if (CommitText())
         return;
-    }
-    double v = 0.0;
-    if (ParseText(text(), &v) && v >= m_min && v <= m_max) {
-        setText(FormatValue(v));
-        return;
-    }
-    RestoreRemembered();
     // Take the focus back once the focus change has finished; the message
     // comes after that so a message box returns the focus here.
     QTimer::singleShot(0, this, [this] {

@@ -89,6 +89,9 @@ private:
     bool ParseText(const QString& text, double* value) const;
     void ShowError() const;
     void RestoreRemembered();
+    // The typed text made the value (an empty one the minimum); false, with the remembered
+    // value back, when it is no number within Min .. Max.
+    bool CommitText();
     void Step(bool up);
     Part PartAt(const QPoint& pos) const;
     void OnRepeat();
