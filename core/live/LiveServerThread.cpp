@@ -34,6 +34,16 @@ void LiveServerThread::Stop() {
         server, [server] { server->Close(); }, Qt::QueuedConnection);
 }
 
+void LiveServerThread::Published() {
+    LiveHttpServer* server = m_server;
+    QMetaObject::invokeMethod(
+        server, [server] { server->Published(); }, Qt::QueuedConnection);
+}
+
+int LiveServerThread::StreamCount() const {
+    return m_server->StreamCount();
+}
+
 int LiveServerThread::ConnectionCount() const {
     return m_server->ConnectionCount();
 }
