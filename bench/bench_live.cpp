@@ -9,13 +9,12 @@
 //   live_finish_ratio               FINISH handler median with the pages open / without (goal <= 1.1)
 //   live_update_ms                  FINISH to the change message at the page, p99 (goal <= 200)
 // and, for the record, the resident memory per connection and the requests' failures.
-// The pages' thread runs at the server's low priority: they stand in for phones elsewhere.
+// The pages' thread runs at the server's low priority (nice 19): they stand in for phones elsewhere.
 // Bytes are those of HTTP (heads and bodies), not of TCP/IP framing.
 // KADENZOR_BENCH_LIVE_SECONDS sets the time of FINISH 10/s with and without the pages
 // (default 30, at most 120); KADENZOR_BENCH_LIVE_MINUTE the seconds of each byte count (default 60).
 #include "BenchUtil.h"
 #include "app/TFormMain.h"
-#include "core/base/ThreadPriority.h"
 #include "core/live/LiveResults.h"
 #include "core/race/ProtocolColumns.h"
 #include "support/FakePlatform.h"
@@ -37,6 +36,9 @@
 #include <atomic>
 #include <cstdio>
 #include <memory>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
