@@ -267,7 +267,7 @@ int main(int argc, char** argv) {
     QObject there; // a context in the pages' thread
     there.moveToThread(&clients);
     QMetaObject::invokeMethod(
-        &there, [] { LowerThisThreadsPriority(); }, Qt::BlockingQueuedConnection);
+        &there, [] { setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19); }, Qt::BlockingQueuedConnection);
     std::vector<std::unique_ptr<Page>> pages;
     const auto open = [&] {
         QMetaObject::invokeMethod(
