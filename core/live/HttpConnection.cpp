@@ -2,6 +2,8 @@
 
 #include <QTcpSocket>
 
+#include <sys/socket.h>
+
 HttpConnection::HttpConnection(QTcpSocket* socket, const HttpLimits& limits, Responder respond, QObject* parent)
     : QObject(parent), m_socket(socket), m_limits(limits), m_respond(std::move(respond)) {
     m_socket->setParent(this);
@@ -37,8 +39,21 @@ bool HttpConnection::Backlogged() const {
 }
 
 void HttpConnection::Refuse(int status) {
-    Send(HttpResponse::Error(status), false);
-    EndAfterWriting();
+    m_refuse = status;
+    m_idle.start(m_limits.refuseMs);
+    Process();
+}
+
+void HttpConnection::Push(const QByteArray& message) {
+    if (!m_streaming || m_ending || m_finished)
+        return;
+    // A phone that stopped reading (asleep, gone from the network) is let go; its browser comes back by itself.
+    if (m_socket->bytesToWrite() > m_limits.streamBacklog) {
+        m_socket->abort();
+        Finish();
+        return;
+    }
+    m_socket->write(message);
 }
 
 void HttpConnection::OnReadyRead() {
@@ -46,7 +61,12 @@ void HttpConnection::OnReadyRead() {
 }
 
 void HttpConnection::OnBytesWritten() {
-    if (m_ending)
+    if (m_ending) {
+        if (!m_halfClosed && m_socket->bytesToWrite() == 0)
+            HalfClose();
+        return;
+    }
+    if (m_streaming)
         return;
     // A client taking a long answer slowly is not idle.
     if (m_socket->bytesToWrite() > 0)
@@ -58,8 +78,20 @@ void HttpConnection::OnBytesWritten() {
 void HttpConnection::OnIdle() {
     if (m_finished)
         return;
+    if (m_ending) {
+        // The answer was not taken in time, or the lingering is over.
+        m_socket->abort();
+        Finish();
+        return;
+    }
+    // A refused client that sends no request in time is told anyway.
+    if (m_refuse) {
+        Send(HttpResponse::Error(m_refuse), false);
+        EndAfterWriting();
+        return;
+    }
     // A request begun and not completed in time is told so; an idle keep-alive just ends.
-    if (!m_ending && !m_in.trimmed().isEmpty()) {
+    if (!m_in.trimmed().isEmpty()) {
         Send(HttpResponse::Error(408), false);
         EndAfterWriting();
         return;
@@ -69,12 +101,24 @@ void HttpConnection::OnIdle() {
 }
 
 void HttpConnection::Process() {
-    while (!m_ending && !Backlogged()) {
+    if (m_finished)
+        return;
+    if (m_ending || m_streaming) {
+        Drain();
+        return;
+    }
+    int answered = 0;
+    while (!Backlogged()) {
         if (m_in.size() < InputCap() && m_socket->bytesAvailable() > 0)
             m_in += m_socket->read(InputCap() - m_in.size());
         const HttpParseResult parsed = ParseHttpRequest(m_in, m_limits);
         if (parsed.status == HttpParseStatus::Incomplete)
             return;
+        if (m_refuse) {
+            Send(HttpResponse::Error(m_refuse), false);
+            EndAfterWriting();
+            return;
+        }
         if (parsed.status == HttpParseStatus::Error) {
             Send(HttpResponse::Error(parsed.errorStatus), false);
             EndAfterWriting();
@@ -82,35 +126,81 @@ void HttpConnection::Process() {
         }
         m_in.remove(0, parsed.consumed);
         const HttpRequest& request = parsed.request;
+        const bool headOnly = request.method == "HEAD";
         HttpResponse response = m_respond(request);
         // A body is never read, so nothing after it could be told from a request.
         if (request.hasBody || !request.keepAlive)
             response.close = true;
-        Send(response, request.method == "HEAD");
-        if (response.close) {
+        Send(response, headOnly);
+        if (response.stream && !headOnly && !response.close) {
+            m_streaming = true;
+            m_in.clear();
+            m_idle.stop();
+            emit streaming(this);
+            return;
+        }
+        // A stream's head tells no length: only the end of the connection ends it.
+        if (response.close || response.stream) {
             EndAfterWriting();
             return;
         }
         // The next request gets the whole idle time again.
-        m_idle.start();
+        m_idle.start(m_limits.idleMs);
+        if (++answered >= m_limits.requestsPerTurn) {
+            NextTurn();
+            return;
+        }
     }
+}
+
+void HttpConnection::NextTurn() {
+    if (m_turnQueued)
+        return;
+    m_turnQueued = true;
+    // Behind the other clients' events: one client's pipeline does not hold them up.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_turnQueued = false;
+            Process();
+        },
+        Qt::QueuedConnection);
 }
 
 void HttpConnection::Send(const HttpResponse& response, bool headOnly) {
     // Head and the small part in one write; the shared part as it is, without a copy of ours.
     m_socket->write(headOnly ? response.Head() : response.Head() + response.body);
-    if (!headOnly && !response.sharedBody.isEmpty())
+    if (headOnly)
+        return;
+    if (!response.sharedBody.isEmpty())
         m_socket->write(response.sharedBody);
+    if (!response.trailer.isEmpty())
+        m_socket->write(response.trailer);
 }
 
 void HttpConnection::EndAfterWriting() {
     m_ending = true;
     m_in.clear();
-    // Written out, then closed; a client that never takes it is cut off by the idle timer.
-    m_idle.start();
-    m_socket->disconnectFromHost();
-    if (m_socket->state() == QAbstractSocket::UnconnectedState)
-        Finish();
+    // A client that never takes the answer is cut off by the idle timer.
+    m_idle.start(m_limits.idleMs);
+    if (m_socket->bytesToWrite() == 0)
+        HalfClose();
+}
+
+void HttpConnection::HalfClose() {
+    if (m_halfClosed || m_finished)
+        return;
+    m_halfClosed = true;
+    // The client sees the end of the answer and closes; until then (or lingerMs) what
+    // it still sends is dropped, so that no unread byte makes the system send a reset.
+    ::shutdown(static_cast<int>(m_socket->socketDescriptor()), SHUT_WR);
+    m_idle.start(m_limits.lingerMs);
+    Drain();
+}
+
+void HttpConnection::Drain() {
+    if (m_socket->bytesAvailable() > 0)
+        m_socket->skip(m_socket->bytesAvailable());
 }
 
 void HttpConnection::Finish() {

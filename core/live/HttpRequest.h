@@ -10,13 +10,16 @@
 struct HttpRequest {
     QByteArray method;                            // as sent ("GET")
     QByteArray target;                            // as sent ("/results.json?x=1")
-    QByteArray path;                              // the target without query and fragment
+    QByteArray path;                              // the target without scheme, host, query and fragment
+    QByteArray query;                             // after "?", without the fragment
     int minorVersion = 1;                         // HTTP/1.0 or HTTP/1.1
     QList<QPair<QByteArray, QByteArray>> headers; // names in lower case, values trimmed
     bool keepAlive = true;
     bool hasBody = false; // Content-Length above 0 or a Transfer-Encoding: the connection ends after the answer
 
     QByteArray Header(const QByteArray& lowerName) const;
+    // Accept-Encoding allows gzip (by name or "*", with a quality above 0).
+    bool AcceptsGzip() const;
 };
 
 enum class HttpParseStatus { Incomplete, Complete, Error };

@@ -4,6 +4,8 @@ QByteArray HttpReason(int status) {
     switch (status) {
     case 200:
         return "OK";
+    case 304:
+        return "Not Modified";
     case 400:
         return "Bad Request";
     case 404:
@@ -27,15 +29,18 @@ QByteArray HttpResponse::Head() const {
     QByteArray out;
     out.reserve(512);
     out += "HTTP/1.1 " + QByteArray::number(status) + ' ' + HttpReason(status) + "\r\n";
-    out += "Content-Type: " + contentType + "\r\n";
-    out += "Content-Length: " + QByteArray::number(body.size() + sharedBody.size()) + "\r\n";
-    out += "Cache-Control: no-store\r\n";
+    if (status != 304)
+        out += "Content-Type: " + contentType + "\r\n";
+    // A 304 tells no length: the one it would tell is that of the body it stands for.
+    if (status != 304 && !stream)
+        out += "Content-Length: " + QByteArray::number(body.size() + sharedBody.size() + trailer.size()) + "\r\n";
+    out += "Cache-Control: " + cacheControl + "\r\n";
     out += "X-Content-Type-Options: nosniff\r\n";
     out += "Content-Security-Policy: " + contentSecurityPolicy + "\r\n";
     out += "Referrer-Policy: no-referrer\r\n";
     for (const auto& h : extraHeaders)
         out += h.first + ": " + h.second + "\r\n";
-    out += close ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
+    out += close || stream ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
     out += "\r\n";
     return out;
 }
@@ -43,7 +48,7 @@ QByteArray HttpResponse::Head() const {
 QByteArray HttpResponse::Bytes(bool headOnly) const {
     if (headOnly)
         return Head();
-    return Head() + body + sharedBody;
+    return Head() + body + sharedBody + trailer;
 }
 
 HttpResponse HttpResponse::Error(int status) {

@@ -6,6 +6,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QSet>
+#include <QTimer>
 
 #include <atomic>
 
@@ -14,7 +15,8 @@ class HttpConnection;
 class SnapshotSlot;
 
 // The live results server in its own thread: accepts at most maxConnections
-// clients, answers each from the newest snapshot, never touches anything else.
+// clients, answers each from the newest snapshot, tells the change streams of
+// every new one, never touches anything else.
 class LiveHttpServer : public QObject {
     Q_OBJECT
 public:
@@ -25,8 +27,11 @@ public:
     void Listen(const QHostAddress& address, quint16 port);
     // Stops listening and ends every connection.
     void Close();
-    // Open client connections (readable from any thread).
+    // A new snapshot is in the slot: every change stream gets its message.
+    void Published();
+    // Open client connections, streams included (readable from any thread).
     int ConnectionCount() const { return m_count.load(); }
+    int StreamCount() const { return m_streamCount.load(); }
 
 signals:
     void listening(quint16 port);
@@ -36,11 +41,17 @@ signals:
 private:
     void OnNewConnection();
     void Forget(HttpConnection* connection);
+    void Heartbeat();
+    void Counted();
 
     LiveSite m_site;
     HttpLimits m_limits;
     QTcpServer* m_tcp = nullptr;
     QSet<HttpConnection*> m_connections;
     QSet<HttpConnection*> m_refusing;
+    QSet<HttpConnection*> m_streams; // of m_connections
+    QByteArray m_lastTag;            // of the last message the streams got
+    QTimer m_heartbeat;
     std::atomic<int> m_count{0};
+    std::atomic<int> m_streamCount{0};
 };

@@ -7,25 +7,52 @@
 namespace {
 
 const char kPageStyle[] = R"CSS(
-body{font-family:sans-serif;margin:0;padding:8px;background:#f4f4f4;color:#111}
+body{font-family:sans-serif;margin:0;padding:8px;background:#f4f4f4;color:#000}
 h1{font-size:1.4em;margin:.2em 0}
-#stand{color:#555;margin:.2em 0 .6em}
+#stand{color:#333;margin:.2em 0 .6em}
 #liste{overflow-x:auto}
 table{border-collapse:collapse;width:100%;background:#fff;font-size:15px}
-th{background:#666;color:#fff;text-align:left;padding:4px 6px}
-td{padding:4px 6px;border-bottom:1px solid #ddd;white-space:nowrap}
-tr:nth-child(even) td{background:#f0f0f0}
-tr.neu td{background:#fff3b0;font-weight:bold}
+th{background:#333;color:#fff;text-align:left;padding:4px 6px}
+td{padding:4px 6px;border-bottom:1px solid #ccc;white-space:nowrap}
+tr:nth-child(even) td{background:#eee}
+tr.neu td{background:#ffe066;font-weight:bold}
 #fehler{color:#fff;background:#c00;padding:4px 8px}
 select{font-size:1em}
+table.schmal{display:none}
+@media (max-width:700px){
+body{padding:4px;font-size:18px}
+h1{font-size:1.3em}
+select{font-size:18px;padding:4px}
+table.breit{display:none}
+table.schmal{display:table;table-layout:fixed;font-size:19px}
+.schmal th,.schmal td{padding:9px 4px}
+.schmal .p{width:2.4em;text-align:right}
+.schmal .n{width:3em;text-align:right}
+.schmal .nm{overflow:hidden;text-overflow:ellipsis}
+.schmal .z{width:5.4em;text-align:right;font-weight:bold;font-variant-numeric:tabular-nums}
+.schmal tr.mehr td{white-space:normal;font-size:16px;background:#e8eef8;padding:6px 8px}
+}
 )CSS";
 
 const char kPageScript[] = R"JS(
 (function () {
   'use strict';
-  var version = -1, before = null, data = null, marks = {};
+  var tag = null, before = null, data = null, marks = {}, open = {}, loading = false, again = false;
   var select = document.getElementById('klasse');
-  function element(tag, text) { var e = document.createElement(tag); e.textContent = text; return e; }
+  function element(name, text) { var e = document.createElement(name); e.textContent = text; return e; }
+  function shown(r) { return !select.value || r.klasse === select.value; }
+  function details(r, used) {
+    var parts = [];
+    data.columns.forEach(function (c, i) {
+      var t = (r.cells[i] || '').trim();
+      if (used.indexOf(i) < 0 && t) parts.push(c.caption + ' ' + t);
+    });
+    var tr = document.createElement('tr'), td = element('td', parts.join(' \u00b7 ') || '\u2013');
+    tr.className = 'mehr';
+    td.colSpan = 4;
+    tr.appendChild(td);
+    return tr;
+  }
   function render() {
     if (!data) return;
     document.getElementById('titel').textContent = data.title;
@@ -45,37 +72,76 @@ const char kPageScript[] = R"JS(
     var head = document.getElementById('kopf');
     head.textContent = '';
     data.columns.forEach(function (c) { head.appendChild(element('th', c.caption)); });
-    var old = document.getElementById('zeilen'), rows = document.createElement('tbody');
+    var rows = document.createElement('tbody'), kurz = document.createElement('tbody'), p = data.phone;
     rows.id = 'zeilen';
+    kurz.id = 'kurz';
+    var place = select.value && p.klPlatz >= 0 ? p.klPlatz : p.platz;
+    var used = [place, p.nr, p.zeit].concat(p.name);
     data.rows.forEach(function (r) {
-      if (select.value && r.klasse !== select.value) return;
+      if (!shown(r)) return;
       var tr = document.createElement('tr');
       r.cells.forEach(function (t) { tr.appendChild(element('td', t)); });
       if (marks[r.key]) tr.className = 'neu';
       rows.appendChild(tr);
+      var c = r.cells, name = p.name.map(function (i) { return c[i].trim(); }).join(' ').trim();
+      var line = document.createElement('tr');
+      [[c[place], 'p'], [c[p.nr], 'n'], [name, 'nm'], [c[p.zeit], 'z']].forEach(function (v) {
+        var td = element('td', v[0] === undefined ? '' : v[0]);
+        td.className = v[1];
+        line.appendChild(td);
+      });
+      line.setAttribute('data-key', r.key);
+      if (marks[r.key]) line.className = 'neu';
+      kurz.appendChild(line);
+      if (open[r.key]) kurz.appendChild(details(r, used));
     });
+    var old = document.getElementById('zeilen');
     old.parentNode.replaceChild(rows, old);
+    old = document.getElementById('kurz');
+    old.parentNode.replaceChild(kurz, old);
   }
+  // One fetch at a time; a change announced meanwhile is fetched once it is done.
   function load() {
-    fetch('/results.json', {cache: 'no-store'}).then(function (r) {
+    if (loading) { again = true; return; }
+    loading = true;
+    fetch('/results.json', {cache: 'no-cache'}).then(function (r) {
       if (!r.ok) throw new Error(r.status);
       return r.json();
     }).then(function (d) {
       document.getElementById('fehler').hidden = true;
-      if (d.version === version) return;
       var now = {};
       d.rows.forEach(function (r) { now[r.key] = r.cells.join('\u0001'); });
       marks = {};
       if (before) Object.keys(now).forEach(function (k) { if (before[k] !== now[k]) marks[k] = true; });
       before = now;
-      version = d.version;
       data = d;
       render();
-    }).catch(function () { document.getElementById('fehler').hidden = false; });
+    }).catch(function () { document.getElementById('fehler').hidden = false; }).then(function () {
+      loading = false;
+      if (again) { again = false; load(); }
+    });
+  }
+  function listen() {
+    var events = new EventSource('/events');
+    events.onmessage = function (e) {
+      var m = JSON.parse(e.data);
+      document.getElementById('fehler').hidden = true;
+      if (m.tag !== tag) { tag = m.tag; load(); }
+    };
+    events.onerror = function () {
+      document.getElementById('fehler').hidden = false;
+      // Refused (server full) or gone: the browser does not try again by itself.
+      if (events.readyState === 2) setTimeout(listen, 3000 + Math.random() * 5000);
+    };
   }
   select.addEventListener('change', render);
-  load();
-  setInterval(load, 2000);
+  document.getElementById('kurztabelle').addEventListener('click', function (e) {
+    var tr = e.target.closest('tr'), key = tr && tr.getAttribute('data-key');
+    if (key === null || key === undefined) return;
+    open[key] = !open[key];
+    render();
+  });
+  if (window.EventSource) listen(); else { load(); setInterval(load, 5000); }
 })();
 )JS";
 
@@ -102,23 +168,32 @@ const char kClockScript[] = R"JS(
     document.getElementById('uhr').textContent = hms((day + d) % 86400000, true);
     document.getElementById('lauf').textContent = race === null ? '' : hms(race + d, false);
   }
-  function load() {
+  function show(d) {
+    day = d.now;
+    race = d.race;
+    at = performance.now();
+    var f = d.lastFinish;
+    document.getElementById('letzter').textContent =
+      f ? 'Letzter Zieleinlauf: ' + f.number + ' ' + f.name + ' \u2013 ' + f.time : '';
+    document.getElementById('fehler').hidden = true;
+    tick();
+  }
+  function poll() {
     fetch('/results.json', {cache: 'no-store'}).then(function (r) {
       if (!r.ok) throw new Error(r.status);
       return r.json();
-    }).then(function (d) {
-      day = d.now;
-      race = d.race;
-      at = performance.now();
-      var f = d.lastFinish;
-      document.getElementById('letzter').textContent =
-        f ? 'Letzter Zieleinlauf: ' + f.number + ' ' + f.name + ' \u2013 ' + f.time : '';
-      document.getElementById('fehler').hidden = true;
-      tick();
-    }).catch(function () { document.getElementById('fehler').hidden = false; });
+    }).then(show).catch(function () { document.getElementById('fehler').hidden = false; });
   }
-  load();
-  setInterval(load, 2000);
+  // Every change brings the clocks and the last finish; the clocks run on here between them.
+  function listen() {
+    var events = new EventSource('/events');
+    events.onmessage = function (e) { show(JSON.parse(e.data)); };
+    events.onerror = function () {
+      document.getElementById('fehler').hidden = false;
+      if (events.readyState === 2) setTimeout(listen, 3000 + Math.random() * 5000);
+    };
+  }
+  if (window.EventSource) listen(); else { poll(); setInterval(poll, 2000); }
   setInterval(tick, 200);
 })();
 )JS";
@@ -162,6 +237,38 @@ void AppendEscaped(QString& out, const QString& text) {
 
 QString FullName(const Snapshot& s, int row) {
     return (s.Cell(Col::Vorname, row).trimmed() + QLatin1Char(' ') + s.Cell(Col::Nachname, row).trimmed()).trimmed();
+}
+
+// The name as far as its columns are shown.
+QString VisibleName(const Snapshot& s, int row) {
+    QString name;
+    for (int c : {Col::Vorname, Col::Nachname})
+        if (s.columns.contains(c))
+            name += s.Cell(c, row).trimmed() + QLatin1Char(' ');
+    return name.trimmed();
+}
+
+// Where a grid column is among the visible ones; -1 when hidden.
+int Position(const Snapshot& s, int col) {
+    return static_cast<int>(s.columns.indexOf(col));
+}
+
+void AppendLastFinish(QString& out, const Snapshot& s) {
+    out += QLatin1String("\"lastFinish\":");
+    if (s.lastFinishRow < 1) {
+        out += QLatin1String("null");
+        return;
+    }
+    const int r = s.lastFinishRow;
+    out += QLatin1String("{\"number\":");
+    AppendJsonString(out, s.Cell(Col::StNr, r));
+    out += QLatin1String(",\"name\":");
+    AppendJsonString(out, FullName(s, r));
+    out += QLatin1String(",\"time\":");
+    AppendJsonString(out, s.Cell(Col::Zeit, r).trimmed());
+    out += QLatin1String(",\"klasse\":");
+    AppendJsonString(out, s.Cell(Col::Klasse, r).trimmed());
+    out += QLatin1Char('}');
 }
 
 void AppendHex4(QString& out, char16_t c) {
@@ -253,7 +360,7 @@ QByteArray ResultPage(const Snapshot& s) {
     page += QLatin1String("</p>\n<p id=\"klassen\" hidden><label>Klasse <select id=\"klasse\">"
                           "<option value=\"\">Alle</option></select></label></p>\n"
                           "<p id=\"fehler\" hidden>Keine Verbindung zum Zeitnahme-Rechner</p>\n"
-                          "<div id=\"liste\"><table><thead><tr id=\"kopf\">");
+                          "<div id=\"liste\"><table class=\"breit\"><thead><tr id=\"kopf\">");
     for (int c : s.columns) {
         page += QLatin1String("<th>");
         AppendEscaped(page, s.Cell(c, 0));
@@ -268,6 +375,28 @@ QByteArray ResultPage(const Snapshot& s) {
             page += QLatin1String("</td>");
         }
         page += QLatin1String("</tr>\n");
+    }
+    // The narrow screen's list: what a spectator looks for first, the rest behind a tap.
+    page += QLatin1String("</tbody></table>\n<table class=\"schmal\" id=\"kurztabelle\"><thead><tr>"
+                          "<th class=\"p\">");
+    AppendEscaped(page, s.Cell(Col::Platz, 0));
+    page += QLatin1String("</th><th class=\"n\">");
+    AppendEscaped(page, s.Cell(Col::StNr, 0));
+    page += QLatin1String("</th><th class=\"nm\">Name</th><th class=\"z\">");
+    AppendEscaped(page, s.Cell(Col::Zeit, 0));
+    page += QLatin1String("</th></tr></thead>\n<tbody id=\"kurz\">\n");
+    const bool names = s.columns.contains(Col::Vorname) || s.columns.contains(Col::Nachname);
+    for (int r = 1; r < s.RowCount(); ++r) {
+        page += QLatin1String("<tr><td class=\"p\">");
+        AppendEscaped(page, s.Cell(Col::Platz, r));
+        page += QLatin1String("</td><td class=\"n\">");
+        AppendEscaped(page, s.Cell(Col::StNr, r));
+        page += QLatin1String("</td><td class=\"nm\">");
+        if (names)
+            AppendEscaped(page, VisibleName(s, r));
+        page += QLatin1String("</td><td class=\"z\">");
+        AppendEscaped(page, s.Cell(Col::Zeit, r));
+        page += QLatin1String("</td></tr>\n");
     }
     page += QLatin1String("</tbody></table></div>\n<script>");
     page += QLatin1String(kPageScript);
@@ -322,7 +451,21 @@ QByteArray ResultsJsonRest(const Snapshot& s) {
         AppendJsonString(out, s.Cell(s.columns[i], 0));
         out += QLatin1Char('}');
     }
-    out += QLatin1String("],\"rows\":[");
+    // Where the narrow screen's columns are among the cells (-1: hidden).
+    out += QLatin1String("],\"phone\":{\"platz\":") + QString::number(Position(s, Col::Platz)) +
+           QLatin1String(",\"nr\":") + QString::number(Position(s, Col::StNr)) + QLatin1String(",\"name\":[");
+    bool first = true;
+    for (int c : {Col::Vorname, Col::Nachname}) {
+        if (Position(s, c) < 0)
+            continue;
+        if (!first)
+            out += QLatin1Char(',');
+        first = false;
+        out += QString::number(Position(s, c));
+    }
+    out += QLatin1String("],\"zeit\":") + QString::number(Position(s, Col::Zeit)) + QLatin1String(",\"klPlatz\":") +
+           QString::number(Position(s, Col::KlPl)) + QLatin1Char('}');
+    out += QLatin1String(",\"rows\":[");
     for (int r = 1; r < s.RowCount(); ++r) {
         if (r > 1)
             out += QLatin1Char(',');
@@ -338,23 +481,21 @@ QByteArray ResultsJsonRest(const Snapshot& s) {
         }
         out += QLatin1String("]}");
     }
-    out += QLatin1String("],\"lastFinish\":");
-    if (s.lastFinishRow >= 1) {
-        const int r = s.lastFinishRow;
-        out += QLatin1String("{\"number\":");
-        AppendJsonString(out, s.Cell(Col::StNr, r));
-        out += QLatin1String(",\"name\":");
-        AppendJsonString(out, FullName(s, r));
-        out += QLatin1String(",\"time\":");
-        AppendJsonString(out, s.Cell(Col::Zeit, r).trimmed());
-        out += QLatin1String(",\"klasse\":");
-        AppendJsonString(out, s.Cell(Col::Klasse, r).trimmed());
-        out += QLatin1Char('}');
-    } else {
-        out += QLatin1String("null");
-    }
+    out += QLatin1String("],");
+    AppendLastFinish(out, s);
     out += QLatin1String("}\n");
     return out.toUtf8();
+}
+
+QByteArray ResultsEvent(const Snapshot& s, const QByteArray& tag) {
+    QString out;
+    out += QLatin1String("\"version\":") + QString::number(s.version);
+    out += QLatin1String(",\"tag\":");
+    AppendJsonString(out, QString::fromLatin1(tag));
+    out += QLatin1Char(',');
+    AppendLastFinish(out, s);
+    out += QLatin1Char('}');
+    return ResultsJsonClocks(s) + out.toUtf8();
 }
 
 QByteArray ResultsJson(const Snapshot& s) {

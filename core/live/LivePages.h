@@ -16,7 +16,8 @@ QString HtmlTextEscaped(const QString& text);
 void AppendJsonString(QString& out, const QString& text);
 
 // "/": the result list, with the rows of `snapshot` already in the table so that it
-// shows without script; its script then refreshes it from /results.json every 2 s.
+// shows without script; its script listens to /events and fetches /results.json
+// once per change. A narrow screen shows place, number, name and time, the rest on a tap.
 QByteArray ResultPage(const Snapshot& snapshot);
 QByteArray ResultPagePolicy();
 // "/clock": running clock of day, time since the first start and the last finish.
@@ -29,5 +30,7 @@ QByteArray ResultsJsonClocks(const Snapshot& snapshot);
 // The rest of "/results.json" after ResultsJsonClocks.
 QByteArray ResultsJsonRest(const Snapshot& snapshot);
 QByteArray ResultsJson(const Snapshot& snapshot);
+// The change stream's message: the clocks, the version, the data's ETag `tag` and the last finish.
+QByteArray ResultsEvent(const Snapshot& snapshot, const QByteArray& tag);
 // "/results.csv": UTF-8 with byte order mark, ";" between the fields, CR LF, the visible columns.
 QByteArray ResultsCsv(const Snapshot& snapshot);

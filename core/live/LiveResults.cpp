@@ -141,6 +141,10 @@ int LiveResults::ConnectionCount() const {
     return m_server ? m_server->ConnectionCount() : 0;
 }
 
+int LiveResults::StreamCount() const {
+    return m_server ? m_server->StreamCount() : 0;
+}
+
 void LiveResults::ShowStatus() {
     QStringList parts;
     if (!m_serverText.isEmpty())
@@ -211,6 +215,8 @@ void LiveResults::PublishNow() {
     if (previous && SameContent(*previous, *next))
         return;
     m_slot.Publish(next);
+    if (m_server)
+        m_server->Published();
     if (m_folder)
         m_folder->Offer(next);
     emit published(next->version);

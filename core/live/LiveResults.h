@@ -45,6 +45,8 @@ public:
     quint16 ServerPort() const { return m_port; }
     const QString& StatusText() const { return m_statusText; }
     int ConnectionCount() const;
+    // Of these, the pages listening for changes.
+    int StreamCount() const;
     // The address the status bar shows for a server on `bind` and `port`.
     static QString AddressText(const QString& bind, quint16 port);
 

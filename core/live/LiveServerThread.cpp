@@ -1,7 +1,20 @@
 #include "core/live/LiveServerThread.h"
 
-#include "core/base/ThreadPriority.h"
 #include "core/live/LiveHttpServer.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+// The lowest ordinary priority, not SCHED_IDLE: where the window wants the processor it
+// gets nearly all of it, but a busy machine (a browser showing /clock on this laptop,
+// a backup running) never starves the spectators' pages altogether.
+void NiceThisThread() {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+}
+
+} // namespace
 
 LiveServerThread::LiveServerThread(const SnapshotSlot& slot, const HttpLimits& limits, QObject* parent)
     : QObject(parent) {
@@ -14,7 +27,7 @@ LiveServerThread::LiveServerThread(const SnapshotSlot& slot, const HttpLimits& l
     m_thread.start();
     // Where the window and the server both want the processor, the window goes first.
     QMetaObject::invokeMethod(
-        m_server, [] { LowerThisThreadsPriority(); }, Qt::QueuedConnection);
+        m_server, [] { NiceThisThread(); }, Qt::QueuedConnection);
 }
 
 LiveServerThread::~LiveServerThread() {
@@ -32,6 +45,16 @@ void LiveServerThread::Stop() {
     LiveHttpServer* server = m_server;
     QMetaObject::invokeMethod(
         server, [server] { server->Close(); }, Qt::QueuedConnection);
+}
+
+void LiveServerThread::Published() {
+    LiveHttpServer* server = m_server;
+    QMetaObject::invokeMethod(
+        server, [server] { server->Published(); }, Qt::QueuedConnection);
+}
+
+int LiveServerThread::StreamCount() const {
+    return m_server->StreamCount();
 }
 
 int LiveServerThread::ConnectionCount() const {

@@ -24,7 +24,10 @@ public:
     // Listening on `port` (0: any free port) follows as `listening` or `failed`.
     void Start(const QHostAddress& address, quint16 port);
     void Stop();
+    // A new snapshot is in the slot: the server tells the change streams.
+    void Published();
     int ConnectionCount() const;
+    int StreamCount() const;
 
 signals:
     void listening(quint16 port);

@@ -86,7 +86,7 @@ private slots:
 
     void offUntilAPortIsSet();
     void everyFinishReachesThePagesAndTheVersionGrows();
-    void timingGoesOnWhile64ClientsHoldTheServer();
+    void timingGoesOnWhile1000ClientsHoldTheServer();
     void portTakenIsShownAndTheDialogMovesTheServer();
     void dialogSwitchesTheServerOff();
     void publishFolderGetsWholeFilesAfterEachFinish();
@@ -144,26 +144,59 @@ void LiveResultsTest::everyFinishReachesThePagesAndTheVersionGrows() {
     QCOMPARE(client.Request("GET", "/clock").status, 200);
 }
 
-void LiveResultsTest::timingGoesOnWhile64ClientsHoldTheServer() {
+void LiveResultsTest::timingGoesOnWhile1000ClientsHoldTheServer() {
     const quint16 port = FreePort();
     RaceWindow w(OnPort(port));
     QTRY_COMPARE(w.form->Web().ServerPort(), port);
     w.StartNumber(QStringLiteral("5"));
+    w.StartNumber(QStringLiteral("6"));
+    QTRY_VERIFY(w.form->Web().Current());
+    // Half of the crowd listens for changes, half came for one answer and keeps the connection.
+    constexpr int kClients = 1000;
     std::vector<std::unique_ptr<HttpClient>> held;
-    for (int i = 0; i < 64; ++i)
+    for (int i = 0; i < kClients; ++i) {
         held.push_back(std::make_unique<HttpClient>(port));
-    QTRY_COMPARE(w.form->Web().ConnectionCount(), 64);
+        held.back()->Send(i % 2 ? "GET /events HTTP/1.1\r\nHost: x\r\n\r\n"
+                                : "GET /results.json HTTP/1.1\r\nHost: x\r\n\r\n");
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(w.form->Web().ConnectionCount(), kClients, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.form->Web().StreamCount(), kClients / 2, 30000);
+    // One more is read and told to come back.
     HttpClient extra(port);
-    QCOMPARE(extra.Read().status, 503);
-    const qint64 before = Version(*held.back());
+    extra.Send("GET / HTTP/1.1\r\nHost: x\r\n\r\n");
+    const HttpReply refused = extra.Read();
+    QCOMPARE(refused.status, 503);
+    QCOMPARE(refused.headers.value("retry-after"), QByteArray("2"));
+    const quint64 before = w.form->Web().Current()->version;
 
     w.Advance(61000);
     w.FinishNumber(QStringLiteral("5"));
+    w.Advance(2500);
+    w.FinishNumber(QStringLiteral("6"));
     QCOMPARE(w.Of(QStringLiteral("5"), Col::Zeit), QStringLiteral("1:01,00"));
-    QTRY_VERIFY(Version(*held.front()) > before);
-    // The start may be published after `before` was read: wait for the finish itself.
-    QTRY_COMPARE(RowOf(Json(*held[31]), QStringLiteral("5")).value(QStringLiteral("Zeit")),
+    QCOMPARE(w.Of(QStringLiteral("6"), Col::Zeit), QStringLiteral("1:03,50"));
+    QTRY_VERIFY(w.form->Web().Current()->lastFinishRow >= 1 &&
+                w.form->Web().Current()->Cell(Col::StNr, w.form->Web().Current()->lastFinishRow) == "6");
+    const quint64 after = w.form->Web().Current()->version;
+    QVERIFY(after > before);
+    // Streams far apart in the crowd are told of the last version, with the last finish.
+    for (int i : {1, kClients / 2 + 1, kClients - 1}) {
+        QJsonObject last;
+        for (int n = 0; n < 8 && quint64(last.value("version").toInteger()) < after; ++n) {
+            const QByteArray m = held[size_t(i)]->ReadUntil("\n\n");
+            if (m.startsWith("data: "))
+                last = QJsonDocument::fromJson(m.mid(6)).object();
+        }
+        QCOMPARE(quint64(last.value("version").toInteger()), after);
+        QCOMPARE(last.value("lastFinish").toObject().value("time").toString(), QStringLiteral("1:03,50"));
+    }
+    // And the ones that asked before get the new data on their kept connection.
+    for (int i : {0, kClients - 2}) {
+        const HttpReply first = held[size_t(i)]->Read();
+        QCOMPARE(first.status, 200);
+        QCOMPARE(RowOf(Json(*held[size_t(i)]), QStringLiteral("5")).value(QStringLiteral("Zeit")),
                  QStringLiteral("1:01,00"));
+    }
 }
 
 void LiveResultsTest::portTakenIsShownAndTheDialogMovesTheServer() {

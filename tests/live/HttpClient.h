@@ -66,6 +66,22 @@ struct HttpClient {
         return ReadReply(socket, pending, method == "HEAD");
     }
     HttpReply Read(bool head = false, int timeoutMs = 5000) { return ReadReply(socket, pending, head, timeoutMs); }
+    // What arrived up to and including `marker` (empty when it did not come within `timeoutMs`).
+    QByteArray ReadUntil(const QByteArray& marker, int timeoutMs = 5000) {
+        QElapsedTimer time;
+        time.start();
+        qsizetype at;
+        // What the event loop has already read into the socket is no new data to wait for.
+        pending += socket.readAll();
+        while ((at = pending.indexOf(marker)) < 0 && time.elapsed() < timeoutMs)
+            if (socket.waitForReadyRead(std::max<qint64>(1, timeoutMs - time.elapsed())))
+                pending += socket.readAll();
+        if (at < 0)
+            return QByteArray();
+        const QByteArray got = pending.left(at + marker.size());
+        pending.remove(0, at + marker.size());
+        return got;
+    }
     // True once the server closed the connection (within `timeoutMs`).
     bool WaitClosed(int timeoutMs = 5000) {
         QElapsedTimer time;

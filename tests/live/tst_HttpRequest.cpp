@@ -30,41 +30,64 @@ void HttpRequestTest::heads_data() {
     const auto bad = HttpParseStatus::Error;
     QTest::newRow("GET 1.1") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n\r\n") << ok << 0 << QByteArray("GET")
                              << QByteArray("/") << true << false;
-    QTest::newRow("query and fragment cut off") << QByteArray("GET /results.json?v=3#x HTTP/1.1\r\n\r\n") << ok << 0
-                                                << QByteArray("GET") << QByteArray("/results.json") << true << false;
+    QTest::newRow("query and fragment cut off")
+        << QByteArray("GET /results.json?v=3#x HTTP/1.1\r\nHost: x\r\n\r\n") << ok << 0 << QByteArray("GET")
+        << QByteArray("/results.json") << true << false;
     QTest::newRow("HEAD 1.0 closes") << QByteArray("HEAD /clock HTTP/1.0\r\n\r\n") << ok << 0 << QByteArray("HEAD")
                                      << QByteArray("/clock") << false << false;
     QTest::newRow("1.0 keep-alive") << QByteArray("GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n") << ok << 0
                                     << QByteArray("GET") << QByteArray("/") << true << false;
-    QTest::newRow("1.1 close") << QByteArray("GET / HTTP/1.1\r\nConnection: foo, close\r\n\r\n") << ok << 0
+    QTest::newRow("1.1 close") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\nConnection: foo, close\r\n\r\n") << ok << 0
                                << QByteArray("GET") << QByteArray("/") << false << false;
     QTest::newRow("bare LF") << QByteArray("GET / HTTP/1.1\nHost: x\n\n") << ok << 0 << QByteArray("GET")
                              << QByteArray("/") << true << false;
-    QTest::newRow("blank line before") << QByteArray("\r\nGET / HTTP/1.1\r\n\r\n") << ok << 0 << QByteArray("GET")
-                                       << QByteArray("/") << true << false;
-    QTest::newRow("other method is read") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 5\r\n\r\nabcde") << ok << 0
-                                          << QByteArray("POST") << QByteArray("/") << true << true;
-    QTest::newRow("chunked body") << QByteArray("PUT /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n") << ok << 0
-                                  << QByteArray("PUT") << QByteArray("/x") << true << true;
+    QTest::newRow("blank line before") << QByteArray("\r\nGET / HTTP/1.1\r\nHost: x\r\n\r\n") << ok << 0
+                                       << QByteArray("GET") << QByteArray("/") << true << false;
+    QTest::newRow("other method is read") << QByteArray("POST / HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nabcde")
+                                          << ok << 0 << QByteArray("POST") << QByteArray("/") << true << true;
+    QTest::newRow("chunked body") << QByteArray("PUT /x HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n")
+                                  << ok << 0 << QByteArray("PUT") << QByteArray("/x") << true << true;
     QTest::newRow("head unfinished") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n") << more << 0 << QByteArray()
                                      << QByteArray() << true << false;
     QTest::newRow("line unfinished") << QByteArray("GET /resu") << more << 0 << QByteArray() << QByteArray() << true
                                      << false;
     QTest::newRow("HTTP/2.0") << QByteArray("GET / HTTP/2.0\r\n\r\n") << bad << 400 << QByteArray() << QByteArray()
                               << true << false;
-    QTest::newRow("absolute target") << QByteArray("GET http://x/ HTTP/1.1\r\n\r\n") << bad << 400 << QByteArray()
-                                     << QByteArray() << true << false;
-    QTest::newRow("control character in target")
-        << QByteArray("GET /a\x01 HTTP/1.1\r\n\r\n") << bad << 400 << QByteArray() << QByteArray() << true << false;
-    QTest::newRow("extra blank in line") << QByteArray("GET /  HTTP/1.1\r\n\r\n") << bad << 400 << QByteArray()
-                                         << QByteArray() << true << false;
-    QTest::newRow("header without colon")
-        << QByteArray("GET / HTTP/1.1\r\nHost\r\n\r\n") << bad << 400 << QByteArray() << QByteArray() << true << false;
-    QTest::newRow("folded header") << QByteArray("GET / HTTP/1.1\r\nA: b\r\n c\r\n\r\n") << bad << 400 << QByteArray()
-                                   << QByteArray() << true << false;
-    QTest::newRow("length not a number") << QByteArray("GET / HTTP/1.1\r\nContent-Length: 1x\r\n\r\n") << bad << 400
+    QTest::newRow("absolute target") << QByteArray(
+                                            "GET http://127.0.0.1:8080/results.json?v=1 HTTP/1.1\r\nHost: x\r\n\r\n")
+                                     << ok << 0 << QByteArray("GET") << QByteArray("/results.json") << true << false;
+    QTest::newRow("absolute target without path") << QByteArray("HEAD HTTPS://x HTTP/1.1\r\nHost: x\r\n\r\n") << ok << 0
+                                                  << QByteArray("HEAD") << QByteArray("/") << true << false;
+    QTest::newRow("absolute target of another scheme") << QByteArray("GET ftp://x/ HTTP/1.1\r\nHost: x\r\n\r\n") << bad
+                                                       << 400 << QByteArray() << QByteArray() << true << false;
+    QTest::newRow("no Host in 1.1") << QByteArray("GET / HTTP/1.1\r\n\r\n") << bad << 400 << QByteArray()
+                                    << QByteArray() << true << false;
+    QTest::newRow("two Hosts") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n") << bad << 400
+                               << QByteArray() << QByteArray() << true << false;
+    QTest::newRow("two Hosts in 1.0") << QByteArray("GET / HTTP/1.0\r\nHost: a\r\nhost: a\r\n\r\n") << bad << 400
+                                      << QByteArray() << QByteArray() << true << false;
+    QTest::newRow("Host with a path") << QByteArray("GET / HTTP/1.1\r\nHost: a/b\r\n\r\n") << bad << 400 << QByteArray()
+                                      << QByteArray() << true << false;
+    // Told at once, not after waiting for headers that never come.
+    QTest::newRow("HTTP/0.9") << QByteArray("GET /\r\n") << bad << 400 << QByteArray() << QByteArray() << true << false;
+    QTest::newRow("bare CR ends lines") << QByteArray("GET / HTTP/1.1\rHost: x\r\r") << bad << 400 << QByteArray()
+                                        << QByteArray() << true << false;
+    QTest::newRow("bare CR in a header") << QByteArray("GET / HTTP/1.1\r\nHost: x\rY: z\r\n\r\n") << bad << 400
                                          << QByteArray() << QByteArray() << true << false;
-    QTest::newRow("two lengths") << QByteArray("GET / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n")
+    QTest::newRow("CR awaiting its LF") << QByteArray("GET / HTTP/1.1\r") << more << 0 << QByteArray() << QByteArray()
+                                        << true << false;
+    QTest::newRow("control character in target") << QByteArray("GET /a\x01 HTTP/1.1\r\nHost: x\r\n\r\n") << bad << 400
+                                                 << QByteArray() << QByteArray() << true << false;
+    QTest::newRow("extra blank in line") << QByteArray("GET /  HTTP/1.1\r\nHost: x\r\n\r\n") << bad << 400
+                                         << QByteArray() << QByteArray() << true << false;
+    QTest::newRow("header without colon") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\nHost\r\n\r\n") << bad << 400
+                                          << QByteArray() << QByteArray() << true << false;
+    QTest::newRow("folded header") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\nA: b\r\n c\r\n\r\n") << bad << 400
+                                   << QByteArray() << QByteArray() << true << false;
+    QTest::newRow("length not a number") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 1x\r\n\r\n") << bad
+                                         << 400 << QByteArray() << QByteArray() << true << false;
+    QTest::newRow("two lengths") << QByteArray(
+                                        "GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n")
                                  << bad << 400 << QByteArray() << QByteArray() << true << false;
 }
 
@@ -95,11 +118,11 @@ void HttpRequestTest::limitsHoldWhateverFollows_data() {
     HttpLimits limits;
     const QByteArray longPath(limits.maxRequestLine, 'a');
     QTest::newRow("line without end") << ("GET /" + longPath) << 414;
-    QTest::newRow("line with end") << ("GET /" + longPath + " HTTP/1.1\r\n\r\n") << 414;
+    QTest::newRow("line with end") << ("GET /" + longPath + " HTTP/1.1\r\nHost: x\r\n\r\n") << 414;
     const QByteArray bigHeader = "X-A: " + QByteArray(limits.maxHeaderBytes, 'b');
-    QTest::newRow("header without end") << ("GET / HTTP/1.1\r\n" + bigHeader) << 431;
-    QTest::newRow("header with end") << ("GET / HTTP/1.1\r\n" + bigHeader + "\r\n\r\n") << 431;
-    QByteArray many = "GET / HTTP/1.1\r\n";
+    QTest::newRow("header without end") << ("GET / HTTP/1.1\r\nHost: x\r\n" + bigHeader) << 431;
+    QTest::newRow("header with end") << ("GET / HTTP/1.1\r\nHost: x\r\n" + bigHeader + "\r\n\r\n") << 431;
+    QByteArray many = "GET / HTTP/1.1\r\nHost: x\r\n";
     for (int i = 0; i <= limits.maxHeaderCount; ++i)
         many += "X-" + QByteArray::number(i) + ": 1\r\n";
     QTest::newRow("too many headers") << QByteArray(many + "\r\n") << 431;
@@ -119,7 +142,7 @@ void HttpRequestTest::limitsHoldWhateverFollows() {
 }
 
 void HttpRequestTest::pipelinedRequestsAreReadOneByOne() {
-    QByteArray both = "GET /results.json HTTP/1.1\r\n\r\nHEAD /clock HTTP/1.1\r\n\r\n";
+    QByteArray both = "GET /results.json HTTP/1.1\r\nHost: x\r\n\r\nHEAD /clock HTTP/1.1\r\nHost: x\r\n\r\n";
     const HttpParseResult first = ParseHttpRequest(both, HttpLimits());
     QCOMPARE(first.status, HttpParseStatus::Complete);
     QCOMPARE(first.request.path, QByteArray("/results.json"));

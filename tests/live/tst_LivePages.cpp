@@ -66,6 +66,8 @@ private slots:
     void csvForTheSpeakersSpreadsheet_data();
     void csvForTheSpeakersSpreadsheet();
     void clocksGoOnWithTheSnapshotsAge();
+    void narrowListShowsPlaceNumberNameAndTime_data();
+    void narrowListShowsPlaceNumberNameAndTime();
 };
 
 void LivePagesTest::snapshotShowsTheVisibleColumnsAndStartedRows() {
@@ -239,6 +241,49 @@ void LivePagesTest::clocksGoOnWithTheSnapshotsAge() {
     Snapshot idle;
     QVERIFY(QJsonDocument::fromJson(ResultsJson(idle)).object().value("race").isNull());
     QVERIFY(QJsonDocument::fromJson(ResultsJson(idle)).object().value("lastFinish").isNull());
+}
+
+void LivePagesTest::narrowListShowsPlaceNumberNameAndTime_data() {
+    QTest::addColumn<QList<int>>("hidden");
+    QTest::addColumn<QString>("name");  // in the narrow list's row of athlete 1
+    QTest::addColumn<QString>("phone"); // the positions the page's script uses
+    QTest::newRow("all columns") << QList<int>{} << QStringLiteral("Vor1 Nach1")
+                                 << QStringLiteral("platz 0 nr 1 name 2,3 zeit 10 klPlatz 7");
+    QTest::newRow("first name hidden") << QList<int>{Col::Vorname} << QStringLiteral("Nach1")
+                                       << QStringLiteral("platz 0 nr 1 name 2 zeit 9 klPlatz 6");
+    // A name the operator hid stays hidden on the phone too.
+    QTest::newRow("names and class place hidden") << QList<int>{Col::Vorname, Col::Nachname, Col::KlPl} << QString()
+                                                  << QStringLiteral("platz 0 nr 1 name  zeit 7 klPlatz -1");
+}
+
+void LivePagesTest::narrowListShowsPlaceNumberNameAndTime() {
+    QFETCH(QList<int>, hidden);
+    QFETCH(QString, name);
+    QFETCH(QString, phone);
+    auto g = Protocol(2);
+    g->SetCell(Col::Platz, 1, QStringLiteral("1"));
+    Finish(*g, 1, QStringLiteral("10:20:00,00"), QStringLiteral("20:00,00"));
+    SnapshotInputs in = Inputs();
+    for (int c : hidden)
+        in.colWidths[c] = -1;
+    const auto s = TakeSnapshot(*g, in, nullptr);
+    const QJsonObject p = QJsonDocument::fromJson(ResultsJson(*s)).object().value("phone").toObject();
+    QStringList names;
+    for (const QJsonValue& v : p.value("name").toArray())
+        names << QString::number(v.toInt());
+    QCOMPARE(QStringLiteral("platz %1 nr %2 name %3 zeit %4 klPlatz %5")
+                 .arg(p.value("platz").toInt())
+                 .arg(p.value("nr").toInt())
+                 .arg(names.join(QLatin1Char(',')))
+                 .arg(p.value("zeit").toInt())
+                 .arg(p.value("klPlatz").toInt()),
+             phone);
+    const QString page = QString::fromUtf8(ResultPage(*s));
+    QVERIFY(page.contains(QStringLiteral("<th class=\"p\">Platz</th><th class=\"n\">St.Nr.</th>"
+                                         "<th class=\"nm\">Name</th><th class=\"z\">Zeit</th>")));
+    QVERIFY(page.contains(QStringLiteral("<tr><td class=\"p\">1</td><td class=\"n\">1</td><td class=\"nm\">%1</td>"
+                                         "<td class=\"z\">20:00,00</td></tr>")
+                              .arg(name)));
 }
 
 QTEST_GUILESS_MAIN(LivePagesTest)

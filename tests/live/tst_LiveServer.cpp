@@ -5,6 +5,7 @@
 #include "core/live/SnapshotSlot.h"
 #include "core/race/ProtocolColumns.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
@@ -12,6 +13,8 @@
 
 #include <memory>
 #include <vector>
+
+#include <zlib.h>
 
 namespace {
 
@@ -46,6 +49,23 @@ struct Server {
     }
 };
 
+QByteArray Gunzip(const QByteArray& gz) {
+    z_stream z{};
+    if (inflateInit2(&z, 16 + 15) != Z_OK)
+        return QByteArray();
+    QByteArray out(16 << 20, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(gz.constData()));
+    z.avail_in = static_cast<uInt>(gz.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const int rc = inflate(&z, Z_FINISH);
+    // Exactly one whole member, nothing after it.
+    const bool whole = rc == Z_STREAM_END && z.avail_in == 0;
+    out.resize(whole ? static_cast<qsizetype>(z.total_out) : 0);
+    inflateEnd(&z);
+    return out;
+}
+
 HttpLimits ShortIdle(int ms) {
     HttpLimits limits;
     limits.idleMs = ms;
@@ -70,7 +90,14 @@ private slots:
     void aClientThatReadsLateGetsEveryAnswerInOrder();
     void aNewSnapshotIsServedAtOnce();
     void craftedNameIsEscapedOnThePage();
-    void atMost64ConnectionsAtOnce();
+    void connectionsAboveTheCapAreReadAndRefused();
+    void dataAnswer304ForTheirETag_data();
+    void dataAnswer304ForTheirETag();
+    void bodiesOver1KiBAreGzippedWhenAsked_data();
+    void bodiesOver1KiBAreGzippedWhenAsked();
+    void changeStreamTellsEveryNewVersion();
+    void malformedRequestsAreAnsweredAtOnce_data();
+    void malformedRequestsAreAnsweredAtOnce();
     void idleConnectionsAreClosed();
     void aRequestDrippingInIsCutOff();
     void portTakenIsReported();
@@ -79,23 +106,29 @@ private slots:
 void LiveServerTest::everyPageAnswersGetAndHead_data() {
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<QByteArray>("type");
-    QTest::newRow("list") << QByteArray("/") << QByteArray("text/html; charset=utf-8");
-    QTest::newRow("list with query") << QByteArray("/?klasse=M40") << QByteArray("text/html; charset=utf-8");
-    QTest::newRow("json") << QByteArray("/results.json") << QByteArray("application/json; charset=utf-8");
-    QTest::newRow("csv") << QByteArray("/results.csv") << QByteArray("text/csv; charset=utf-8");
-    QTest::newRow("clock") << QByteArray("/clock") << QByteArray("text/html; charset=utf-8");
+    QTest::addColumn<QByteArray>("cache");
+    // The data are revalidated by their ETag; the clock page is fixed and not kept.
+    QTest::newRow("list") << QByteArray("/") << QByteArray("text/html; charset=utf-8") << QByteArray("no-cache");
+    QTest::newRow("list with query") << QByteArray("/?klasse=M40") << QByteArray("text/html; charset=utf-8")
+                                     << QByteArray("no-cache");
+    QTest::newRow("json") << QByteArray("/results.json") << QByteArray("application/json; charset=utf-8")
+                          << QByteArray("no-cache");
+    QTest::newRow("csv") << QByteArray("/results.csv") << QByteArray("text/csv; charset=utf-8")
+                         << QByteArray("no-cache");
+    QTest::newRow("clock") << QByteArray("/clock") << QByteArray("text/html; charset=utf-8") << QByteArray("no-store");
 }
 
 void LiveServerTest::everyPageAnswersGetAndHead() {
     QFETCH(QByteArray, path);
     QFETCH(QByteArray, type);
+    QFETCH(QByteArray, cache);
     Server server;
     QVERIFY(server.port != 0);
     HttpClient client(server.port);
     const HttpReply get = client.Request("GET", path);
     QCOMPARE(get.status, 200);
     QCOMPARE(get.headers.value("content-type"), type);
-    QCOMPARE(get.headers.value("cache-control"), QByteArray("no-store"));
+    QCOMPARE(get.headers.value("cache-control"), cache);
     QCOMPARE(get.headers.value("x-content-type-options"), QByteArray("nosniff"));
     QVERIFY(get.headers.value("content-security-policy").startsWith("default-src 'none'"));
     QVERIFY(!get.body.isEmpty());
@@ -109,13 +142,14 @@ void LiveServerTest::everyPageAnswersGetAndHead() {
 
 void LiveServerTest::onlyGetAndHead_data() {
     QTest::addColumn<QByteArray>("request");
-    QTest::newRow("POST with body") << QByteArray("POST /results.json HTTP/1.1\r\nContent-Length: 7\r\n\r\nx=1&y=2");
-    QTest::newRow("PUT") << QByteArray("PUT /results.csv HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
-    QTest::newRow("DELETE") << QByteArray("DELETE / HTTP/1.1\r\n\r\n");
-    QTest::newRow("OPTIONS") << QByteArray("OPTIONS / HTTP/1.1\r\n\r\n");
+    QTest::newRow("POST with body") << QByteArray(
+        "POST /results.json HTTP/1.1\r\nHost: x\r\nContent-Length: 7\r\n\r\nx=1&y=2");
+    QTest::newRow("PUT") << QByteArray("PUT /results.csv HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n");
+    QTest::newRow("DELETE") << QByteArray("DELETE / HTTP/1.1\r\nHost: x\r\n\r\n");
+    QTest::newRow("OPTIONS") << QByteArray("OPTIONS / HTTP/1.1\r\nHost: x\r\n\r\n");
     QTest::newRow("chunked PATCH") << QByteArray(
-        "PATCH / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabcde\r\n0\r\n\r\n");
-    QTest::newRow("lower case get") << QByteArray("get / HTTP/1.1\r\n\r\n");
+        "PATCH / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabcde\r\n0\r\n\r\n");
+    QTest::newRow("lower case get") << QByteArray("get / HTTP/1.1\r\nHost: x\r\n\r\n");
 }
 
 void LiveServerTest::onlyGetAndHead() {
@@ -152,13 +186,14 @@ void LiveServerTest::oversizedRequestsAreRefused_data() {
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<int>("status");
     const HttpLimits limits;
-    QTest::newRow("long target") << QByteArray("GET /" + QByteArray(limits.maxRequestLine, 'a') + " HTTP/1.1\r\n\r\n")
+    QTest::newRow("long target") << QByteArray("GET /" + QByteArray(limits.maxRequestLine, 'a') +
+                                               " HTTP/1.1\r\nHost: x\r\n\r\n")
                                  << 414;
     QTest::newRow("endless line") << QByteArray(limits.maxRequestLine * 4, 'G') << 414;
-    QTest::newRow("big header") << QByteArray("GET / HTTP/1.1\r\nCookie: " + QByteArray(limits.maxHeaderBytes, 'c') +
-                                              "\r\n\r\n")
+    QTest::newRow("big header") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\nCookie: " +
+                                              QByteArray(limits.maxHeaderBytes, 'c') + "\r\n\r\n")
                                 << 431;
-    QByteArray many = "GET / HTTP/1.1\r\n";
+    QByteArray many = "GET / HTTP/1.1\r\nHost: x\r\n";
     for (int i = 0; i < limits.maxHeaderCount + 1; ++i)
         many += "X-" + QByteArray::number(i) + ": 1\r\n";
     QTest::newRow("many headers") << QByteArray(many + "\r\n") << 431;
@@ -180,8 +215,9 @@ void LiveServerTest::oversizedRequestsAreRefused() {
 void LiveServerTest::keepAliveServesPipelinedRequests() {
     Server server;
     HttpClient client(server.port);
-    client.Send("GET /results.json HTTP/1.1\r\n\r\nHEAD /clock HTTP/1.1\r\n\r\nGET /nix HTTP/1.1\r\n\r\n"
-                "GET /results.csv HTTP/1.1\r\nConnection: close\r\n\r\n");
+    client.Send("GET /results.json HTTP/1.1\r\nHost: x\r\n\r\nHEAD /clock HTTP/1.1\r\nHost: x\r\n\r\nGET /nix "
+                "HTTP/1.1\r\nHost: x\r\n\r\n"
+                "GET /results.csv HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
     QCOMPARE(client.Read().status, 200);
     const HttpReply head = client.Read(true);
     QCOMPARE(head.status, 200);
@@ -202,7 +238,8 @@ void LiveServerTest::aClientThatReadsLateGetsEveryAnswerInOrder() {
     // (its output is bounded) and goes on as the client takes the answers.
     QByteArray requests;
     for (int i = 0; i < 30; ++i)
-        requests += i % 3 == 2 ? "GET /results.csv HTTP/1.1\r\n\r\n" : "GET /results.json HTTP/1.1\r\n\r\n";
+        requests += i % 3 == 2 ? "GET /results.csv HTTP/1.1\r\nHost: x\r\n\r\n"
+                               : "GET /results.json HTTP/1.1\r\nHost: x\r\n\r\n";
     client.Send(requests);
     QTest::qWait(200);
     for (int i = 0; i < 30; ++i) {
@@ -241,30 +278,185 @@ void LiveServerTest::craftedNameIsEscapedOnThePage() {
     QVERIFY(json.body.contains("\\u003cscript\\u003ealert(1)\\u003c/script\\u003e"));
 }
 
-void LiveServerTest::atMost64ConnectionsAtOnce() {
-    Server server;
+void LiveServerTest::connectionsAboveTheCapAreReadAndRefused() {
+    HttpLimits limits;
+    limits.maxConnections = 8;
+    Server server(limits);
     std::vector<std::unique_ptr<HttpClient>> held;
-    for (int i = 0; i < 64; ++i) {
+    for (int i = 0; i < limits.maxConnections; ++i) {
         held.push_back(std::make_unique<HttpClient>(server.port));
         QVERIFY(held.back()->Connected());
     }
-    QTRY_COMPARE(server.thread->ConnectionCount(), 64);
-    // The 65th is told to come back later and closed.
+    QTRY_COMPARE(server.thread->ConnectionCount(), limits.maxConnections);
+    // One more: its request (and what follows it) is read before the 503, so the answer is
+    // still there when the client reads late; a reset would have thrown it away.
     HttpClient extra(server.port);
+    extra.Send("GET /results.json HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nabcde");
+    QTest::qWait(300);
     const HttpReply refused = extra.Read();
     QCOMPARE(refused.status, 503);
     QCOMPARE(refused.headers.value("retry-after"), QByteArray("2"));
+    QCOMPARE(refused.headers.value("connection"), QByteArray("close"));
     QVERIFY(extra.WaitClosed());
-    QCOMPARE(server.thread->ConnectionCount(), 64);
+    QCOMPARE(extra.socket.error(), QAbstractSocket::RemoteHostClosedError);
+    QCOMPARE(server.thread->ConnectionCount(), limits.maxConnections);
     // The held ones are served as before.
     QCOMPARE(held.front()->Request("GET", "/results.json").status, 200);
     QCOMPARE(held.back()->Request("GET", "/").status, 200);
     // One leaves: a new client gets its place.
     held.front()->socket.disconnectFromHost();
     held.erase(held.begin());
-    QTRY_COMPARE(server.thread->ConnectionCount(), 63);
+    QTRY_COMPARE(server.thread->ConnectionCount(), limits.maxConnections - 1);
     HttpClient next(server.port);
     QCOMPARE(next.Request("GET", "/results.json").status, 200);
+}
+
+void LiveServerTest::dataAnswer304ForTheirETag_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("form"); // how the client quotes the tag; %1 stands for it
+    for (const char* path : {"/", "/results.json", "/results.csv"}) {
+        QTest::addRow("%s as sent", path) << QByteArray(path) << QByteArray("%1");
+        QTest::addRow("%s strong", path) << QByteArray(path) << QByteArray("%1").replace("W/", "");
+        QTest::addRow("%s in a list", path) << QByteArray(path) << QByteArray("\"other\", %1");
+    }
+    QTest::newRow("any") << QByteArray("/results.json") << QByteArray("*");
+}
+
+void LiveServerTest::dataAnswer304ForTheirETag() {
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, form);
+    Server server;
+    HttpClient client(server.port);
+    const HttpReply first = client.Request("GET", path);
+    const QByteArray tag = first.headers.value("etag");
+    QVERIFY(tag.startsWith("W/\"") && tag.endsWith('"'));
+    QByteArray asked = form;
+    asked.replace("%1", form.contains("W/") || form == "%1" ? tag : tag.mid(2));
+    const HttpReply same = client.Request("GET", path, "If-None-Match: " + asked + "\r\n");
+    QCOMPARE(same.status, 304);
+    QCOMPARE(same.headers.value("etag"), tag);
+    QVERIFY(!same.headers.contains("content-length"));
+    QVERIFY(same.body.isEmpty());
+    // The connection goes on cleanly after the bodiless answer.
+    QCOMPARE(client.Request("HEAD", path).status, 200);
+    // A new version: the old tag gets the whole body and a new tag.
+    server.slot.Publish(SnapshotOf(4, server.slot.Current().get()));
+    const HttpReply changed = client.Request("GET", path, "If-None-Match: " + tag + "\r\n");
+    QCOMPARE(changed.status, 200);
+    QVERIFY(changed.headers.value("etag") != tag);
+    QVERIFY(changed.body.size() > 50);
+}
+
+void LiveServerTest::bodiesOver1KiBAreGzippedWhenAsked_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("accept");
+    QTest::addColumn<bool>("gzip");
+    QTest::newRow("json") << QByteArray("/results.json") << QByteArray("gzip, deflate, br") << true;
+    QTest::newRow("json refused") << QByteArray("/results.json") << QByteArray("gzip;q=0, deflate") << false;
+    QTest::newRow("json not asked") << QByteArray("/results.json") << QByteArray() << false;
+    QTest::newRow("list, any coding") << QByteArray("/") << QByteArray("*") << true;
+    QTest::newRow("csv, old name") << QByteArray("/results.csv") << QByteArray("x-gzip") << true;
+    QTest::newRow("clock") << QByteArray("/clock") << QByteArray("GZIP;q=0.5") << true;
+    QTest::newRow("404 stays small") << QByteArray("/nix") << QByteArray("gzip") << false;
+}
+
+void LiveServerTest::bodiesOver1KiBAreGzippedWhenAsked() {
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, accept);
+    QFETCH(bool, gzip);
+    Server server;
+    server.slot.Publish(SnapshotOf(500, server.slot.Current().get()));
+    HttpClient client(server.port);
+    const HttpReply plain = client.Request("GET", path);
+    const HttpReply got =
+        client.Request("GET", path, accept.isEmpty() ? QByteArray() : "Accept-Encoding: " + accept + "\r\n");
+    QCOMPARE(got.status, plain.status);
+    QCOMPARE(got.headers.value("content-encoding"), gzip ? QByteArray("gzip") : QByteArray());
+    const QByteArray body = gzip ? Gunzip(got.body) : got.body;
+    if (path == "/results.json") {
+        // Equal but for the clocks, which go on between the two answers.
+        QJsonObject a = QJsonDocument::fromJson(plain.body).object(), b = QJsonDocument::fromJson(body).object();
+        QVERIFY(b.value("now").isDouble() && b.value("rows").toArray().size() == 500);
+        for (const char* clock : {"now", "race"}) {
+            a.remove(clock);
+            b.remove(clock);
+        }
+        QCOMPARE(b, a);
+    } else {
+        QCOMPARE(body, plain.body);
+    }
+    if (gzip)
+        QVERIFY(got.body.size() * 3 < plain.body.size() * 2);
+    // HEAD tells the length of what GET sends.
+    const HttpReply head = client.Request("HEAD", path, "Accept-Encoding: " + accept + "\r\n");
+    QCOMPARE(head.headers.value("content-length").toLongLong(), got.body.size());
+}
+
+void LiveServerTest::changeStreamTellsEveryNewVersion() {
+    HttpLimits limits;
+    limits.heartbeatMs = 300;
+    Server server(limits);
+    HttpClient page(server.port);
+    const QByteArray tag = page.Request("GET", "/results.json").headers.value("etag");
+    HttpClient stream(server.port);
+    stream.Send("GET /events HTTP/1.1\r\nHost: x\r\n\r\n");
+    const QByteArray head = stream.ReadUntil("\r\n\r\n");
+    QVERIFY(head.startsWith("HTTP/1.1 200 OK\r\n"));
+    QVERIFY(head.contains("\r\nContent-Type: text/event-stream; charset=utf-8\r\n"));
+    QVERIFY(head.contains("\r\nCache-Control: no-store\r\n"));
+    QVERIFY(!head.contains("Content-Length"));
+    const auto message = [&stream] {
+        QByteArray m = stream.ReadUntil("\n\n");
+        while (m.startsWith(":") || m.startsWith("retry:"))
+            m = stream.ReadUntil("\n\n");
+        return QJsonDocument::fromJson(m.mid(6)).object();
+    };
+    // At once the version there is, with the tag the data carry.
+    const QJsonObject first = message();
+    QCOMPARE(first.value("version").toInteger(), 1);
+    QCOMPARE("W/\"" + first.value("tag").toString().toLatin1() + '"', tag);
+    QTRY_COMPARE(server.thread->StreamCount(), 1);
+    // Every new snapshot, once, to every stream.
+    for (int athletes = 4; athletes <= 6; ++athletes) {
+        server.slot.Publish(SnapshotOf(athletes, server.slot.Current().get()));
+        server.thread->Published();
+        const QJsonObject next = message();
+        QCOMPARE(next.value("version").toInteger(), athletes - 2);
+        QVERIFY(next.value("now").isDouble());
+    }
+    // Quiet: only a comment line now and then, and the stream is not closed as idle.
+    const QByteArray quiet = stream.ReadUntil(":\n\n");
+    QCOMPARE(quiet, QByteArray(":\n\n"));
+    QVERIFY(stream.Connected());
+    QCOMPARE(server.thread->ConnectionCount(), 2);
+    stream.socket.disconnectFromHost();
+    QTRY_COMPARE(server.thread->StreamCount(), 0);
+}
+
+void LiveServerTest::malformedRequestsAreAnsweredAtOnce_data() {
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("status");
+    QTest::newRow("no Host") << QByteArray("GET / HTTP/1.1\r\n\r\n") << 400;
+    QTest::newRow("two Hosts") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nHost: a\r\n\r\n") << 400;
+    QTest::newRow("HTTP/0.9") << QByteArray("GET /\r\n") << 400;
+    QTest::newRow("bare CR") << QByteArray("GET / HTTP/1.1\rHost: x\r\r") << 400;
+    QTest::newRow("absolute form") << QByteArray("GET http://127.0.0.1/results.csv HTTP/1.1\r\nHost: x\r\n\r\n") << 200;
+    QTest::newRow("1.0 without Host") << QByteArray("GET /results.csv HTTP/1.0\r\n\r\n") << 200;
+}
+
+void LiveServerTest::malformedRequestsAreAnsweredAtOnce() {
+    QFETCH(QByteArray, request);
+    QFETCH(int, status);
+    // Far longer than the wait below: an answer can only come from reading the request.
+    Server server(ShortIdle(60000));
+    HttpClient client(server.port);
+    client.Send(request);
+    const HttpReply reply = client.Read(false, 5000);
+    QCOMPARE(reply.status, status);
+    if (status == 200)
+        QVERIFY(reply.body.startsWith("\xEF\xBB\xBF"));
+    else
+        QVERIFY(client.WaitClosed());
 }
 
 void LiveServerTest::idleConnectionsAreClosed() {
@@ -283,7 +475,7 @@ void LiveServerTest::idleConnectionsAreClosed() {
 void LiveServerTest::aRequestDrippingInIsCutOff() {
     Server server(ShortIdle(300));
     HttpClient slow(server.port);
-    slow.Send("GET / HTTP/1.1\r\n");
+    slow.Send("GET / HTTP/1.1\r\nHost: x\r\n");
     // A header line now and then keeps the connection busy, but never completes the request.
     for (int i = 0; i < 30 && slow.Connected(); ++i) {
         slow.Send("X-" + QByteArray::number(i) + ": 1\r\n");
