@@ -67,6 +67,13 @@ public:
     QLineEdit* eWebBind = nullptr;
     QLineEdit* ePublishDir = nullptr;
     QToolButton* sbPublishDir = nullptr;
+    // Timing stations: role, broker "host:port", race id, user, password, TLS.
+    QComboBox* cbStation = nullptr;
+    QLineEdit* eBroker = nullptr;
+    QLineEdit* eRaceId = nullptr;
+    QLineEdit* eBrokerUser = nullptr;
+    QLineEdit* eBrokerPassword = nullptr;
+    QCheckBox* cbBrokerTls = nullptr;
 
 signals:
     // cbDigitsChange: the display shows this many fraction digits while the dialog is open.
@@ -78,6 +85,10 @@ private:
     void LoadLiveControls(const TSettings& s);
     void StoreLiveControls(TSettings& s) const;
     void LiveControlsChange();
+    void BuildStationControls();
+    void LoadStationControls(const TSettings& s);
+    void StoreStationControls(TSettings& s) const;
+    void StationControlsChange();
     void cbDigitsChange();
     void cbPortChange();
     void seTimerChange();
