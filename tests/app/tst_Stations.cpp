@@ -22,7 +22,7 @@ TSettings StationSettings(int station, quint16 port) {
     return s;
 }
 
-// START as the operator gives it: a click into the start box, the number, Enter.
+// START as the operator gives it: a click into the start box, the number, F5.
 void StartAt(RaceWindow& w, const QString& number) {
     w.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
@@ -31,7 +31,7 @@ void StartAt(RaceWindow& w, const QString& number) {
     QTRY_VERIFY(QApplication::focusWidget() && box->isAncestorOf(QApplication::focusWidget()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(QApplication::focusWidget(), number);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
 }
 
 int RemoteStartLines(const QByteArray& journal) {
@@ -62,9 +62,8 @@ void tst_Stations::startsCrossWithTheirOwnClock() {
     finish.fake->clock.Set(7000000, ten.addMSecs(finishAheadMs));
     RaceWindow start(StationSettings(1, broker.Port()));
     auto* field = Find<StatusLabel>(finish.form, "StatusStation");
-    QTRY_VERIFY_WITH_TIMEOUT(field->text().contains(QStringLiteral("verbunden")) &&
-                                 !field->text().contains(QStringLiteral("nicht")),
-                             15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        field->text().contains(QStringLiteral("verbunden")) && !field->text().contains(QStringLiteral("nicht")), 15000);
 
     StartAt(start, QStringLiteral("7"));
     QTRY_COMPARE_WITH_TIMEOUT(finish.RowOf(QStringLiteral("7")) > 0, true, 15000);
