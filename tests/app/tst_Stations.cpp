@@ -1,9 +1,12 @@
 #include "RaceWindow.h"
+#include "core/stations/MqttClient.h"
 #include "stations/Broker.h"
 #include "ui/run/StationControl.h"
 #include "ui/widgets/StatusLabel.h"
 
 #include <QComboBox>
+
+#include <atomic>
 
 // A start station and a finish station, two real windows with folders of their own,
 // joined through a real broker on 127.0.0.1.
@@ -78,6 +81,21 @@ void tst_Stations::startsCrossWithTheirOwnClock() {
     QVERIFY(QTest::qWaitForWindowActive(finish.form.get()));
     finish.FinishNumber(QStringLiteral("7"));
     QCOMPARE(finish.Of(QStringLiteral("7"), Col::Zeit), zeit);
+    // Any reader of the race gets the finish station's result list, retained.
+    std::atomic<bool> up = false;
+    QByteArray results;
+    MqttClient::Options o{QStringLiteral("127.0.0.1"), broker.Port()};
+    MqttClient reader(
+        o,
+        [&](const QString&, const QByteArray& json, bool) {
+            QMetaObject::invokeMethod(qApp, [&, json] { results = json; });
+        },
+        [&](bool connected, const QString&) { up = connected; });
+    QString error;
+    QVERIFY(reader.Start(error));
+    QTRY_VERIFY_WITH_TIMEOUT(up, 10000);
+    QVERIFY(reader.Subscribe(QStringLiteral("kadenzor/rennen/results"), 1));
+    QTRY_VERIFY_WITH_TIMEOUT(results.contains(zeit.toUtf8()), 10000);
 
     // A restart of the finish station applies nothing twice.
     const QString folder = finish.folder;

@@ -11,7 +11,8 @@
 namespace {
 constexpr int kStatusMs = 1000;
 constexpr qint64 kOffsetJournalMs = 60000; // an unchanged offset is journalled once a minute
-constexpr qint64 kOffsetStepMs = 2;        // a change of this much is journalled at once
+constexpr qint64 kOffsetStepMs = 2;        // a change of this much is journalled,
+constexpr qint64 kOffsetGapMs = 10000;     // but not more often than this
 
 QString StationTitle(int role) {
     return role == StationRole::Start ? QStringLiteral("Startstation") : QStringLiteral("Zielstation");
@@ -30,7 +31,7 @@ StationControl::StationControl(const TSettings& settings, RaceRecords& records, 
     connect(&m_records, &RaceRecords::Journalized, this, &StationControl::Published);
     m_statusTimer.setInterval(kStatusMs);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] {
-        JournalOffset(false);
+        JournalOffset();
         ShowStatus();
     });
 }
@@ -56,7 +57,7 @@ void StationControl::EnsureLink() {
     connect(m_link.get(), &StationLink::EventDue, this, &StationControl::Apply);
     connect(m_link.get(), &StationLink::Refused, this, &StationControl::Refuse);
     connect(m_link.get(), &StationLink::StateChanged, this, &StationControl::ShowStatus);
-    connect(m_link.get(), &StationLink::OffsetChanged, this, [this] { JournalOffset(false); });
+    connect(m_link.get(), &StationLink::OffsetChanged, this, [this] { JournalOffset(); });
     connect(m_link.get(), &StationLink::ResultsArrived, this, &StationControl::ResultsArrived);
 }
 
@@ -165,15 +166,16 @@ void StationControl::Refuse(const QString& why, const QString& topic, const QByt
     emit Notice(QStringLiteral("Nachricht nicht übernommen: ") + why);
 }
 
-void StationControl::JournalOffset(bool force) {
+void StationControl::JournalOffset() {
     if (!m_link)
         return;
     const auto best = m_link->Offset();
     if (!best)
         return;
     const qint64 now = m_clock.now().toMSecsSinceEpoch();
-    const bool changed = !m_offsetJournalled || qAbs(best->offsetMs - m_journalledOffset) >= kOffsetStepMs;
-    if (force || changed || now - m_offsetJournalledAt >= kOffsetJournalMs) {
+    const bool changed = !m_offsetJournalled || (qAbs(best->offsetMs - m_journalledOffset) >= kOffsetStepMs &&
+                                                 now - m_offsetJournalledAt >= kOffsetGapMs);
+    if (changed || now - m_offsetJournalledAt >= kOffsetJournalMs) {
         JournalEntry line;
         line.event = JournalEvent::ClockCompared;
         line.source = JournalSource::Station;

@@ -53,7 +53,7 @@ private:
     void Published(const QList<JournalEntry>& entries);
     void Apply(const StationEvent& event);
     void Refuse(const QString& why, const QString& topic, const QByteArray& payload);
-    void JournalOffset(bool force);
+    void JournalOffset();
     void ShowStatus();
     bool LinkSettingsChanged(const TSettings& before) const;
 
