@@ -84,7 +84,9 @@ void tst_Stations::startsCrossWithTheirOwnClock() {
     // Any reader of the race gets the finish station's result list, retained.
     std::atomic<bool> up = false;
     QByteArray results;
-    MqttClient::Options o{QStringLiteral("127.0.0.1"), broker.Port()};
+    MqttClient::Options o;
+    o.host = QStringLiteral("127.0.0.1");
+    o.port = broker.Port();
     MqttClient reader(
         o,
         [&](const QString&, const QByteArray& json, bool) {
