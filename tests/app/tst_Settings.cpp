@@ -139,9 +139,10 @@ void SettingsTest::f2AndButtonOpenTheDialog() {
     w.F2(SettingsWindow::Cancel);
     QCOMPARE(w.fake.prompts.Shown.size(), 1);
     QCOMPARE(w.fake.prompts.Shown[0]->windowTitle(), QStringLiteral("Einstellungen"));
-    // 285 x 370, and below the original controls the live results' group.
+    // 285 x 370, and below the original controls the live results' and the stations' groups.
     QCOMPARE(w.fake.prompts.Shown[0]->width(), 285);
-    QCOMPARE(w.fake.prompts.Shown[0]->height(), 370 + w.form->CfgDialog().findChild<QWidget*>("gbLive")->height() + 4);
+    const auto group = [&](const char* name) { return w.form->CfgDialog().findChild<QWidget*>(name)->height() + 4; };
+    QCOMPARE(w.fake.prompts.Shown[0]->height(), 370 + group("gbLive") + group("gbStations"));
     QTest::mouseClick(Find<QToolButton>(w.form, "bCFG"), Qt::LeftButton);
     QCOMPARE(w.fake.prompts.Shown.size(), 2);
     w.form->activateWindow();
