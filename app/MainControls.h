@@ -62,6 +62,7 @@ struct MainControls {
     std::array<StatusLabel*, 5> StatusPanels{};
     StatusLabel* StatusContacts = nullptr;
     StatusLabel* StatusWeb = nullptr;
+    StatusLabel* StatusStation = nullptr;
     // The hidden menu: shortcuts.
     QAction* mTimer = nullptr;
     QAction* Place1 = nullptr;

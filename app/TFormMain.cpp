@@ -3,6 +3,7 @@
 #include "core/contacts/ContactInput.h"
 #include "core/contacts/PortProbe.h"
 #include "core/files/GridTextFile.h"
+#include "core/live/LivePages.h"
 #include "core/live/LiveResults.h"
 #include "core/platform/Clock.h"
 #include "core/platform/Prompts.h"
@@ -16,6 +17,7 @@
 #include "ui/run/LockOut.h"
 #include "ui/run/RunControl.h"
 #include "ui/run/SleepGuard.h"
+#include "ui/run/StationControl.h"
 #include "ui/run/TimeDisplay.h"
 #include "ui/run/TimePanel.h"
 #include "ui/tables/FinishTable.h"
@@ -215,7 +217,8 @@ TFormMain::~TFormMain() {
 void TFormMain::CreateControllers() {
     Clock& clock = *m_platform.clock;
     Prompts& prompts = *m_platform.prompts;
-    m_status = std::make_unique<StatusFields>(m_ui.StatusPanels, m_ui.StatusContacts, m_ui.StatusWeb);
+    m_status =
+        std::make_unique<StatusFields>(m_ui.StatusPanels, m_ui.StatusContacts, m_ui.StatusWeb, m_ui.StatusStation);
     m_display =
         std::make_unique<TimeDisplay>(BuildTimePanel(m_ui.Image1), m_ui.PanelDate, m_ui.PanelTime, clock, m_settings);
     m_lockOut = std::make_unique<LockOut>(m_ui.ImageLSstart, m_ui.ImageLSstop, m_settings, m_state);
@@ -238,6 +241,7 @@ void TFormMain::CreateControllers() {
     m_export = std::make_unique<ProtocolExport>(results, m_records->BackupFiles(), m_settings, m_platform);
     if (m_platform.serial)
         m_contacts = std::make_unique<ContactInput>(*m_platform.serial, clock, *m_lockOut);
+    m_stations = std::make_unique<StationControl>(m_settings, *m_records, *m_run, clock);
     BuildJournalView();
 
     ConnectStatus();
@@ -375,6 +379,15 @@ void TFormMain::CreateLiveResults() {
     connect(m_ui.run.mStart, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);
     connect(m_ui.run.mEnd, &QAction::triggered, m_liveResults.get(), &LiveResults::Changed);
     m_liveResults->Begin();
+
+    // The finish station's result list goes to every reader through the broker.
+    connect(m_liveResults.get(), &LiveResults::published, m_stations.get(), [this] {
+        if (const auto snapshot = m_liveResults->Current(); snapshot && m_settings.Station == 2)
+            m_stations->PublishResults(ResultsJson(*snapshot));
+    });
+    connect(m_stations.get(), &StationControl::StatusChanged, m_status.get(), &StatusFields::SetStation);
+    connect(m_stations.get(), &StationControl::Notice, m_status.get(), &StatusFields::ShowPassing);
+    m_stations->Begin();
 }
 
 void TFormMain::ApplyStartModeAndTimer() {

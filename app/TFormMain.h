@@ -29,6 +29,7 @@ class LiveResults;
 class RaceRecords;
 class SleepGuard;
 class StatusFields;
+class StationControl;
 
 // The main window: builds the controls (layout in TFormMainLayout.cpp) into one
 // struct, creates the controllers with exactly the controls and collaborators each
@@ -156,5 +157,6 @@ private:
     std::unique_ptr<ProtocolExport> m_export;
     std::unique_ptr<ContactInput> m_contacts;
     std::unique_ptr<LiveResults> m_liveResults;
+    std::unique_ptr<StationControl> m_stations; // last: it goes before the records and run control it uses
     QList<int> m_availablePorts;
 };

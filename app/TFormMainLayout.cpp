@@ -349,6 +349,10 @@ void TFormMain::BuildStatusBar() {
     m_ui.StatusWeb->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_ui.StatusWeb->hide();
     m_ui.StatusBar1->addPermanentWidget(m_ui.StatusWeb);
+    m_ui.StatusStation = Named(new StatusLabel(m_ui.StatusBar1), "StatusStation");
+    m_ui.StatusStation->setAlignment(Qt::AlignCenter);
+    m_ui.StatusStation->hide();
+    m_ui.StatusBar1->addPermanentWidget(m_ui.StatusStation);
 }
 
 void TFormMain::BuildActions() {

@@ -12,6 +12,7 @@
 #include "ui/run/Countdown.h"
 #include "ui/run/LockOut.h"
 #include "ui/run/RunControl.h"
+#include "ui/run/StationControl.h"
 #include "ui/run/TimeDisplay.h"
 #include "ui/tables/FinishTable.h"
 #include "ui/tables/ProtocolFiles.h"
@@ -56,6 +57,8 @@ void TFormMain::SettingsChanged(const TSettings& before) {
     if (m_settings.StartType != before.StartType || m_settings.Timer != before.Timer)
         ApplyStartModeAndTimer();
     m_records->ApplySettings(before);
+    if (m_stations)
+        m_stations->ApplySettings(before);
 }
 
 void TFormMain::BuildSettingsDialog() {

@@ -45,7 +45,8 @@ void LiveResults::Begin() {
 }
 
 bool LiveResults::Active() const {
-    return m_server || m_folder;
+    // A finish station publishes its results to the broker, also without server or folder.
+    return m_server || m_folder || m_settings.Station == 2;
 }
 
 void LiveResults::ApplySettings(const TSettings& before) {

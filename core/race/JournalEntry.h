@@ -35,6 +35,12 @@ inline const QString RowInserted = QStringLiteral("NEUE ZEILE");
 inline const QString FinishRowDeleted = QStringLiteral("ZIELZEILE GELÖSCHT");
 inline const QString FinishTimesCleared = QStringLiteral("ZIELZEITEN GELÖSCHT");
 inline const QString Ranked = QStringLiteral("PLÄTZE");
+// Timing stations: an event of another station that was not applied as a START, one
+// refused outright (does not parse, unknown station), and a clock comparison.
+inline const QString RemoteEvent = QStringLiteral("STATIONSEREIGNIS");
+inline const QString RemoteStartRejected = QStringLiteral("START ABGELEHNT");
+inline const QString StationRefused = QStringLiteral("STATION ABGEWIESEN");
+inline const QString ClockCompared = QStringLiteral("UHRVERGLEICH");
 } // namespace JournalEvent
 
 // Where an impulse or command came from.
@@ -46,6 +52,7 @@ inline const QString Countdown = QStringLiteral("Countdown");
 inline const QString DoubleClick = QStringLiteral("Doppelklick");
 inline const QString Menu = QStringLiteral("Menü");
 inline const QString Program = QStringLiteral("Programm");
+inline const QString Station = QStringLiteral("Station"); // "Station start": through the broker
 } // namespace JournalSource
 
 struct JournalEntry {

@@ -75,6 +75,12 @@ const std::vector<Field>& Fields() {
         Text("WebBind", &TSettings::WebBind),
         Text("PublishDir", &TSettings::PublishDir),
         Text("PortPath", &TSettings::PortPath),
+        Int("Station", &TSettings::Station),
+        Text("Broker", &TSettings::Broker),
+        Text("RaceId", &TSettings::RaceId),
+        Text("BrokerUser", &TSettings::BrokerUser),
+        Text("BrokerPassword", &TSettings::BrokerPassword),
+        Bool("BrokerTls", &TSettings::BrokerTls),
     };
     return fields;
 }
@@ -204,6 +210,11 @@ TSettings SettingsStore::FromValues(const QVariantMap& values, const QString& pr
     // A port edited by hand outside the allowed range keeps the server off.
     if (s.WebPort < TSettings::kWebPortMin || s.WebPort > 65535)
         s.WebPort = 0;
+    // A station number edited by hand outside the roles keeps the PC alone.
+    if (s.Station < 0 || s.Station > 2)
+        s.Station = 0;
+    if (s.RaceId.trimmed().isEmpty())
+        s.RaceId = TSettings().RaceId;
     if (s.RezervDir.isEmpty())
         s.RezervDir = programFolder;
     s.Columns |= TSettings::kForcedColumns;
@@ -256,11 +267,18 @@ bool SettingsStore::Save(const TSettings& settings, QString& error) const {
         error = QStringLiteral("Ordner %1 kann nicht angelegt werden").arg(info.absolutePath());
         return false;
     }
+    // A broker password is for the owner's eyes only; the file replacing this one keeps its mode.
+    const bool secret = !settings.BrokerPassword.isEmpty();
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (secret && info.exists())
+        QFile::setPermissions(m_fileName, ownerOnly);
     QSettings store(m_fileName, Format());
     // Every value is set even when an earlier one fails; the file is replaced as a whole.
     for (const RegValue& value : ToValues(settings))
         store.setValue(value.name, value.value);
     store.sync();
+    if (secret)
+        QFile::setPermissions(m_fileName, ownerOnly);
     if (store.status() != QSettings::NoError) {
         error = WriteFailureText(m_fileName, 0);
         return false;

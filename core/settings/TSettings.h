@@ -40,6 +40,12 @@ struct TSettings {
     QString WebBind;         // address the web server listens on; empty = every address of the computer
     QString PublishDir;      // folder that receives the live result files after every change; empty = off
     QString PortPath;        // the adapter's stable name (/dev/serial/by-id/...); empty = the device of Port
+    qint32 Station = 0;      // timing station: 0 alone, 1 start station, 2 finish station
+    QString Broker;          // the MQTT broker, "host:port"
+    QString RaceId = QStringLiteral("rennen"); // topic prefix kadenzor/<RaceId>/: stations of one race
+    QString BrokerUser;
+    QString BrokerPassword; // set: the settings file is readable by its owner only
+    bool BrokerTls = false; // TLS with the system's CA certificates
 
     static constexpr qint32 kForcedColumns = 0x403; // "Platz", "St.Nr." and "Zeit" are always shown
     static constexpr qint32 kWebPortMin = 1024;     // below are the system's ports

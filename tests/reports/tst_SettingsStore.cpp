@@ -40,6 +40,12 @@ TSettings Changed() {
     s.WebBind = QStringLiteral("127.0.0.1");
     s.PublishDir = QStringLiteral("/srv/ergebnisse/");
     s.PortPath = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    s.Station = 2;
+    s.Broker = QStringLiteral("192.168.1.20:1883");
+    s.RaceId = QStringLiteral("kreiscup-3");
+    s.BrokerUser = QStringLiteral("ziel");
+    s.BrokerPassword = QStringLiteral("geh;eim\"");
+    s.BrokerTls = true;
     return s;
 }
 
@@ -58,6 +64,8 @@ private slots:
     void absentOrMistypedValueKeepsItsDefault_data();
     void absentOrMistypedValueKeepsItsDefault();
     void absentTitleReadsEmpty();
+    void stationValuesFollowPortPath_data();
+    void stationValuesFollowPortPath();
     void portPathFollowsTheOlderValues();
     void nonPositiveLockOutKeepsTheDefault();
     void columnsAreForced();
@@ -221,6 +229,47 @@ void SettingsStoreTest::absentTitleReadsEmpty() {
     QCOMPARE(s.Title, QString());
     QCOMPARE(s.AutoSort, true); // the reading went on
     QCOMPARE(s.Debounce, 7);
+}
+
+void SettingsStoreTest::stationValuesFollowPortPath_data() {
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<qint32>("station"); // as stored
+    QTest::addColumn<qint32>("read");
+    QTest::addColumn<QFileDevice::Permissions>("mode");
+    const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    QTest::newRow("password: owner only") << "geheim" << 2 << 2 << QFileDevice::Permissions(owner);
+    QTest::newRow("no password") << "" << 1 << 1 << (owner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    QTest::newRow("station out of range is alone")
+        << "" << 3 << 0 << (owner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+}
+
+void SettingsStoreTest::stationValuesFollowPortPath() {
+    QFETCH(QString, password);
+    QFETCH(qint32, station);
+    QFETCH(QFileDevice::Permissions, mode);
+    // An older file without them reads as today: alone, the default race.
+    WriteText(WithoutLine("Station"));
+    TSettings s = SettingsStore(m_file).Load(m_program);
+    QCOMPARE(s.Station, 0);
+    QCOMPARE(s.RaceId, QStringLiteral("rennen"));
+    QCOMPARE(s.Broker, QString());
+    s = Changed();
+    s.BrokerPassword = password;
+    s.Station = station;
+    QString error;
+    QVERIFY(SettingsStore(m_file).Save(s, error));
+    const QString written = Text();
+    qsizetype at = written.indexOf(QStringLiteral("\"PortPath\"="));
+    for (const char* name : {"Station", "Broker", "RaceId", "BrokerUser", "BrokerPassword", "BrokerTls"}) {
+        const qsizetype next = written.indexOf(QLatin1Char('"') + QLatin1String(name) + QStringLiteral("\"="));
+        QVERIFY2(next > at, name);
+        at = next;
+    }
+    QCOMPARE(QFile::permissions(m_file) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), mode);
+    const TSettings loaded = SettingsStore(m_file).Load(m_program);
+    QFETCH(qint32, read);
+    s.Station = read;
+    QCOMPARE(loaded, s);
 }
 
 void SettingsStoreTest::portPathFollowsTheOlderValues() {

@@ -66,6 +66,7 @@ TCfgDialog::TCfgDialog(Prompts& prompts, QWidget* parent) : QDialog(parent), m_p
     setFont(f);
     BuildControls();
     BuildLiveControls();
+    BuildStationControls();
     SetTabOrder();
 }
 
@@ -304,6 +305,7 @@ void TCfgDialog::LoadControls(const TSettings& s) {
     cbAutoSort->setChecked(s.AutoSort);
     seDebounce->setValue(s.Debounce);
     LoadLiveControls(s);
+    LoadStationControls(s);
 }
 
 void TCfgDialog::FormShow(const TSettings& s, const QList<int>& columnWidths) {
@@ -337,6 +339,7 @@ void TCfgDialog::StoreControls(TSettings& s) const {
     s.Timer = seTimer->value();
     s.Debounce = seDebounce->value();
     StoreLiveControls(s);
+    StoreStationControls(s);
     const int entry = cbPort->currentIndex();
     if (entry > 0) {
         // A new choice keeps the adapter's stable name where it has one: it is

@@ -68,6 +68,13 @@ public:
     QLineEdit* eWebBind = nullptr;
     QLineEdit* ePublishDir = nullptr;
     QToolButton* sbPublishDir = nullptr;
+    // Timing stations: role, broker "host:port", race id, user, password, TLS.
+    QComboBox* cbStation = nullptr;
+    QLineEdit* eBroker = nullptr;
+    QLineEdit* eRaceId = nullptr;
+    QLineEdit* eBrokerUser = nullptr;
+    QLineEdit* eBrokerPassword = nullptr;
+    QCheckBox* cbBrokerTls = nullptr;
 
     // A further group of settings below the others, above the buttons; its fields join
     // the Tab order after the column list, in the order appended to m_groupFields.
@@ -85,6 +92,10 @@ private:
     void LoadLiveControls(const TSettings& s);
     void StoreLiveControls(TSettings& s) const;
     void LiveControlsChange();
+    void BuildStationControls();
+    void LoadStationControls(const TSettings& s);
+    void StoreStationControls(TSettings& s) const;
+    void StationControlsChange();
     void cbDigitsChange();
     void cbPortChange();
     void seTimerChange();

@@ -665,3 +665,79 @@ void RunControl::cbStopNEnter() {
         m_protocol.SelectRow(row);
     c.mStop->trigger();
 }
+
+RunControl::RemoteStart RunControl::ApplyRemoteStart(const QString& number, const Moment& at, const QString& source,
+                                                     const QList<QPair<QString, QString>>& detail) {
+    const bool individual = !m_settings.massStart();
+    int row = -1;
+    if (individual) {
+        int n = 0;
+        // A placeholder ("-3") names a row of the other PC's protocol, never one of ours.
+        if (!ToInt(number.trimmed(), n) || n <= 0)
+            return RemoteStart::UnknownNumber;
+        row = m_protocol.FindStartNumber(number.trimmed());
+        if (row >= 1 && !m_protocol.Cell(Col::Start, row).trimmed().isEmpty())
+            return RemoteStart::AlreadyStarted;
+        if (row < 1) {
+            // With a start list loaded, a number outside it is a mistake at the start.
+            const SortGridData& g = m_protocol.Grid()->Data();
+            for (int r = 1; r < g.RowCount(); ++r)
+                if (!g.Cell(Col::Nachname, r).trimmed().isEmpty() || !g.Cell(Col::Vorname, r).trimmed().isEmpty())
+                    return RemoteStart::UnknownNumber;
+        }
+    } else if (m_state.Started() || m_state.startClosed) {
+        return RemoteStart::AlreadyStarted;
+    }
+
+    if (!m_state.Started()) {
+        m_state.runStart = at.tick;
+        m_state.firstFinish.reset();
+        m_state.firstFinishClock.clear();
+        c.sbLoadList->setEnabled(false);
+        SetEnabled(c.bEnd, c.mEnd, true, RunColors::Red);
+    }
+    m_state.lastStartTick = at.tick;
+    JournalEntry entry;
+    entry.event = JournalEvent::Start;
+    entry.source = source;
+    if (individual) {
+        const int chosen = m_protocol.Grid()->Row();
+        const QString typedStart = c.cbStartN->currentText();
+        const QString typedStop = c.cbStopN->currentText();
+        row = m_protocol.RecordStartInRow(number.trimmed(), at.tick, at.clock, TickDiff(at.tick, *m_state.runStart),
+                                         m_state.highestPlaceholder);
+        c.cbStopN->addItem(m_protocol.Cell(Col::StNr, row));
+        c.cbStopN->SetDropDown(true);
+        // What the operator had chosen and typed stays: the start came from elsewhere.
+        m_protocol.SelectRow(chosen);
+        c.cbStartN->setEditText(typedStart);
+        c.cbStopN->setEditText(typedStop);
+        const int item = c.cbStartN->FindItem(m_protocol.Cell(Col::StNr, row));
+        if (item >= 0)
+            c.cbStartN->removeItem(item);
+        entry.number = m_protocol.Cell(Col::StNr, row);
+        entry.time = m_protocol.Cell(Col::Start, row);
+        entry.Add(JournalKey::Row, QString::number(row));
+        AddCells(entry, m_protocol.Grid()->Data(), row, {Col::Split, Col::Raw});
+    } else {
+        m_state.massStartClock = ClockText(at.clock);
+        FillStopListForMassStart();
+        entry.time = m_state.massStartClock;
+        entry.Add(QStringLiteral("Startart"), QStringLiteral("Massenstart"));
+    }
+    for (const auto& [key, value] : detail)
+        entry.Add(key, value);
+    Journalize(entry, at);
+
+    m_display.StartClock(*m_state.runStart);
+    c.bCFG->setEnabled(false);
+    if (!individual) {
+        SetEnabled(c.bSTART, c.mStart, false, RunColors::Green);
+        emit TimerAvailable(false);
+        m_display.SetLowerLit(RunColors::Yellow);
+    }
+    SetEnabled(c.bSTOP, c.mStop, true, RunColors::Yellow);
+    m_protocol.UpdateResultCommands();
+    emit BackupsDue();
+    return RemoteStart::Applied;
+}

@@ -112,6 +112,14 @@ public:
     // from their start ticks.
     void ResumeRun();
 
+    // A START another station took: recorded at `at` (its clock of day, and the local
+    // tick that lies as far back as its UTC moment), journalled with `detail` (where it
+    // came from and its place in that station's sequence). The operator's number boxes,
+    // selection, tone and contacts stay as they are.
+    enum class RemoteStart { Applied, UnknownNumber, AlreadyStarted };
+    RemoteStart ApplyRemoteStart(const QString& number, const Moment& at, const QString& source,
+                                 const QList<QPair<QString, QString>>& detail);
+
 signals:
     // A mass start closes the countdown; ENDE opens it again.
     void TimerAvailable(bool available);

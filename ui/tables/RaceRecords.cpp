@@ -122,16 +122,20 @@ void RaceRecords::Journalize(const QList<JournalEntry>& entries) {
             e.clock = at.clock.isValid() ? at.clock : now.time();
         if (!e.date.isValid())
             e.date = DateOf(e.clock, now);
+        if (m_stamp)
+            m_stamp(e);
     }
-    if (m_journal.Append(lines)) {
+    const bool written = m_journal.Append(lines);
+    if (written) {
         if (m_journalFailing)
             emit JournalFailure(QString());
         m_journalFailing = false;
-        return;
+    } else {
+        // Like a failed backup: the race goes on, the operator sees it until a write succeeds.
+        m_journalFailing = true;
+        emit JournalFailure(kJournalFailed + m_journal.LastError());
     }
-    // Like a failed backup: the race goes on, the operator sees it until a write succeeds.
-    m_journalFailing = true;
-    emit JournalFailure(kJournalFailed + m_journal.LastError());
+    emit Journalized(lines);
 }
 
 void RaceRecords::JournalProgramEvent(const QString& event) {

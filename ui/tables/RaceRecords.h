@@ -7,6 +7,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class Clock;
 class FinishTable;
 class Prompts;
@@ -49,6 +51,9 @@ public:
     void NewRace();
     // One call per event: tick and clock come from the entries, or from now.
     void Journalize(const QList<JournalEntry>& entries);
+    // Called for every line with date, clock and tick set, before it is written (a
+    // timing station numbers its lines there).
+    void SetStamp(std::function<void(JournalEntry&)> stamp) { m_stamp = std::move(stamp); }
     // Program start and end, and a ranking by hand.
     void JournalProgramEvent(const QString& event);
 
@@ -61,6 +66,8 @@ signals:
     void FolderNotice(const QString& text);
     // Something the operator should read once (a journal line cut off, a replay notice).
     void Notice(const QString& text);
+    // The lines of one event as they were written (also when the write failed).
+    void Journalized(const QList<JournalEntry>& entries);
 
 private:
     // Backups and journal in the folder RezervDir names, or the default one.
@@ -82,4 +89,5 @@ private:
     Journal m_journal;
     bool m_backupFailing = false;
     bool m_journalFailing = false;
+    std::function<void(JournalEntry&)> m_stamp;
 };

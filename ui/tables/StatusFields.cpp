@@ -6,8 +6,10 @@
 #include <QTimer>
 #include <algorithm>
 
-StatusFields::StatusFields(std::array<StatusLabel*, 5> panels, StatusLabel* contacts, StatusLabel* web, QObject* parent)
-    : QObject(parent), m_panels(panels), m_contacts(contacts), m_web(web), m_passingTimer(new QTimer(this)) {
+StatusFields::StatusFields(std::array<StatusLabel*, 5> panels, StatusLabel* contacts, StatusLabel* web,
+                           StatusLabel* station, QObject* parent)
+    : QObject(parent), m_panels(panels), m_contacts(contacts), m_web(web), m_station(station),
+      m_passingTimer(new QTimer(this)) {
     m_passingTimer->setObjectName(QStringLiteral("StatusPassingTimer"));
     m_passingTimer->setSingleShot(true);
     m_passingTimer->setInterval(kPassingMs);
@@ -73,6 +75,13 @@ void StatusFields::ShowField2() {
 void StatusFields::SetContacts(const QString& text, bool alarm) {
     m_contacts->Show(text, alarm);
     m_contacts->setVisible(!text.isEmpty());
+}
+
+void StatusFields::SetStation(const QString& text, bool alarm) {
+    if (!m_station)
+        return;
+    m_station->Show(text, alarm);
+    m_station->setVisible(!text.isEmpty());
 }
 
 void StatusFields::SetWeb(const QString& text, bool alarm) {

@@ -22,7 +22,7 @@ public:
     enum class State { BackupFailed, JournalFailed, SettingsFailed, SleepNotBlocked, BackupFolder };
 
     StatusFields(std::array<StatusLabel*, 5> panels, StatusLabel* contacts, StatusLabel* web,
-                 QObject* parent = nullptr);
+                 StatusLabel* station = nullptr, QObject* parent = nullptr);
 
     // How long a passing message stands in front of a failure.
     static constexpr int kPassingMs = 6000;
@@ -36,6 +36,8 @@ public slots:
     void ShowPassing(const QString& text);
     void SetContacts(const QString& text, bool alarm);
     void SetWeb(const QString& text, bool alarm);
+    // The other timing station: link, clock offset; hidden while the PC is alone.
+    void SetStation(const QString& text, bool alarm);
 
 private:
     void ShowField2();
@@ -44,6 +46,7 @@ private:
     std::array<StatusLabel*, 5> m_panels;
     StatusLabel* m_contacts;
     StatusLabel* m_web;
+    StatusLabel* m_station;
     std::map<State, QString> m_states;
     QString m_passing;
     bool m_passingFresh = false;
