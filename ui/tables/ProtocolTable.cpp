@@ -238,7 +238,7 @@ void ProtocolTable::RankProtocol() {
     // Through the grid: it follows the ranking once at its end, not after each of its
     // cell writes, and closes an editor whose cell or row the ranking changes.
     int row = -1;
-    g->Batch([&](SortGridData& data) { row = RankProtocolRows(data, options); });
+    g->Batch([&](SortGridData& data) { row = RankProtocolRows(data, options, m_rankingTexts); });
     emit FinishNumberVoided();
     if (row >= 1) {
         SelectProtocolRow(row);

@@ -123,4 +123,5 @@ private:
     TSortGrid* m_grid;
     const TSettings& m_settings;
     bool m_selecting = false;
+    RankingTexts m_rankingTexts; // what the last ranking computed, for the next one
 };
