@@ -196,7 +196,9 @@ void TFormMain::bInfoClick() {
 TFormMain::~TFormMain() {
     m_ui.SortGrid1->removeEventFilter(this);
     m_ui.SortGrid2->removeEventFilter(this);
+    m_export->WaitForExports();
     m_records->WriteBackups();
+    m_records->FlushBackups();
     m_records->JournalProgramEvent(JournalEvent::ProgramEnd);
     SaveSettings();
     if (m_contacts)
@@ -267,6 +269,8 @@ void TFormMain::ConnectRecords() {
     connect(m_finish.get(), &FinishTable::TablesChanged, records, &RaceRecords::WriteBackups);
     connect(m_editing.get(), &ProtocolEditing::ProtocolChanged, records, &RaceRecords::WriteBackups);
     connect(m_run.get(), &RunControl::BackupsDue, records, &RaceRecords::WriteBackups);
+    // What the operator answers may end the race or the program: the backups are on the disk first.
+    connect(m_question, &TFDlgYesNo::Asking, records, &RaceRecords::FlushBackups);
     connect(m_finish.get(), &FinishTable::Journal, records, &RaceRecords::Journalize);
     connect(m_editing.get(), &ProtocolEditing::Journal, records, &RaceRecords::Journalize);
     connect(m_run.get(), &RunControl::Journal, records, &RaceRecords::Journalize);
@@ -393,8 +397,14 @@ QLabel* TFormMain::StatusPanel(int i) const {
     return m_ui.StatusPanels[size_t(i)];
 }
 
+void TFormMain::FlushWriters() {
+    m_export->WaitForExports();
+    m_records->FlushBackups();
+}
+
 void TFormMain::WriteBackups() {
     m_records->WriteBackups();
+    m_records->FlushBackups();
 }
 
 const Backups& TFormMain::BackupFiles() const {

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 // The parsed sort keys of one grid column for one way of comparing (style, case

@@ -18,6 +18,7 @@ public:
     int ColCount() const { return m_colCount; }
     int RowCount() const { return static_cast<int>(m_rows.size()); }
     QString Cell(int col, int row) const; // empty outside the stored cells
+    const std::vector<QStringList>& StoredRows() const { return m_rows; }
 
 private:
     int m_colCount = 1;

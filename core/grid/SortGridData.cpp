@@ -1,6 +1,7 @@
 #include "core/grid/SortGridData.h"
 
 #include "core/grid/ColumnSortKeys.h"
+#include "core/grid/GridCopy.h"
 
 #include <algorithm>
 #include <numeric>
@@ -14,6 +15,11 @@ const QString kRowsizeError = QStringLiteral("Rowsize too small");
 
 SortGridData::SortGridData(int colCount, int rowCount)
     : m_colCount(std::max(1, colCount)), m_rowCount(std::max(1, rowCount)) {
+    m_row = m_rowCount > 1 ? 1 : 0;
+}
+
+SortGridData::SortGridData(const GridCopy& copy)
+    : m_cells(copy.StoredRows()), m_colCount(std::max(1, copy.ColCount())), m_rowCount(std::max(1, copy.RowCount())) {
     m_row = m_rowCount > 1 ? 1 : 0;
 }
 

@@ -35,11 +35,14 @@ struct TSortOptions {
     TSortKeyFunc SortKey = nullptr;                                 // for ssCustom; reset with SortCompare
 };
 
+class GridCopy;
 struct ColumnSortKeys;
 
 class SortGridData {
 public:
     explicit SortGridData(int colCount = 5, int rowCount = 5);
+    // A grid of the copied cells, for the writers of a worker thread; shares the texts.
+    explicit SortGridData(const GridCopy& copy);
     virtual ~SortGridData();
     SortGridData(const SortGridData&) = delete;
     SortGridData& operator=(const SortGridData&) = delete;

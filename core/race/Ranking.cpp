@@ -85,15 +85,17 @@ TimeValue RankingTexts::Time(const QString& zeit, int digits) {
     return t;
 }
 
-const QString& RankingTexts::Gap(const QString& zeit, TimeValue t, TimeValue leader, int digits) {
+const QString& RankingTexts::Gap(const QString& zeit, TimeValue leader, int digits) {
     Keep(digits);
     if (leader != m_leader) {
         m_gaps.clear();
         m_leader = leader;
     }
     auto it = m_gaps.find(zeit);
-    if (it == m_gaps.end())
+    if (it == m_gaps.end()) {
+        const TimeValue t = Time(zeit, digits);
         it = m_gaps.insert(zeit, t == leader ? QString() : QLatin1Char('+') + TimeToText(t - leader, digits));
+    }
     return *it;
 }
 
@@ -139,12 +141,11 @@ int RankProtocolRows(SortGridData& grid, const RankingOptions& o, RankingTexts& 
             place = count;
         }
         if (o.individualStart && !o.classMode) {
-            const TimeValue t = texts.Time(zeit, o.fractionDigits);
             if (count == 1) {
-                leader = t;
+                leader = texts.Time(zeit, o.fractionDigits);
                 grid.SetCell(Col::Split, r, TimeToText(0, o.fractionDigits));
             } else if (!grid.Cell(Col::StNr, r).contains(QLatin1Char('-'))) {
-                grid.SetCell(Col::Split, r, texts.Gap(zeit, t, leader, o.fractionDigits));
+                grid.SetCell(Col::Split, r, texts.Gap(zeit, leader, o.fractionDigits));
             }
         }
     }

@@ -19,7 +19,7 @@ class RankingTexts {
 public:
     TimeValue Time(const QString& zeit, int digits);
     // The gap text of `zeit` behind the overall leader.
-    const QString& Gap(const QString& zeit, TimeValue t, TimeValue leader, int digits);
+    const QString& Gap(const QString& zeit, TimeValue leader, int digits);
 
 private:
     void Keep(int digits);

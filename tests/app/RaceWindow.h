@@ -53,7 +53,11 @@ struct RaceWindow {
     int RowOf(const QString& number) const { return P()->FindRow(Col::StNr, number); }
     QString Of(const QString& number, int col) const { return Cell(col, RowOf(number)); }
 
-    void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(form.get(), key, mods); }
+    // The key, then what its command handed to the writers is on the disk.
+    void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(form.get(), key, mods);
+        form->FlushWriters();
+    }
     void Advance(int ms) { fake->clock.Advance(ms); }
     void TypeStart(const QString& number) {
         Find<NumberBox>(form, "cbStartN")->setFocus();

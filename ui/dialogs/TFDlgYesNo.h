@@ -35,6 +35,10 @@ public:
     // "Nein" becomes the active control (the clearing question); persists.
     void MakeNoActive();
 
+signals:
+    // Just before a question is shown.
+    void Asking();
+
 protected:
     void showEvent(QShowEvent* event) override;
 

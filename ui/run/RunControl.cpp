@@ -6,6 +6,7 @@
 #include "core/race/JournalReplay.h"
 #include "core/race/ProtocolColumns.h"
 #include "ui/dialogs/TFDlgYesNo.h"
+#include "ui/run/InputMoments.h"
 #include "ui/run/LockOut.h"
 #include "ui/run/RunDisplay.h"
 #include "ui/tables/FinishTable.h"
@@ -30,7 +31,7 @@ RunControl::RunControl(const RunControls& controls, Clock& clock, const TSetting
                        QObject* parent)
     : QObject(parent), c(controls), m_clock(clock), m_settings(settings), m_state(state), m_protocol(protocol),
       m_finish(finish), m_lockOut(lockOut), m_display(display), m_sound(sound), m_prompts(prompts),
-      m_question(question) {
+      m_question(question), m_inputs(std::make_unique<InputMoments>(clock, InputMoments::WindowSystemNow())) {
     // A missing tone file leaves its tone off until the program ends.
     const QString startTone = programFolder + QStringLiteral("Ton-start.wav");
     const QString finishTone = programFolder + QStringLiteral("Ton-finish.wav");
@@ -88,12 +89,21 @@ void RunControl::Journalize(JournalEntry entry, const Moment& at) {
     entry.clock = at.clock;
     entry.tick = at.tick;
     entry.hasTick = true;
+    if (!m_momentNote.isEmpty())
+        entry.Add(QStringLiteral("Zeitpunkt"), std::exchange(m_momentNote, QString()));
     emit Journal({entry});
 }
 
-Moment RunControl::EventMoment() const {
-    if (!m_impulse)
+Moment RunControl::EventMoment() {
+    m_momentNote.clear();
+    if (!m_impulse) {
+        const QString source = EventSource();
+        // Timers and contacts bring their own moments; keys and clicks have the event's.
+        if (source == JournalSource::Key || source == JournalSource::Button || source == JournalSource::Menu ||
+            source == JournalSource::DoubleClick)
+            return m_inputs->Take(m_momentNote);
         return m_clock.moment();
+    }
     Moment at = *m_impulse;
     if (!at.clock.isValid())
         at.clock = m_clock.now().time(); // a capture without clock of day still gets a text

@@ -4,10 +4,12 @@
 #include "core/race/JournalEntry.h"
 #include "core/race/RunState.h"
 #include "core/settings/TSettings.h"
+#include "ui/run/InputMoments.h"
 #include "ui/settings/SettingsEditor.h"
 
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -131,8 +133,9 @@ private:
     void TakeNextPredicted();
     // START in mass start: every start number becomes a choice of the finish-number box.
     void FillStopListForMassStart();
-    // The moment of the event being handled: the captured one of an impulse, else read now.
-    Moment EventMoment() const;
+    // The moment of the event being handled: the captured one of an impulse, the time of
+    // the key press or click, else read now.
+    Moment EventMoment();
     void SetEnabled(TBitBtnWithColor* button, QAction* action, bool enabled, const QColor& color);
     QString EventSource() const;
     void Journalize(JournalEntry entry, const Moment& at);
@@ -153,4 +156,6 @@ private:
     QString m_finishTone;
     std::optional<Moment> m_impulse;
     QString m_source;
+    std::unique_ptr<InputMoments> m_inputs;
+    QString m_momentNote; // why a press was not timed by its event, for its journal entry
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/race/BackupWriter.h"
 #include "core/race/Backups.h"
 #include "core/race/Journal.h"
 #include "core/race/JournalEntry.h"
@@ -42,8 +43,14 @@ public:
     // A changed backup folder takes the next backup at once.
     void ApplySettings(const TSettings& before);
 
-    // Writes both backups and the run state.
+    ~RaceRecords() override; // what waits is written first
+
+    // Hands both tables and the run state to the backup writer; they are written at once
+    // on its thread, and what it reports reaches the status bar from there.
     void WriteBackups();
+    // Waits until the backups handed over are on the disk and reports their result now
+    // (before a question, at ENDE, at shut-down).
+    void FlushBackups();
     // One call per event: tick and clock come from the entries, or from now.
     void Journalize(const QList<JournalEntry>& entries);
     // Program start and end, and a ranking by hand.
@@ -65,6 +72,7 @@ private:
     void StartJournal(bool protocolRestored);
     void RecoverFromJournal();
     void CheckFolder();
+    void ShowBackupResult(const BackupWriter::Result& result);
 
     const ProtocolTable& m_protocol;
     const FinishTable& m_finish;
@@ -78,5 +86,7 @@ private:
     Backups m_backups;
     Journal m_journal;
     bool m_backupFailing = false;
+    quint64 m_shownSerial = 0; // the newest backup result shown; older ones arrive late
+    BackupWriter m_writer;
     bool m_journalFailing = false;
 };
