@@ -89,7 +89,10 @@ struct RaceWindow {
             QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     }
+    // What the program wrote, once its writers are done.
     QByteArray ReadFile(const QString& name) const {
+        if (form)
+            form->FlushWriters();
         QFile f(folder + name);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }

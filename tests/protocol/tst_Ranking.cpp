@@ -320,7 +320,7 @@ void RankingTest::rankingAfterEachChangeEqualsFullRanking() {
         live.SetCell(Col::Klasse, r, klassen[pick(klassen.size())]);
     }
     RankingTexts texts;
-    for (int step = 0; step < 150; ++step) {
+    for (int step = 0; step < 60; ++step) {
         const int row = 1 + pick(live.RowCount() - 1);
         switch (pick(8)) {
         case 0:
