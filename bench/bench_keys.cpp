@@ -15,6 +15,7 @@
 #include "ui/widgets/TSortGrid.h"
 
 #include <QApplication>
+#include <QInputDevice>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 
@@ -45,7 +46,10 @@ int main(int argc, char** argv) {
     TFormMain form(fake.platform, settings);
     form.show();
     form.activateWindow();
-    QApplication::processEvents();
+    for (int i = 0; i < 200 && !form.isActiveWindow(); ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    // The keyboard device of the events is made once, here on the window's thread.
+    (void)QInputDevice::primaryKeyboard();
 
     constexpr int kRows = 10000;
     TSortGrid* g = Find<TSortGrid>(&form, "SortGrid1");
@@ -61,6 +65,10 @@ int main(int argc, char** argv) {
     cbStartN->setFocus();
     QApplication::processEvents();
     QWidget* target = QApplication::focusWidget(); // where the window system sends the key
+    if (!target) {
+        std::fprintf(stderr, "the start box did not get the focus\n");
+        return 1;
+    }
 
     std::mt19937 rng(3);
     int number = 0;
