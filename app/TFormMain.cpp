@@ -205,7 +205,9 @@ void TFormMain::bInfoClick() {
 TFormMain::~TFormMain() {
     m_ui.SortGrid1->removeEventFilter(this);
     m_ui.SortGrid2->removeEventFilter(this);
+    m_export->WaitForExports();
     m_records->WriteBackups();
+    m_records->FlushBackups();
     m_records->JournalProgramEvent(JournalEvent::ProgramEnd);
     SaveSettings();
     if (m_contacts)
@@ -226,6 +228,8 @@ void TFormMain::CreateControllers() {
     m_finish = std::make_unique<FinishTable>(m_ui.SortGrid2, m_state, m_settings, *m_protocol, *m_question, prompts);
     m_run = std::make_unique<RunControl>(m_ui.run, clock, m_settings, m_state, *m_protocol, *m_finish, *m_lockOut,
                                          *m_display, *m_platform.sound, prompts, *m_question, m_platform.programFolder);
+    if (m_platform.inputEventTimes)
+        m_run->TimeInputsByTheirEvents();
     m_countdown =
         std::make_unique<Countdown>(m_ui.bTimer, m_ui.mTimer, m_ui.seAutoStart, m_ui.cbAuto, clock, m_settings,
                                     *m_display, *m_lockOut, *m_platform.sound, m_run->StartToneFile(), m_state);
@@ -279,6 +283,8 @@ void TFormMain::ConnectRecords() {
     connect(m_finish.get(), &FinishTable::TablesChanged, records, &RaceRecords::WriteBackups);
     connect(m_editing.get(), &ProtocolEditing::ProtocolChanged, records, &RaceRecords::WriteBackups);
     connect(m_run.get(), &RunControl::BackupsDue, records, &RaceRecords::WriteBackups);
+    // What the operator answers may end the race or the program: the backups are on the disk first.
+    connect(m_question, &TFDlgYesNo::Asking, records, &RaceRecords::FlushBackups);
     connect(m_finish.get(), &FinishTable::Journal, records, &RaceRecords::Journalize);
     connect(m_editing.get(), &ProtocolEditing::Journal, records, &RaceRecords::Journalize);
     connect(m_run.get(), &RunControl::Journal, records, &RaceRecords::Journalize);
@@ -421,8 +427,14 @@ QLabel* TFormMain::StatusPanel(int i) const {
     return m_ui.StatusPanels[size_t(i)];
 }
 
+void TFormMain::FlushWriters() {
+    m_export->WaitForExports();
+    m_records->FlushBackups();
+}
+
 void TFormMain::WriteBackups() {
     m_records->WriteBackups();
+    m_records->FlushBackups();
 }
 
 const Backups& TFormMain::BackupFiles() const {

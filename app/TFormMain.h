@@ -70,8 +70,12 @@ public:
     // the new one; a failure is shown to the operator. Returns false on failure.
     bool ApplyPortSettings(int oldPort, const QString& oldPath);
 
-    // Writes both backups; a failure shows in the status bar until a write succeeds.
+    // Writes both backups and waits for them; a failure shows in the status bar until a
+    // write succeeds.
     void WriteBackups();
+    // Waits until the backups and exports handed to their writers are on the disk and
+    // their results shown.
+    void FlushWriters();
     // ApplyColumnLayout of both grids, EditPred to its panel's right edge, the window size in the status bar.
     void FormResize();
     // The help page (bHelp, F1, Alt+I) and the info box (bInfo, F3).

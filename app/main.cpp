@@ -69,6 +69,7 @@ int main(int argc, char* argv[]) {
     platform.shell = &shell;
     platform.serial = &serial;
     platform.sleep = &sleep;
+    platform.inputEventTimes = true;
     platform.programFolder = ProgramFolder();
     platform.workingFolder = QDir::currentPath() + QLatin1Char('/');
 

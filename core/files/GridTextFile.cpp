@@ -1,5 +1,7 @@
 #include "core/files/GridTextFile.h"
 
+#include "core/grid/GridCopy.h"
+
 #include "core/base/FolderSync.h"
 #include "core/base/WriteFailure.h"
 
@@ -207,7 +209,11 @@ bool ReadTextFile(const QString& fileName, QString& text, QString* error) {
     return true;
 }
 
-bool WriteGridText(const SortGridData& grid, const QString& fileName, QString* error) {
+namespace {
+
+// The grid itself or a copy of it: both read the same way.
+template <typename Grid>
+bool WriteGridTextOf(const Grid& grid, const QString& fileName, QString* error) {
     const int cols = grid.ColCount() - 1; // the last column is never written
     const int rows = grid.RowCount();
     QString text;
@@ -244,6 +250,16 @@ bool WriteGridText(const SortGridData& grid, const QString& fileName, QString* e
     // The rename into place must survive a power cut too.
     SyncFolderOf(fileName);
     return true;
+}
+
+} // namespace
+
+bool WriteGridText(const SortGridData& grid, const QString& fileName, QString* error) {
+    return WriteGridTextOf(grid, fileName, error);
+}
+
+bool WriteGridText(const GridCopy& grid, const QString& fileName, QString* error) {
+    return WriteGridTextOf(grid, fileName, error);
 }
 
 bool LoadProtocolText(SortGridData& grid, const QString& fileName, const QStringList& defaultCaptions, QString* error) {

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+class GridCopy;
 class SortGridData;
 
 // Largest file the readers take into memory; larger ones are refused with a message.
@@ -27,6 +28,7 @@ QString FinishBackupName(const QString& folder);
 // column 0 is not empty; a data row when any written cell holds text. The file is
 // replaced atomically. On failure returns false with a German message in `error`.
 bool WriteGridText(const SortGridData& grid, const QString& fileName, QString* error = nullptr);
+bool WriteGridText(const GridCopy& grid, const QString& fileName, QString* error = nullptr);
 
 // Reads a start list or protocol backup into the protocol grid. The grid stays
 // untouched when the file cannot be read. Empty captions of columns 0 .. 11 are

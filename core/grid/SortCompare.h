@@ -14,6 +14,11 @@ enum class TSortStyle { ssAutomatic, ssNormal, ssNumeric, ssNumericExtended, ssD
 
 using TSortCompareFunc = std::function<int(const QString&, const QString&)>;
 
+// For ssCustom: an order-preserving integer key that agrees with the compare function on
+// every text it accepts (returning true). A sort compares keys where both texts have one
+// and calls the compare function otherwise, so the order is the function's own.
+using TSortKeyFunc = bool (*)(const QString& text, quint64& key);
+
 // Windows-1252 code of one Unicode code point; '?' for characters outside the code page.
 unsigned char Cp1252Byte(char32_t codePoint);
 

@@ -1,5 +1,8 @@
 #include "core/grid/SortGridData.h"
 
+#include "core/grid/ColumnSortKeys.h"
+#include "core/grid/GridCopy.h"
+
 #include <algorithm>
 #include <numeric>
 
@@ -12,6 +15,11 @@ const QString kRowsizeError = QStringLiteral("Rowsize too small");
 
 SortGridData::SortGridData(int colCount, int rowCount)
     : m_colCount(std::max(1, colCount)), m_rowCount(std::max(1, rowCount)) {
+    m_row = m_rowCount > 1 ? 1 : 0;
+}
+
+SortGridData::SortGridData(const GridCopy& copy)
+    : m_cells(copy.StoredRows()), m_colCount(std::max(1, copy.ColCount())), m_rowCount(std::max(1, copy.RowCount())) {
     m_row = m_rowCount > 1 ? 1 : 0;
 }
 
@@ -100,6 +108,8 @@ void SortGridData::SetCell(int col, int row, const QString& text) {
     if (cells[col] == text)
         return;
     cells[col] = text;
+    if (static_cast<size_t>(col) < m_sortKeys.size() && m_sortKeys[static_cast<size_t>(col)])
+        m_sortKeys[static_cast<size_t>(col)]->Invalidate(row);
     if (m_events)
         m_events->CellChanged(col, row);
     Changed();
@@ -118,6 +128,10 @@ void SortGridData::SetRows(int row, const QStringList& texts) {
         return;
     for (int c = 0; c < m_colCount; ++c)
         SetCell(c, row, c < texts.size() ? texts.at(c) : QString());
+}
+
+QStringList SortGridData::StoredCells(int row) const {
+    return row >= 0 && static_cast<size_t>(row) < m_cells.size() ? m_cells[static_cast<size_t>(row)] : QStringList();
 }
 
 QStringList SortGridData::Cols(int col) const {
@@ -365,6 +379,7 @@ int SortGridData::FindRow(int col, const QString& text, bool ignoreCase) const {
 }
 
 void SortGridData::ClearGrid() {
+    DropSortKeys();
     BeginUpdate();
     if (m_rowCount > 1)
         SetRow(1);
@@ -383,6 +398,7 @@ void SortGridData::ClearGrid() {
 }
 
 void SortGridData::InsertRow(int row) {
+    DropSortKeys();
     if (row < 1) {
         // Inserting above the first data row would push the header down.
         ReportError(kIndexError);
@@ -411,6 +427,7 @@ void SortGridData::InsertRow(int row) {
 }
 
 void SortGridData::DeleteRow(int row) {
+    DropSortKeys();
     SetModified(true);
     if (m_rowCount < 3) {
         if (static_cast<size_t>(1) < m_cells.size())
@@ -442,6 +459,7 @@ void SortGridData::DeleteRow(int row) {
 }
 
 void SortGridData::InsertColumn(int col) {
+    DropSortKeys();
     if (col < 0)
         col = 0;
     // An empty cell at the end of every stored row, so no stale texts become the new column.
@@ -462,6 +480,7 @@ void SortGridData::InsertColumn(int col) {
 }
 
 void SortGridData::DeleteColumn(int col) {
+    DropSortKeys();
     if (col < 0 || col >= m_colCount) {
         ReportError(kIndexError);
         return;
@@ -496,6 +515,7 @@ int SortGridData::MovedIndex(int index, int from, int to) const {
 }
 
 void SortGridData::MoveRow(int from, int to) {
+    DropSortKeys();
     if (from < 0 || to < 0 || from == to)
         return;
     StoredRow(std::max(from, to));
@@ -514,6 +534,7 @@ void SortGridData::MoveRow(int from, int to) {
 }
 
 void SortGridData::MoveColumn(int from, int to) {
+    DropSortKeys();
     if (from < 0 || to < 0 || from == to)
         return;
     const int needed = std::max(from, to) + 1;

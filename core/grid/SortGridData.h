@@ -17,6 +17,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 // TSortStyle (ssAutomatic ... ssCustom) is declared with the comparisons in SortCompare.h.
@@ -31,11 +32,17 @@ struct TSortOptions {
     TSortDirection SortDirection = TSortDirection::sdAscending;
     bool UpdateOnSizeChange = false;
     std::function<int(const QString&, const QString&)> SortCompare; // for ssCustom; reset after every sort
+    TSortKeyFunc SortKey = nullptr;                                 // for ssCustom; reset with SortCompare
 };
+
+class GridCopy;
+struct ColumnSortKeys;
 
 class SortGridData {
 public:
     explicit SortGridData(int colCount = 5, int rowCount = 5);
+    // A grid of the copied cells, for the writers of a worker thread; shares the texts.
+    explicit SortGridData(const GridCopy& copy);
     virtual ~SortGridData();
     SortGridData(const SortGridData&) = delete;
     SortGridData& operator=(const SortGridData&) = delete;
@@ -56,6 +63,8 @@ public:
     QStringList Rows(int row) const; // ColCount() texts
     void SetRows(int row, const QStringList& texts);
     QStringList Cols(int col) const; // RowCount() texts, header first
+    // The texts stored for a row, shared, possibly fewer than ColCount() (a copy takes them).
+    QStringList StoredCells(int row) const;
 
     // --- current cell and row selection
     int Col() const;
@@ -154,6 +163,11 @@ private:
     void FilterOn();
     void FilterOff();
     TSortStyle DetectSortStyle(int col) const;
+    // The column's parsed keys, parsing only the rows whose entry a cell write dropped.
+    const ColumnSortKeys& SortKeysOf(int col, TSortStyle style, bool fold, TSortKeyFunc keyFunc,
+                                     std::vector<std::unique_ptr<ColumnSortKeys>>& retired);
+    // Rows moved or columns changed outside a sort: every parsed key goes.
+    void DropSortKeys();
 
     SortGridEvents* m_events = nullptr;
     std::vector<QStringList> m_cells; // index = row; rows beyond m_rowCount stay stored
@@ -173,4 +187,5 @@ private:
     bool m_modified = false;
     bool m_updating = false;
     bool m_savedUpdateOnSizeChange = false;
+    std::vector<std::unique_ptr<ColumnSortKeys>> m_sortKeys; // index = column
 };

@@ -1,5 +1,7 @@
 #include "core/grid/SortGridData.h"
 
+#include "core/grid/ColumnSortKeys.h"
+
 #include <algorithm>
 #include <numeric>
 
@@ -7,67 +9,63 @@
 
 namespace {
 
-// One key column of a sort: its texts (case-folded when asked), the style and the
-// compare function in force for its pass, and the values of converting styles.
+// One key column of a sort: its parsed keys and the compare function in force for its pass.
 struct SortKey {
-    TSortStyle style = TSortStyle::ssNormal;
+    const ColumnSortKeys* keys = nullptr;
     TSortCompareFunc custom;
     bool descending = false;
-    std::vector<QString> texts;
-    std::vector<double> values;
-    std::vector<char> converted;
 
     int Compare(int a, int b) const {
-        const QString& ta = texts[size_t(a)];
-        const QString& tb = texts[size_t(b)];
-        switch (style) {
+        const ColumnSortKeys& k = *keys;
+        const size_t ia = size_t(a);
+        const size_t ib = size_t(b);
+        switch (k.style) {
         case TSortStyle::ssNumeric:
         case TSortStyle::ssDateTime:
         case TSortStyle::ssTime:
-            if (converted[size_t(a)] && converted[size_t(b)]) {
-                const double va = values[size_t(a)];
-                const double vb = values[size_t(b)];
+            if (k.keyed[ia] && k.keyed[ib]) {
+                const double va = k.values[ia];
+                const double vb = k.values[ib];
                 return va < vb ? -1 : (vb < va ? 1 : 0);
             }
-            return CompareBytes(ta, tb);
+            return CompareBytes(k.texts[ia], k.texts[ib]);
         case TSortStyle::ssCustom:
-            return custom ? custom(ta, tb) : CompareBytes(ta, tb);
+            if (k.keyFunc && k.keyed[ia] && k.keyed[ib])
+                return k.ints[ia] < k.ints[ib] ? -1 : (k.ints[ib] < k.ints[ia] ? 1 : 0);
+            return custom ? custom(k.texts[ia], k.texts[ib]) : CompareBytes(k.texts[ia], k.texts[ib]);
         case TSortStyle::ssNumericExtended:
-            return CompareNumericExtended(ta, tb);
+            return CompareNumericExtended(k.texts[ia], k.texts[ib]);
         case TSortStyle::ssAutomatic:
         case TSortStyle::ssNormal:
             break;
         }
-        return CompareBytes(ta, tb);
+        return CompareBytes(k.texts[ia], k.texts[ib]);
     }
 };
 
-// Keys of the data rows 1 ... rowCount - 1, for the style now in SortOptions.
-SortKey MakeSortKey(const SortGridData& grid, int col) {
-    SortKey key;
-    key.style = grid.SortOptions.SortStyle;
-    key.custom = grid.SortOptions.SortCompare;
-    key.descending = grid.SortOptions.SortDirection == TSortDirection::sdDescending;
-    const bool fold = !grid.SortOptions.SortCaseSensitive;
-    const int n = std::max(0, grid.RowCount() - 1);
-    key.texts.reserve(size_t(n));
-    for (int r = 1; r <= n; ++r)
-        key.texts.push_back(fold ? LowerAZ(grid.Cell(col, r)) : grid.Cell(col, r));
-    bool (*convert)(const QString&, double&) = nullptr;
-    if (key.style == TSortStyle::ssNumeric)
-        convert = TextToFloat;
-    else if (key.style == TSortStyle::ssDateTime)
-        convert = TextToDateTimeMs;
-    else if (key.style == TSortStyle::ssTime)
-        convert = TextToTimeMs;
-    if (convert) {
-        // Converting once per key orders exactly like converting at every comparison.
-        key.values.resize(size_t(n));
-        key.converted.resize(size_t(n));
-        for (size_t p = 0; p < size_t(n); ++p)
-            key.converted[p] = convert(key.texts[p], key.values[p]);
+// The order std::stable_sort gives, found faster when few rows are out of place (a
+// finish moves one row): the rows that keep the order in a single walk stay, the others
+// are sorted alone and merged in, ties going by position, which is what stability means.
+template <typename Less>
+void StableOrder(std::vector<int>& index, Less less) {
+    std::vector<int> kept;
+    std::vector<int> misfits;
+    kept.reserve(index.size());
+    for (const int i : index) {
+        if (kept.empty() || !less(i, kept.back()))
+            kept.push_back(i);
+        else
+            misfits.push_back(i);
     }
-    return key;
+    if (misfits.empty())
+        return;
+    if (misfits.size() > index.size() / 8) {
+        std::stable_sort(index.begin(), index.end(), less);
+        return;
+    }
+    std::stable_sort(misfits.begin(), misfits.end(), less);
+    std::merge(kept.begin(), kept.end(), misfits.begin(), misfits.end(), index.begin(),
+               [&](int a, int b) { return less(a, b) || (!less(b, a) && a < b); });
 }
 
 } // namespace
@@ -106,6 +104,7 @@ void SortGridData::SetFiltered(bool filtered) {
 }
 
 void SortGridData::FilterOn() {
+    DropSortKeys();
     m_hiddenRows = 0;
     const int dataRows = m_rowCount - 1;
     StoredRow(m_rowCount - 1);
@@ -190,6 +189,7 @@ bool SortGridData::SortByColumn(int col) {
             ReportError(ok ? QStringLiteral("Sort column %1: Grid index out of range").arg(item)
                            : QStringLiteral("Sort column '%1' is not a valid integer value").arg(item));
             SortOptions.SortCompare = nullptr;
+            SortOptions.SortKey = nullptr;
             EndUpdate();
             return false;
         }
@@ -201,6 +201,8 @@ bool SortGridData::SortByColumn(int col) {
     // first gives the same order with a single pass over the rows: the styles and
     // compare functions are fixed beforehand in pass order, as the passes would see them.
     std::vector<SortKey> keys(keyCols.size());
+    // Keys replaced while a column is listed twice stay alive until the sort is done.
+    std::vector<std::unique_ptr<ColumnSortKeys>> retired;
     TSortStyle handlerStyle = TSortStyle::ssAutomatic;
     for (size_t k = keyCols.size(); k-- > 0;) {
         if (m_events && m_events->GetSortStyle(keyCols[k], handlerStyle)) {
@@ -208,13 +210,17 @@ bool SortGridData::SortByColumn(int col) {
         } else if (SortOptions.SortStyle == TSortStyle::ssAutomatic) {
             SortOptions.SortStyle = DetectSortStyle(keyCols[k]);
         }
-        keys[k] = MakeSortKey(*this, keyCols[k]);
+        const TSortKeyFunc keyFunc =
+            SortOptions.SortStyle == TSortStyle::ssCustom ? SortOptions.SortKey : TSortKeyFunc(nullptr);
+        keys[k].keys = &SortKeysOf(keyCols[k], SortOptions.SortStyle, !SortOptions.SortCaseSensitive, keyFunc, retired);
+        keys[k].custom = SortOptions.SortCompare;
+        keys[k].descending = SortOptions.SortDirection == TSortDirection::sdDescending;
     }
     const int dataRows = std::max(0, m_rowCount - 1);
-    std::vector<int> index(static_cast<size_t>(dataRows));
-    std::iota(index.begin(), index.end(), 0);
+    std::vector<int> order(static_cast<size_t>(dataRows));
+    std::iota(order.begin(), order.end(), 1);
     // Equal keys in every column keep their positions (stable), in both directions.
-    std::stable_sort(index.begin(), index.end(), [&](int a, int b) {
+    StableOrder(order, [&](int a, int b) {
         for (const SortKey& key : keys) {
             const int result = key.Compare(a, b);
             if (result != 0)
@@ -222,18 +228,24 @@ bool SortGridData::SortByColumn(int col) {
         }
         return false;
     });
-    std::vector<int> order(index.size());
-    for (size_t q = 0; q < index.size(); ++q)
-        order[q] = index[q] + 1;
+    bool moved = false;
+    for (size_t q = 0; q < order.size() && !moved; ++q)
+        moved = order[q] != static_cast<int>(q) + 1;
+    // Rows already in order are not written (nor their keys moved).
+    if (moved)
+        for (auto& k : m_sortKeys)
+            if (k)
+                k->Permute(order);
 
     // Write the rows once, in their new order.
     StoredRow(m_rowCount - 1);
-    std::vector<QStringList> rows(static_cast<size_t>(dataRows));
+    std::vector<QStringList> rows(moved ? static_cast<size_t>(dataRows) : 0);
     for (size_t q = 0; q < rows.size(); ++q)
         rows[q] = std::move(m_cells[static_cast<size_t>(order[q])]);
     std::vector<int> newPosition(static_cast<size_t>(m_rowCount), -1);
-    for (size_t q = 0; q < rows.size(); ++q) {
-        m_cells[q + 1] = std::move(rows[q]);
+    for (size_t q = 0; q < order.size(); ++q) {
+        if (moved)
+            m_cells[q + 1] = std::move(rows[q]);
         newPosition[static_cast<size_t>(order[q])] = static_cast<int>(q) + 1;
     }
     // The selection follows its rows; the first of them becomes the current row.
@@ -250,8 +262,47 @@ bool SortGridData::SortByColumn(int col) {
     }
 
     SortOptions.SortCompare = nullptr;
+    SortOptions.SortKey = nullptr;
     if (m_events)
         m_events->SortEnded(keyCols.front());
     EndUpdate();
     return true;
+}
+
+const ColumnSortKeys& SortGridData::SortKeysOf(int col, TSortStyle style, bool fold, TSortKeyFunc keyFunc,
+                                               std::vector<std::unique_ptr<ColumnSortKeys>>& retired) {
+    if (m_sortKeys.size() < static_cast<size_t>(m_colCount))
+        m_sortKeys.resize(static_cast<size_t>(m_colCount));
+    std::unique_ptr<ColumnSortKeys>& k = m_sortKeys[static_cast<size_t>(col)];
+    if (!k || k->style != style || k->fold != fold || k->keyFunc != keyFunc) {
+        retired.push_back(std::move(k));
+        k = std::make_unique<ColumnSortKeys>(style, fold, keyFunc);
+    }
+    k->Resize(static_cast<size_t>(m_rowCount));
+    bool (*convert)(const QString&, double&) = nullptr;
+    if (style == TSortStyle::ssNumeric)
+        convert = TextToFloat;
+    else if (style == TSortStyle::ssDateTime)
+        convert = TextToDateTimeMs;
+    else if (style == TSortStyle::ssTime)
+        convert = TextToTimeMs;
+    for (int r = 1; r < m_rowCount; ++r) {
+        const size_t i = static_cast<size_t>(r);
+        if (k->valid[i])
+            continue;
+        k->texts[i] = fold ? LowerAZ(Cell(col, r)) : Cell(col, r);
+        // Converting once per key orders exactly like converting at every comparison.
+        if (convert)
+            k->keyed[i] = convert(k->texts[i], k->values[i]);
+        else if (keyFunc)
+            k->keyed[i] = keyFunc(k->texts[i], k->ints[i]);
+        else
+            k->keyed[i] = 0;
+        k->valid[i] = 1;
+    }
+    return *k;
+}
+
+void SortGridData::DropSortKeys() {
+    m_sortKeys.clear();
 }

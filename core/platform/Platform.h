@@ -24,4 +24,7 @@ struct Platform {
     QString workingFolder;           // where "Klassen.txt" is looked for; ends in "/"
     QString settingsFile;            // the settings store; empty: settings are not stored
     QString settingsNotice;          // what was wrong with the store when it was read; shown once
+    // Key presses and clicks are timed by the window system's time of the event. Off for
+    // events a test makes up: their times follow no clock.
+    bool inputEventTimes = false;
 };

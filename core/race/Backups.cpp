@@ -4,6 +4,7 @@
 
 #include "core/base/FolderSync.h"
 #include "core/files/GridTextFile.h"
+#include "core/grid/GridCopy.h"
 #include "core/race/RunState.h"
 
 #include <QDir>
@@ -15,13 +16,26 @@
 #include <QStandardPaths>
 #include <cerrno>
 
-bool Backups::WriteBackups(const SortGridData& protocol, const SortGridData& finish, QString& error) const {
+namespace {
+
+template <typename Grid>
+bool WriteBoth(const QString& folder, const Grid& protocol, const Grid& finish, QString& error) {
     QString protocolError;
     QString finishError;
-    const bool protocolOk = WriteGridText(protocol, ProtocolBackupName(m_folder), &protocolError);
-    const bool finishOk = WriteGridText(finish, FinishBackupName(m_folder), &finishError);
+    const bool protocolOk = WriteGridText(protocol, ProtocolBackupName(folder), &protocolError);
+    const bool finishOk = WriteGridText(finish, FinishBackupName(folder), &finishError);
     error = !protocolOk ? protocolError : finishError;
     return protocolOk && finishOk;
+}
+
+} // namespace
+
+bool Backups::WriteBackups(const SortGridData& protocol, const SortGridData& finish, QString& error) const {
+    return WriteBoth(m_folder, protocol, finish, error);
+}
+
+bool Backups::WriteBackups(const GridCopy& protocol, const GridCopy& finish, QString& error) const {
+    return WriteBoth(m_folder, protocol, finish, error);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class GridCopy;
 class SortGridData;
 struct RunState;
 
@@ -17,6 +18,7 @@ public:
     // Writes the protocol backup, then the finish backup; both are attempted. On
     // failure returns false with the German reason in `error`.
     bool WriteBackups(const SortGridData& protocol, const SortGridData& finish, QString& error) const;
+    bool WriteBackups(const GridCopy& protocol, const GridCopy& finish, QString& error) const;
     // The run-state backup: what a restart needs besides the tables (the clock texts of a
     // mass start and of its first finish, the stamps of the run's starts and queued
     // finishes, the highest placeholder number). Empty when nothing is known.

@@ -81,6 +81,34 @@ int CompareTimeTexts(const QString& a, const QString& b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+bool TimeTextSortKey(const QString& text, quint64& key) {
+    // Blanks alone (all sorting behind every time) order by their length.
+    bool blank = true;
+    for (QChar c : text)
+        blank = blank && c.isSpace();
+    if (blank) {
+        for (QChar c : text)
+            if (c != QLatin1Char(' '))
+                return false;
+        if (text.size() > 31)
+            return false;
+        key = (quint64(20) << 59) | quint64(text.size());
+        return true;
+    }
+    // Length first, then the code units, five bits each: ' ' ... '?' hold every time text.
+    if (text.size() > 11)
+        return false;
+    quint64 chars = 0;
+    for (qsizetype i = 0; i < 11; ++i) {
+        const char16_t u = i < text.size() ? text[i].unicode() : u' ';
+        if (u < 0x20 || u > 0x3F)
+            return false;
+        chars = chars << 5 | quint64(u - 0x20);
+    }
+    key = (quint64(text.size()) << 59) | chars;
+    return true;
+}
+
 void ProtocolSortStyle(SortGridData& grid, int col, TSortStyle& style) {
     if (col == Col::Platz || col == Col::StNr)
         style = TSortStyle::ssNumeric;
@@ -89,6 +117,7 @@ void ProtocolSortStyle(SortGridData& grid, int col, TSortStyle& style) {
     else if (col >= Col::Start && col <= Col::Split) {
         style = TSortStyle::ssCustom;
         grid.SortOptions.SortCompare = CompareTimeTexts;
+        grid.SortOptions.SortKey = TimeTextSortKey;
     }
 }
 

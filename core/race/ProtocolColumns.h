@@ -44,6 +44,8 @@ std::array<int, FinishCol::Count> FinishColumnWidths(int gridWidth, int scrollAr
 
 // Ordering of time texts: shorter first, equal length byte-wise; blank or empty as length 20.
 int CompareTimeTexts(const QString& a, const QString& b);
+// An integer key ordering like CompareTimeTexts, for the texts that fit one (every time text).
+bool TimeTextSortKey(const QString& text, quint64& key);
 
 // Sort style of a protocol column; installs CompareTimeTexts for the time columns.
 void ProtocolSortStyle(SortGridData& grid, int col, TSortStyle& style);

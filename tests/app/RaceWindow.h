@@ -58,7 +58,11 @@ struct RaceWindow {
     int RowOf(const QString& number) const { return P()->FindRow(Col::StNr, number); }
     QString Of(const QString& number, int col) const { return Cell(col, RowOf(number)); }
 
-    void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(form.get(), key, mods); }
+    // The key, then what its command handed to the writers is on the disk.
+    void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(form.get(), key, mods);
+        form->FlushWriters();
+    }
     void Advance(int ms) { fake->clock.Advance(ms); }
     // Focus moves to the box as a click or Tab moves it; every key then goes where the
     // window system sends it, to the focused widget (the box, never its edit part).
@@ -70,6 +74,7 @@ struct RaceWindow {
     }
     void Press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(QApplication::focusWidget(), key, mods);
+        form->FlushWriters();
     }
     // Tab focus selects the box's text: the typed number replaces it.
     void TypeInto(const char* name, const QString& number) {
@@ -99,8 +104,12 @@ struct RaceWindow {
         for (QChar ch : text)
             QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        form->FlushWriters();
     }
+    // What the program wrote, once its writers are done.
     QByteArray ReadFile(const QString& name) const {
+        if (form)
+            form->FlushWriters();
         QFile f(folder + name);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }

@@ -375,6 +375,7 @@ void FinishedWindowTest::unwritableProgramFolderKeepsBackupsInTheDataFolder() {
         QVERIFY2(w.form->StatusPanel(2)->text().contains(data.path()), qPrintable(w.form->StatusPanel(2)->text()));
         QCOMPARE(w.form->Settings().RezervDir, w.form->BackupFiles().Folder());
         w.StartNumber(QStringLiteral("5"));
+        w.form->FlushWriters();
         QVERIFY(QFile::exists(w.form->BackupFiles().Folder() + QStringLiteral("Kadenzor-Sicherungsdatei-P.txt")));
     }
     if (oldData.isNull())

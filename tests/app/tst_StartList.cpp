@@ -180,6 +180,7 @@ void StartListTest::classesFileFillsClassList() {
     QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(w.Of("18", Col::Klasse), QStringLiteral("Damen"));
     // Chosen is changed: into the journal and the backup at once.
+    w.form->FlushWriters();
     QFile backup(folder + "Kadenzor-Sicherungsdatei-P.txt");
     QVERIFY(backup.open(QIODevice::ReadOnly));
     QVERIFY(backup.readAll().contains("18\tBernd\tMoos\t1985\tM\tDamen\t"));

@@ -1,6 +1,7 @@
 #include "core/base/Windows1252.h"
 #include "core/files/ClassesFile.h"
 #include "core/files/GridTextFile.h"
+#include "core/race/BackupWriter.h"
 #include "protocol/GridTestUtil.h"
 
 #include <QRandomGenerator>
@@ -39,6 +40,8 @@ private slots:
     void writesWindows1252();
     void writeFailureIsReported();
     void backupIsReplacedNotTruncated();
+    void backupWriterKeepsTheLatestState_data();
+    void backupWriterKeepsTheLatestState();
     void protocolRoundTrip();
     void finishRoundTrip();
     void loadFinishSkipsEmptyLines();
@@ -270,6 +273,49 @@ void GridTextFileTest::writeFailureIsReported() {
     QVERIFY(!WriteGridText(grid, name, &error));
     QVERIFY2(error.contains("kann nicht geschrieben werden") && error.contains("existiert nicht"), qPrintable(error));
     QVERIFY(!QFile::exists(name));
+}
+
+void GridTextFileTest::backupWriterKeepsTheLatestState_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("states");
+    QTest::newRow("one state") << "" << 1;
+    QTest::newRow("states faster than the disk") << "" << 200;
+    QTest::newRow("missing folder") << "fehlt/" << 3;
+}
+
+// States handed over in a row: the files hold the last, written no more often than
+// handed over; a failure comes back with its reason; what waits at the end is written.
+void GridTextFileTest::backupWriterKeepsTheLatestState() {
+    QFETCH(QString, folder);
+    QFETCH(int, states);
+    std::atomic<int> writes{0};
+    SortGridData protocol;
+    MakeProtocolGrid(protocol);
+    SortGridData finish(4, 2);
+    RunState run;
+    run.massStartClock = QStringLiteral("10:00:00,00");
+    const QString where = m_dir.path() + QLatin1Char('/') + folder;
+    const Backups files(where);
+    BackupWriter::Result result;
+    {
+        BackupWriter writer([&](const BackupWriter::Result&) { ++writes; });
+        for (int i = 1; i <= states; ++i) {
+            protocol.SetCell(1, 1, QString::number(i));
+            QCOMPARE(writer.Submit({files, GridCopy(protocol), GridCopy(finish), run}), quint64(i));
+        }
+        result = writer.Flush();
+        QCOMPARE(result.serial, quint64(states));
+        protocol.SetCell(1, 1, QStringLiteral("last"));
+        writer.Submit({files, GridCopy(protocol), GridCopy(finish), run});
+    }
+    QVERIFY(writes >= 2 && writes <= states + 1);
+    QCOMPARE(result.ok, folder.isEmpty());
+    if (!folder.isEmpty()) {
+        QVERIFY2(result.error.contains("existiert nicht"), qPrintable(result.error));
+        return;
+    }
+    QVERIFY(ReadBytes(ProtocolBackupName(where)).contains("\tlast\t"));
+    QVERIFY(ReadBytes(RunStateBackupName(where)).contains("Massenstart=10:00:00,00"));
 }
 
 void GridTextFileTest::backupIsReplacedNotTruncated() {

@@ -5,6 +5,9 @@
 
 #include <QtTest>
 
+#include <algorithm>
+#include <random>
+
 namespace {
 
 struct Athlete {
@@ -43,6 +46,38 @@ QStringList Column(const SortGridData& g, int col) {
     return texts;
 }
 
+// The ranking done the plain way: std::stable_sort of the row texts in the passes the
+// ranking makes, then a fresh grid that finds the rows in order writes the places.
+int ReferenceRank(const SortGridData& live, ProtocolGrid& ref, const RankingOptions& o) {
+    std::vector<QStringList> rows;
+    for (int r = 1; r < live.RowCount(); ++r)
+        rows.push_back(live.Rows(r));
+    const auto byTime = [](int col) {
+        return [col](const QStringList& a, const QStringList& b) {
+            return CompareTimeTexts(LowerAZ(a[col]), LowerAZ(b[col]));
+        };
+    };
+    const auto zeit = byTime(Col::Zeit);
+    const auto split = byTime(Col::Split);
+    std::stable_sort(rows.begin(), rows.end(), [&](const QStringList& a, const QStringList& b) {
+        const int c = zeit(a, b);
+        return c != 0 ? c < 0 : split(a, b) < 0;
+    });
+    if (o.classMode) {
+        std::stable_sort(rows.begin(), rows.end(), [&](const QStringList& a, const QStringList& b) {
+            const int c = CompareBytes(LowerAZ(a[Col::Klasse]), LowerAZ(b[Col::Klasse]));
+            return c != 0 ? c < 0 : zeit(a, b) < 0;
+        });
+        std::stable_sort(rows.begin(), rows.end(),
+                         [&](const QStringList& a, const QStringList& b) { return zeit(a, b) < 0; });
+    }
+    Fill(ref, {});
+    ref.SetRowCount(live.RowCount());
+    for (size_t i = 0; i < rows.size(); ++i)
+        ref.SetRows(int(i) + 1, rows[i]);
+    return RankProtocolRows(ref, o);
+}
+
 } // namespace
 
 class RankingTest : public QObject {
@@ -58,6 +93,9 @@ private slots:
     void rowWithoutTimeIsSelected();
     void clockTextDifference_data();
     void clockTextDifference();
+    void timeTextKeyOrdersLikeCompare();
+    void rankingAfterEachChangeEqualsFullRanking_data();
+    void rankingAfterEachChangeEqualsFullRanking();
 };
 
 void RankingTest::compareTimeTexts_data() {
@@ -207,3 +245,108 @@ void RankingTest::clockTextDifference() {
 
 QTEST_APPLESS_MAIN(RankingTest)
 #include "tst_Ranking.moc"
+
+void RankingTest::timeTextKeyOrdersLikeCompare() {
+    std::mt19937 rng(5);
+    const QString alphabet = QStringLiteral(" 0123456789:,+-");
+    QStringList texts = {"", " ", "  ", "\t", "-", "0,00", "12:34:56,78", "12:34:56,789", "1:00,0a"};
+    for (int i = 0; i < 300; ++i) {
+        QString t;
+        for (int n = int(rng() % 12); n > 0; --n)
+            t += alphabet[int(rng() % alphabet.size())];
+        texts << t << TimeToText(int(rng() % 20000000), int(rng() % 3));
+    }
+    int keyed = 0;
+    for (const QString& a : texts) {
+        for (const QString& b : texts) {
+            quint64 ka = 0;
+            quint64 kb = 0;
+            if (!TimeTextSortKey(a, ka) || !TimeTextSortKey(b, kb))
+                continue;
+            ++keyed;
+            const int c = CompareTimeTexts(a, b);
+            QVERIFY2((ka < kb) == (c < 0) && (ka == kb) == (c == 0), qPrintable(a + QLatin1Char('|') + b));
+        }
+    }
+    QVERIFY(keyed > 300 * 300); // nearly every pair had keys
+    quint64 k = 0;
+    QVERIFY(!TimeTextSortKey(QStringLiteral("12:34:56,789"), k));
+    QVERIFY(!TimeTextSortKey(QStringLiteral("\t"), k));
+}
+
+void RankingTest::rankingAfterEachChangeEqualsFullRanking_data() {
+    QTest::addColumn<bool>("individual");
+    QTest::addColumn<bool>("classes");
+    QTest::addColumn<int>("digits");
+    for (int seed = 0; seed < 3; ++seed) {
+        QTest::addRow("individual %d", seed) << true << false << 2;
+        QTest::addRow("individual, classes %d", seed) << true << true << 2;
+        QTest::addRow("mass start %d", seed) << false << false << 1;
+        QTest::addRow("mass start, classes %d", seed) << false << true << 0;
+    }
+}
+
+// A race of random finishes, corrections, class changes, inserted and deleted rows on one
+// long-lived grid, ranked after each change, against the plain ranking of the same rows.
+void RankingTest::rankingAfterEachChangeEqualsFullRanking() {
+    QFETCH(bool, individual);
+    QFETCH(bool, classes);
+    QFETCH(int, digits);
+    std::mt19937 rng(uint(QTest::currentDataTag()[qstrlen(QTest::currentDataTag()) - 1]) * 31 + digits);
+    const auto pick = [&](int n) { return int(rng() % uint(n)); };
+    const QStringList klassen = {"", "M", " m", "W", "w ", "Jugend"};
+    // Few distinct times, so ties are common; blanks and "-" are not times.
+    const auto someTime = [&]() -> QString {
+        switch (pick(12)) {
+        case 0:
+            return QString();
+        case 1:
+            return QStringLiteral(" ");
+        case 2:
+            return QStringLiteral("-");
+        default:
+            return TimeToText(60000 + 1000 * pick(25), digits);
+        }
+    };
+    RankingOptions o;
+    o.individualStart = individual;
+    o.classMode = classes;
+    o.fractionDigits = digits;
+    ProtocolGrid live;
+    Fill(live, {});
+    live.SetRowCount(41);
+    for (int r = 1; r < live.RowCount(); ++r) {
+        live.SetCell(Col::StNr, r, QString::number(pick(5) == 0 ? -r : r));
+        live.SetCell(Col::Klasse, r, klassen[pick(klassen.size())]);
+    }
+    RankingTexts texts;
+    for (int step = 0; step < 60; ++step) {
+        const int row = 1 + pick(live.RowCount() - 1);
+        switch (pick(8)) {
+        case 0:
+            live.SetCell(Col::Klasse, row, klassen[pick(klassen.size())]);
+            break;
+        case 1:
+            live.SetCell(Col::Split, row, pick(2) ? QString() : QLatin1Char('+') + TimeToText(pick(9000), digits));
+            break;
+        case 2:
+            live.InsertRow(row);
+            live.SetCell(Col::StNr, live.Row(), QString::number(100 + step));
+            break;
+        case 3:
+            if (live.RowCount() > 3)
+                live.DeleteRow(row);
+            break;
+        default: // a finish, or a corrected time
+            live.SetCell(Col::Zeit, row, someTime());
+            if (!individual)
+                live.SetCell(Col::Split, row, QLatin1Char('+') + TimeToText(1000 * pick(4), digits));
+            break;
+        }
+        ProtocolGrid ref;
+        const int refFirst = ReferenceRank(live, ref, o);
+        QCOMPARE(RankProtocolRows(live, o, texts), refFirst);
+        for (int r = 0; r < live.RowCount(); ++r)
+            QCOMPARE(live.Rows(r), ref.Rows(r));
+    }
+}

@@ -219,6 +219,7 @@ void ResultExportTest::ctrlHWritesAndOpensPage() {
     // The button does the same.
     QFile::remove(page);
     QTest::mouseClick(Find<QToolButton>(w.form, "sbHTML"), Qt::LeftButton);
+    w.form->FlushWriters();
     QCOMPARE(w.fake->shell.Opened.size(), 2);
     QVERIFY(QFile::exists(page));
 }
@@ -227,6 +228,7 @@ void ResultExportTest::printButtonAndCtrlDPrintSamePage() {
     RaceWindow w;
     RunTwoAthletes(w);
     QTest::mouseClick(Find<QToolButton>(w.form, "sbPrint"), Qt::LeftButton);
+    w.form->FlushWriters();
     const QString page = w.folder + "Kadenzor.html";
     QCOMPARE(w.fake->shell.Printed, QStringList{page});
     const QByteArray first = ReadAll(page);
@@ -270,6 +272,7 @@ void ResultExportTest::unwritableCurrentFolderUsesBackupFolder() {
     ProtocolExport ex(controls, backupFiles, w.form->Settings(), w.fake->platform);
     RunTwoAthletes(w);
     ex.sbHTMLClick(0);
+    ex.WaitForExports();
     QCOMPARE(w.fake->shell.Opened, QStringList{s.RezervDir + "Kadenzor.html"});
     QVERIFY(QFile::exists(s.RezervDir + "Kadenzor.html"));
 }
@@ -297,6 +300,7 @@ void ResultExportTest::ctrlEWritesAndOpensWorkbook() {
     ZipEntry(name, "xl/worksheets/sheet1.xml", &found);
     QVERIFY(found);
     QTest::mouseClick(Find<QToolButton>(w.form, "sbExcel"), Qt::LeftButton);
+    w.form->FlushWriters();
     QCOMPARE(w.fake->shell.Opened.size(), 2);
 }
 
@@ -345,6 +349,7 @@ void ResultExportTest::saveDialogWritesChosenFormat() {
     w.fake->prompts.FileNames << w.folder + typed;
     w.fake->prompts.SaveFilterAnswer = entry;
     QTest::mouseClick(Find<QToolButton>(w.form, "sbSave"), Qt::LeftButton);
+    w.form->FlushWriters();
     QVERIFY(w.fake->prompts.Errors.isEmpty());
     QVERIFY(ReadAll(w.folder + written).startsWith(starts));
     QCOMPARE(w.form->Settings().FilterInd, entry);
@@ -481,7 +486,10 @@ void ResultExportTest::fixtureListReachesEveryFormatFromButtonsAndShortcuts() {
     const QString xlsx = w.folder + FileStamp(w.fake->clock.now()) + ".xlsx";
     // Each command from its shortcut, typed where the focus is (the finish number box),
     // and from its button.
-    auto keyed = [&](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier); };
+    auto keyed = [&](Qt::Key key) {
+        QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier);
+        w.form->FlushWriters();
+    };
     struct Command {
         QAbstractButton* button;
         Qt::Key key;
@@ -501,6 +509,7 @@ void ResultExportTest::fixtureListReachesEveryFormatFromButtonsAndShortcuts() {
         QCOMPARE(c.calls->last(), c.file);
         QFile::remove(c.file);
         QTest::mouseClick(c.button, Qt::LeftButton);
+        w.form->FlushWriters();
         QVERIFY2(QFile::exists(c.file), qPrintable(c.button->objectName()));
         QCOMPARE(c.calls->size(), before + 2);
     }
@@ -513,6 +522,7 @@ void ResultExportTest::fixtureListReachesEveryFormatFromButtonsAndShortcuts() {
             keyed(Qt::Key_S);
         else
             QTest::mouseClick(Find<QToolButton>(w.form, "sbSave"), Qt::LeftButton);
+        w.form->FlushWriters();
         QVERIFY2(QFile::exists(w.folder + saved[entry - 1]), qPrintable(saved[entry - 1]));
     }
     QVERIFY2(w.fake->prompts.Errors.isEmpty(), qPrintable(w.fake->prompts.Errors.join('\n')));
@@ -564,6 +574,7 @@ void ResultExportTest::shortcutsWinOverTextFieldKeyBindings() {
     w.fake->prompts.SaveFilterAnswer = 3;
     for (Qt::Key key : {Qt::Key_H, Qt::Key_D, Qt::Key_W, Qt::Key_E, Qt::Key_S})
         QTest::keyClick(field, key, Qt::ControlModifier);
+    w.form->FlushWriters();
     QCOMPARE(w.fake->shell.Opened.size(), 3); // page, Word, Excel
     QCOMPARE(w.fake->shell.Printed.size(), 1);
     QCOMPARE(w.fake->prompts.PickerCalls, 1);

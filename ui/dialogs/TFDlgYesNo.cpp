@@ -64,6 +64,7 @@ void TFDlgYesNo::AskQuestion(const QString& text) {
 }
 
 bool TFDlgYesNo::Ask(Prompts& prompts, const QString& text) {
+    emit Asking();
     AskQuestion(text);
     return prompts.exec(*this) == kYes;
 }

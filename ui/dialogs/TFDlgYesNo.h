@@ -30,6 +30,10 @@ public:
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
 
+signals:
+    // Just before a question is shown.
+    void Asking();
+
 protected:
     void showEvent(QShowEvent* event) override;
 };

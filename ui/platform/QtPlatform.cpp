@@ -9,7 +9,10 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSoundEffect>
+#include <QThreadPool>
 #include <QUrl>
+
+#include <memory>
 
 int QtPrompts::exec(QDialog& dialog) {
     return dialog.exec();
@@ -78,7 +81,8 @@ void QtShell::print(const PrintJob& job) {
     if (!job.paint)
         return;
     const QFileInfo info(job.file);
-    QPrinter printer(QPrinter::HighResolution);
+    auto owned = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    QPrinter& printer = *owned;
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageOrientation(job.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
@@ -91,7 +95,11 @@ void QtShell::print(const PrintJob& job) {
     dialog.setWindowTitle(QStringLiteral("Drucken"));
     if (dialog.exec() != QDialog::Accepted)
         return;
-    // The pages the operator chose in the dialog, or all.
+    // The pages the operator chose in the dialog, or all, painted on a worker thread from
+    // the job's own copy of the list: the window goes on taking impulses meanwhile. The
+    // application waits for the pool before it ends.
     const bool range = printer.printRange() == QPrinter::PageRange;
-    job.paint(printer, range ? printer.fromPage() : 0, range ? printer.toPage() : 0);
+    const int first = range ? printer.fromPage() : 0;
+    const int last = range ? printer.toPage() : 0;
+    QThreadPool::globalInstance()->start([owned, paint = job.paint, first, last] { paint(*owned, first, last); });
 }

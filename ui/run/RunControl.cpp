@@ -7,6 +7,7 @@
 #include "core/race/JournalReplay.h"
 #include "core/race/ProtocolColumns.h"
 #include "ui/dialogs/TFDlgYesNo.h"
+#include "ui/run/InputMoments.h"
 #include "ui/run/LockOut.h"
 #include "ui/run/RunDisplay.h"
 #include "ui/tables/FinishTable.h"
@@ -89,12 +90,25 @@ void RunControl::Journalize(JournalEntry entry, const Moment& at) {
     entry.clock = at.clock;
     entry.tick = at.tick;
     entry.hasTick = true;
+    if (!m_momentNote.isEmpty())
+        entry.Add(QStringLiteral("Zeitpunkt"), std::exchange(m_momentNote, QString()));
     emit Journal({entry});
 }
 
-Moment RunControl::EventMoment() const {
-    if (!m_impulse)
+void RunControl::TimeInputsByTheirEvents() {
+    m_inputs = std::make_unique<InputMoments>(m_clock, InputMoments::WindowSystemNow());
+}
+
+Moment RunControl::EventMoment() {
+    m_momentNote.clear();
+    if (!m_impulse) {
+        const QString source = EventSource();
+        // Timers and contacts bring their own moments; keys and clicks have the event's.
+        if (m_inputs && (source == JournalSource::Key || source == JournalSource::Button ||
+                         source == JournalSource::Menu || source == JournalSource::DoubleClick))
+            return m_inputs->Take(m_momentNote);
         return m_clock.moment();
+    }
     Moment at = *m_impulse;
     if (!at.clock.isValid() || at.epochMs == 0) {
         // A capture without clock of day still gets a text, and its UTC moment from the
@@ -705,7 +719,7 @@ RunControl::RemoteStart RunControl::ApplyRemoteStart(const QString& number, cons
         const QString typedStart = c.cbStartN->currentText();
         const QString typedStop = c.cbStopN->currentText();
         row = m_protocol.RecordStartInRow(number.trimmed(), at.tick, at.clock, TickDiff(at.tick, *m_state.runStart),
-                                         m_state.highestPlaceholder);
+                                          m_state.highestPlaceholder);
         c.cbStopN->addItem(m_protocol.Cell(Col::StNr, row));
         c.cbStopN->SetDropDown(true);
         // What the operator had chosen and typed stays: the start came from elsewhere.

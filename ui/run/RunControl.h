@@ -4,10 +4,12 @@
 #include "core/race/JournalEntry.h"
 #include "core/race/RunState.h"
 #include "core/settings/TSettings.h"
+#include "ui/run/InputMoments.h"
 #include "ui/settings/SettingsEditor.h"
 
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -54,6 +56,8 @@ public:
     RunControl(const RunControls& controls, Clock& clock, const TSettings& settings, RunState& state,
                ProtocolTable& protocol, FinishTable& finish, LockOut& lockOut, RunDisplay& display, Sound& sound,
                Prompts& prompts, TFDlgYesNo& question, const QString& programFolder, QObject* parent = nullptr);
+    // From now on a key press or click is timed by its input event's own time.
+    void TimeInputsByTheirEvents();
 
     // A contact impulse: START/FINISH through their actions, recording the moment the
     // watcher captured instead of the moment at which the handler runs.
@@ -146,8 +150,9 @@ private:
     void TakeNextPredicted();
     // START in mass start: every start number becomes a choice of the finish-number box.
     void FillStopListForMassStart();
-    // The moment of the event being handled: the captured one of an impulse, else read now.
-    Moment EventMoment() const;
+    // The moment of the event being handled: the captured one of an impulse, the time of
+    // the key press or click, else read now.
+    Moment EventMoment();
     void SetEnabled(TBitBtnWithColor* button, QAction* action, bool enabled, const QColor& color);
     QString EventSource() const;
     void Journalize(JournalEntry entry, const Moment& at);
@@ -168,4 +173,6 @@ private:
     QString m_finishTone;
     std::optional<Moment> m_impulse;
     QString m_source;
+    std::unique_ptr<InputMoments> m_inputs;
+    QString m_momentNote; // why a press was not timed by its event, for its journal entry
 };

@@ -6,6 +6,7 @@
 #include "core/files/GridTextFile.h"
 #include "core/files/HtmlList.h"
 #include "core/files/WordDocument.h"
+#include "core/grid/GridCopy.h"
 #include "core/platform/Clock.h"
 #include "core/platform/Printers.h"
 #include "core/platform/Prompts.h"
@@ -16,13 +17,13 @@
 #include "ui/dialogs/PdfList.h"
 #include "ui/platform/ShortcutPriority.h"
 #include "ui/widgets/TSortGrid.h"
-#include "ui/widgets/WaitCursor.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -63,11 +64,16 @@ QString NameForEntry(const QString& name, ProtocolExport::Entry entry) {
     return name;
 }
 
+// An export running longer than this shows that it is being written.
+constexpr int kProgressMs = 300;
+
 } // namespace
 
 ProtocolExport::ProtocolExport(const ExportControls& controls, const Backups& backups, const TSettings& settings,
                                const Platform& platform, QObject* parent)
     : QObject(parent), c(controls), m_backups(backups), m_settings(settings), m_platform(platform) {
+    // One file after the other, in the order asked for.
+    m_pool.setMaxThreadCount(1);
     m_eS1 = AddShortcut("eS1", QKeySequence(Qt::CTRL | Qt::Key_S));
     m_eH1 = AddShortcut("eH1", QKeySequence(Qt::CTRL | Qt::Key_H));
     m_Druk1 = AddShortcut("Druk1", QKeySequence(Qt::CTRL | Qt::Key_D));
@@ -161,40 +167,81 @@ bool ProtocolExport::Refused(const QString& fileName) {
     return true;
 }
 
-bool ProtocolExport::Export(Entry entry, const QString& fileName) {
+ProtocolExport::~ProtocolExport() {
+    m_pool.waitForDone();
+}
+
+void ProtocolExport::WriteLater(const QString& fileName, Writer write, std::function<void()> done) {
+    // No export writes over a file the program ships or keeps.
     if (Refused(fileName))
-        return false;
-    const SortGridData& grid = c.SortGrid1->Data();
-    QString error;
-    bool ok = false;
-    {
-        WaitCursor wait;
-        switch (entry) {
-        case AllFiles:
-            if (QFileInfo(fileName).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0)
-                return ExportToExcel(fileName, false);
-            [[fallthrough]];
-        case Text:
-            ok = WriteGridText(grid, fileName, &error);
-            break;
-        case Excel:
-            return ExportToExcel(fileName, false);
-        case Word:
-            return ExportToWord(1, fileName);
-        case WebPage:
-            ok = WriteHtmlList(grid, Options(), fileName, &error);
-            break;
-        case Pdf:
-            ok = WritePdfList(grid, Options(), fileName, &error);
-            break;
-        }
-    }
+        return;
+    // The copy shares the texts: taking it costs the window a reference per row.
+    auto copy = std::make_shared<const GridCopy>(c.SortGrid1->Data());
+    const ExportOptions options = Options();
+    const quint64 job = ++m_jobs;
+    QTimer::singleShot(kProgressMs, this, [this, job, fileName] {
+        if (m_finished < job)
+            emit StatusText(QStringLiteral("Wird gespeichert: ") +
+                            QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()) + QStringLiteral(" …"));
+    });
+    m_pool.start([this, copy, options, write = std::move(write), done = std::move(done), fileName, job] {
+        const SortGridData grid(*copy);
+        QString error;
+        const bool ok = write(grid, options, fileName, error);
+        QMetaObject::invokeMethod(
+            this, [this, job, ok, fileName, error, done] { Finish(job, ok, fileName, error, done); },
+            Qt::QueuedConnection);
+    });
+}
+
+void ProtocolExport::Finish(quint64 job, bool ok, const QString& fileName, const QString& error,
+                            const std::function<void()>& done) {
+    m_finished = std::max(m_finished, job);
     if (!ok) {
         Failed(error);
-        return false;
+        return;
     }
     Written(fileName);
-    return true;
+    if (done)
+        done();
+}
+
+void ProtocolExport::WaitForExports() {
+    m_pool.waitForDone();
+    // The reports wait in the window's queue: they are handled now.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+void ProtocolExport::Export(Entry entry, const QString& fileName) {
+    switch (entry) {
+    case AllFiles:
+        if (QFileInfo(fileName).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
+            ExportToExcel(fileName, false);
+            return;
+        }
+        [[fallthrough]];
+    case Text:
+        WriteLater(fileName, [](const SortGridData& grid, const ExportOptions&, const QString& name, QString& error) {
+            return WriteGridText(grid, name, &error);
+        });
+        return;
+    case Excel:
+        ExportToExcel(fileName, false);
+        return;
+    case Word:
+        ExportToWord(1, fileName);
+        return;
+    case WebPage:
+        WriteLater(fileName, [](const SortGridData& grid, const ExportOptions& o, const QString& name, QString& error) {
+            return WriteHtmlList(grid, o, name, &error);
+        });
+        return;
+    case Pdf:
+        WriteLater(fileName, [](const SortGridData& grid, const ExportOptions& o, const QString& name, QString& error) {
+            return WritePdfList(grid, o, name, &error);
+        });
+        return;
+    }
 }
 
 void ProtocolExport::sbSaveClick() {
@@ -219,31 +266,36 @@ void ProtocolExport::sbSaveClick() {
 
 void ProtocolExport::sbHTMLClick(int tag) {
     const QString fileName = OutputFolder() + QString::fromLatin1(kProgramTitle) + QStringLiteral(".html");
-    if (Refused(fileName))
-        return;
-    QString error;
-    if (!WriteHtmlList(c.SortGrid1->Data(), Options(), fileName, &error)) {
-        // An older page of that name stays as it was and is not shown.
-        Failed(error);
-        return;
-    }
-    Written(fileName);
-    if (tag == 0) {
-        m_platform.shell->open(fileName);
-        return;
-    }
-    // The printer gets the list of the page just written, painted page by page; the
-    // job keeps its own copy, so rows recorded while the dialog is open do not mix in.
-    PrintJob job;
-    job.file = fileName;
-    job.title = m_settings.Title.trimmed().isEmpty() ? QStringLiteral("Ergebnisliste")
-                                                     : QStringLiteral("Ergebnisliste ") + m_settings.Title.trimmed();
-    auto list = std::make_shared<const ResultList>(MakeResultList(c.SortGrid1->Data(), Options()));
-    job.landscape = ListWantsLandscape(*list);
-    job.paint = [list](QPagedPaintDevice& device, int firstPage, int lastPage) {
-        return PaintListPages(device, *list, PageRange{firstPage, lastPage});
-    };
-    m_platform.shell->print(job);
+    // The printer gets the list of the page written, made from the same copy; the job
+    // keeps it, so rows recorded while the dialog is open do not mix in. An older page
+    // of that name that cannot be replaced stays as it was and is not shown.
+    auto list = std::make_shared<ResultList>();
+    WriteLater(
+        fileName,
+        [list, tag](const SortGridData& grid, const ExportOptions& o, const QString& name, QString& error) {
+            if (!WriteHtmlList(grid, o, name, &error))
+                return false;
+            if (tag == 1)
+                *list = MakeResultList(grid, o);
+            return true;
+        },
+        [this, fileName, list, tag] {
+            if (tag == 0) {
+                m_platform.shell->open(fileName);
+                return;
+            }
+            PrintJob job;
+            job.file = fileName;
+            job.title = m_settings.Title.trimmed().isEmpty()
+                            ? QStringLiteral("Ergebnisliste")
+                            : QStringLiteral("Ergebnisliste ") + m_settings.Title.trimmed();
+            job.landscape = ListWantsLandscape(*list);
+            std::shared_ptr<const ResultList> printed = list;
+            job.paint = [printed](QPagedPaintDevice& device, int firstPage, int lastPage) {
+                return PaintListPages(device, *printed, PageRange{firstPage, lastPage});
+            };
+            m_platform.shell->print(job);
+        });
 }
 
 void ProtocolExport::sbWordClick() {
@@ -254,40 +306,27 @@ void ProtocolExport::sbExcelClick() {
     ExportToExcel(UniqueFileName(OutputFolder(), FileStamp(m_platform.clock->now()), QStringLiteral(".xlsx")), true);
 }
 
-bool ProtocolExport::ExportToWord(int mode, const QString& fileName) {
-    if (Refused(fileName))
-        return false;
-    QString error;
-    bool ok = false;
-    {
-        WaitCursor wait;
-        ok = WriteWordDocument(c.SortGrid1->Data(), Options(), TemplateFile(), fileName, &error);
-    }
-    if (!ok) {
-        Failed(error);
-        return false;
-    }
-    Written(fileName);
-    if (mode == 0)
-        m_platform.shell->open(fileName);
-    return true;
+void ProtocolExport::ExportToWord(int mode, const QString& fileName) {
+    const QString templateFile = TemplateFile();
+    WriteLater(
+        fileName,
+        [templateFile](const SortGridData& grid, const ExportOptions& o, const QString& name, QString& error) {
+            return WriteWordDocument(grid, o, templateFile, name, &error);
+        },
+        [this, mode, fileName] {
+            if (mode == 0)
+                m_platform.shell->open(fileName);
+        });
 }
 
-bool ProtocolExport::ExportToExcel(const QString& fileName, bool open) {
-    if (Refused(fileName))
-        return false;
-    QString error;
-    bool ok = false;
-    {
-        WaitCursor wait;
-        ok = WriteExcelWorkbook(c.SortGrid1->Data(), Options(), fileName, &error);
-    }
-    if (!ok) {
-        Failed(error);
-        return false;
-    }
-    Written(fileName);
-    if (open)
-        m_platform.shell->open(fileName);
-    return true;
+void ProtocolExport::ExportToExcel(const QString& fileName, bool open) {
+    WriteLater(
+        fileName,
+        [](const SortGridData& grid, const ExportOptions& o, const QString& name, QString& error) {
+            return WriteExcelWorkbook(grid, o, name, &error);
+        },
+        [this, open, fileName] {
+            if (open)
+                m_platform.shell->open(fileName);
+        });
 }

@@ -6,12 +6,14 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QThreadPool>
 #include <functional>
 
 class Backups;
 class QAbstractButton;
 class QAction;
 class QWidget;
+class SortGridData;
 class TSortGrid;
 
 struct ExportControls {
@@ -26,7 +28,9 @@ struct ExportControls {
 
 // The result commands: the buttons sbSave, sbPrint, sbWord, sbExcel, sbHTML, their
 // shortcuts (eS1 Ctrl+S, Druk1 Ctrl+D, eW1 Ctrl+W, eE1 Ctrl+E, eH1 Ctrl+H) and
-// their enabling, and the exports they start.
+// their enabling, and the exports they start. The files are written by a worker
+// thread from a copy of the protocol taken at the command, so that impulses are
+// handled at once while a long export runs; what it reports reaches the window after.
 class ProtocolExport : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +40,7 @@ public:
     // be written; what the export tells its neighbours are its signals.
     ProtocolExport(const ExportControls& controls, const Backups& backups, const TSettings& settings,
                    const Platform& platform, QObject* parent = nullptr);
+    ~ProtocolExport() override; // a file being written is finished first
 
     QAction* eS1() const { return m_eS1; }
     QAction* eH1() const { return m_eH1; }
@@ -56,8 +61,10 @@ public:
     void sbWordClick();
     void sbExcelClick();
     // Mode 0 opens the document after writing it, mode 1 only writes it.
-    bool ExportToWord(int mode, const QString& fileName);
-    bool ExportToExcel(const QString& fileName, bool open);
+    void ExportToWord(int mode, const QString& fileName);
+    void ExportToExcel(const QString& fileName, bool open);
+    // Waits until every file handed to the worker is written and reported.
+    void WaitForExports();
 
     // Where files named without a folder go: the current folder of the process, or the
     // backup folder when that cannot be written. Ends in "/".
@@ -76,8 +83,14 @@ signals:
     void FilterIndexChosen(int filterIndex);
 
 private:
+    // Writes `fileName` on the worker's thread from the grid of a copy taken now; `done`
+    // follows a successful write on the window's thread.
+    using Writer = std::function<bool(const SortGridData& grid, const ExportOptions& options, const QString& name,
+                                      QString& error)>;
+    void WriteLater(const QString& fileName, Writer write, std::function<void()> done = {});
+    void Finish(quint64 job, bool ok, const QString& fileName, const QString& error, const std::function<void()>& done);
     ExportOptions Options() const;
-    bool Export(Entry entry, const QString& fileName);
+    void Export(Entry entry, const QString& fileName);
     void Written(const QString& fileName);
     void Failed(const QString& error);
     // True (and the operator told) when `fileName` is a file of the program's own.
@@ -93,4 +106,7 @@ private:
     QAction* m_Druk1 = nullptr;
     QAction* m_eW1 = nullptr;
     QAction* m_eE1 = nullptr;
+    quint64 m_jobs = 0;     // handed to the worker
+    quint64 m_finished = 0; // reported back
+    QThreadPool m_pool;     // last: its thread ends before anything above goes
 };

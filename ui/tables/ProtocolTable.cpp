@@ -298,7 +298,7 @@ void ProtocolTable::RankProtocol() {
     int row = -1;
     // The ranking moves the selection with the rows.
     m_byProgram = true;
-    g->Batch([&](SortGridData& data) { row = RankProtocolRows(data, options); });
+    g->Batch([&](SortGridData& data) { row = RankProtocolRows(data, options, m_rankingTexts); });
     emit FinishNumberVoided();
     if (row >= 1) {
         SelectProtocolRow(row);

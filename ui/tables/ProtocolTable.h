@@ -137,4 +137,5 @@ private:
     bool m_byProgram = false;
     QStringList m_classChoices;
     QString m_comboOld; // the cell's text when its list opened
+    RankingTexts m_rankingTexts; // what the last ranking computed, for the next one
 };

@@ -44,7 +44,15 @@ RaceRecords::RaceRecords(const ProtocolTable& protocol, const FinishTable& finis
                          RunState& state, const Clock& clock, const TSettings& settings, TFDlgYesNo& question,
                          Prompts& prompts, QString programFolder, QObject* parent)
     : QObject(parent), m_protocol(protocol), m_finish(finish), m_files(files), m_state(state), m_clock(clock),
-      m_settings(settings), m_question(question), m_prompts(prompts), m_programFolder(std::move(programFolder)) {}
+      m_settings(settings), m_question(question), m_prompts(prompts), m_programFolder(std::move(programFolder)),
+      m_writer([this](const BackupWriter::Result& result) {
+          QMetaObject::invokeMethod(
+              this, [this, result] { ShowBackupResult(result); }, Qt::QueuedConnection);
+      }) {}
+
+RaceRecords::~RaceRecords() {
+    m_writer.Flush();
+}
 
 void RaceRecords::SetFolder(const QString& rezervDir) {
     m_backups.SetFolder(rezervDir.isEmpty() ? DefaultBackupFolder(m_programFolder) : rezervDir);
@@ -74,6 +82,7 @@ void RaceRecords::ApplySettings(const TSettings& before) {
     SetFolder(m_settings.RezervDir);
     // The operator sees at once whether the new folder takes the backups.
     WriteBackups();
+    FlushBackups();
     CheckFolder();
 }
 
@@ -87,13 +96,18 @@ void RaceRecords::RestoreTables() {
 }
 
 void RaceRecords::WriteBackups() {
-    QString error;
-    const bool tables = m_backups.WriteBackups(m_protocol.Data(), m_finish.Grid()->Data(), error);
-    QString runError;
-    const bool run = m_backups.WriteRunState(m_state, runError);
-    if (tables && !run)
-        error = runError;
-    if (tables && run) {
+    m_writer.Submit({m_backups, GridCopy(m_protocol.Data()), GridCopy(m_finish.Grid()->Data()), m_state});
+}
+
+void RaceRecords::FlushBackups() {
+    ShowBackupResult(m_writer.Flush());
+}
+
+void RaceRecords::ShowBackupResult(const BackupWriter::Result& result) {
+    if (result.serial <= m_shownSerial)
+        return;
+    m_shownSerial = result.serial;
+    if (result.ok) {
         if (m_backupFailing)
             emit BackupFailure(QString());
         m_backupFailing = false;
@@ -101,7 +115,7 @@ void RaceRecords::WriteBackups() {
     }
     // The race goes on; the operator sees that it is unprotected until a write succeeds.
     m_backupFailing = true;
-    emit BackupFailure(kBackupFailed + error);
+    emit BackupFailure(kBackupFailed + result.error);
 }
 
 void RaceRecords::NewRace() {
@@ -193,6 +207,7 @@ void RaceRecords::RecoverFromJournal() {
     KeepDamaged(protocolFile, now);
     QString error;
     QTemporaryDir scratch;
+    m_writer.Flush(); // nothing else writes the backups meanwhile
     if (!m_backups.WriteBackups(protocol, finish, error)) {
         // The tables come back all the same; the status says they are not protected.
         m_backupFailing = true;

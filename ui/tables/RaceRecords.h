@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/race/BackupWriter.h"
 #include "core/race/Backups.h"
 #include "core/race/Journal.h"
 #include "core/race/JournalEntry.h"
@@ -44,11 +45,17 @@ public:
     // A changed backup folder takes the next backup at once.
     void ApplySettings(const TSettings& before);
 
-    // Writes both backups and the run state.
+    ~RaceRecords() override; // what waits is written first
+
+    // Hands both tables and the run state to the backup writer; they are written at once
+    // on its thread, and what it reports reaches the status bar from there.
     void WriteBackups();
     // A start list replaced the tables or the protocol was cleared: the race's stamps and
     // placeholder numbers go, and both backups and the run state are written at once.
     void NewRace();
+    // Waits until the backups handed over are on the disk and reports their result now
+    // (before a question, at ENDE, at shut-down).
+    void FlushBackups();
     // One call per event: tick and clock come from the entries, or from now.
     void Journalize(const QList<JournalEntry>& entries);
     // Called for every line with date, clock and tick set, before it is written (a
@@ -75,6 +82,7 @@ private:
     void StartJournal(bool protocolRestored);
     void RecoverFromJournal();
     void CheckFolder();
+    void ShowBackupResult(const BackupWriter::Result& result);
 
     const ProtocolTable& m_protocol;
     const FinishTable& m_finish;
@@ -88,6 +96,8 @@ private:
     Backups m_backups;
     Journal m_journal;
     bool m_backupFailing = false;
+    quint64 m_shownSerial = 0; // the newest backup result shown; older ones arrive late
+    BackupWriter m_writer;
     bool m_journalFailing = false;
     std::function<void(JournalEntry&)> m_stamp;
 };
