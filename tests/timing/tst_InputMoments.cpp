@@ -85,6 +85,7 @@ void InputMomentsTest::momentOfTheEvent() {
     const Moment at = moments.Take(why);
     QCOMPARE(at.tick, kTick0 + Tick(expectedMs));
     QCOMPARE(at.clock, kClock0.addMSecs(expectedMs));
+    QCOMPARE(at.epochMs, QDateTime(QDate(2026, 3, 20), kClock0.addMSecs(expectedMs)).toMSecsSinceEpoch());
     QCOMPARE(!why.isEmpty(), note);
     // One press gives one moment: a second handler reads its own.
     const Moment again = moments.Take(why);

@@ -86,5 +86,7 @@ Moment InputMoments::Take(QString& note) {
     Moment at;
     at.tick = now.tick - static_cast<Tick>(back);
     at.clock = now.clock.isValid() ? now.clock.addMSecs(-back) : now.clock;
+    // The UTC moment goes back with them: a restart after a reboot times from it.
+    at.epochMs = now.epochMs != 0 ? now.epochMs - back : 0;
     return at;
 }
