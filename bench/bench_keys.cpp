@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     FakePlatform fake(dir.path() + QLatin1Char('/'), dir.path() + QLatin1Char('/'));
     SystemClock clock;
     fake.platform.clock = &clock;
+    fake.platform.inputEventTimes = true; // the events below carry the real time of the press
     TSettings settings;
     TFormMain form(fake.platform, settings);
     form.show();
