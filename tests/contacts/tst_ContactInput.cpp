@@ -773,7 +773,8 @@ void ContactInputTest::driverRules() {
         QList<Tick> ticks;
         for (int i = 0; i < step[2]; ++i)
             ticks << Tick(step[0] + i);
-        QVERIFY(m_devices->WaitForWaiter());
+        // The bounce before has settled: the watcher is back in its wait.
+        QVERIFY(m_devices->WaitForBlockedWait(path));
         m_devices->Bounce(step[1], ticks, path);
     }
     Settle(int(clicks.size()));

@@ -289,6 +289,14 @@ bool FakeSerialDevices::WaitForWaiter() {
     });
 }
 
+bool FakeSerialDevices::WaitForBlockedWait(const QString& path) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::seconds(5), [&] {
+        const auto it = m_devices.find(path);
+        return it != m_devices.end() && it->second.blockedWaits > 0 && it->second.bounce.isEmpty();
+    });
+}
+
 int FakeSerialDevices::OpenDescriptors() const {
     std::lock_guard lock(m_mutex);
     return static_cast<int>(m_fds.size());
@@ -537,9 +545,12 @@ int FakeSerialDevices::waitModemChange(int fd, int mask, long timeoutNs) {
         MoveClock(*d, limit);
         return ETIMEDOUT;
     }
+    ++d->blockedWaits;
+    m_changed.notify_all(); // WaitForBlockedWait
     const bool woken = m_changed.wait_for(lock, std::chrono::nanoseconds(timeoutNs), [&] {
         return !d->present || m_interruptGeneration != interrupts || differs();
     });
+    --d->blockedWaits;
     if (!d->present)
         return EIO;
     if (differs())

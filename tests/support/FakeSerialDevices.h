@@ -106,6 +106,9 @@ public:
     int StalledReads() const;
     // Blocks until a watcher waits (or polls) for a change after the last script call; false after 5 s.
     bool WaitForWaiter();
+    // Blocks until the watcher of `path` is inside its wait for a change, done with what
+    // the script gave it (a settling watcher reads, and it reads ahead of its wait); false after 5 s.
+    bool WaitForBlockedWait(const QString& path);
 
     const ScriptClock& clock() const { return m_clock; }
     // Moves the watcher's clock on without a line change (time passing on a busy GUI thread).
@@ -156,6 +159,7 @@ private:
         QString sysfsType;
         bool open = false;
         bool canWait = true;
+        int blockedWaits = 0; // watchers inside waitModemChange now
         bool hasCounters = true;
         bool hasModemLines = true;
         int bits = 0;
