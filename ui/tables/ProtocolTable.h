@@ -136,6 +136,6 @@ private:
     // The ranking or the program moves the selection: no choice of the operator's.
     bool m_byProgram = false;
     QStringList m_classChoices;
-    QString m_comboOld; // the cell's text when its list opened
+    QString m_comboOld;          // the cell's text when its list opened
     RankingTexts m_rankingTexts; // what the last ranking computed, for the next one
 };
