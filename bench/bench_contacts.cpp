@@ -2,6 +2,7 @@
 // 200 ms rankings: recorded tick against injected tick, lost pulses, and the
 // watcher's capture latency against a bare clock_gettime.
 #include "BenchUtil.h"
+#include "core/contacts/ComWatcher.h"
 #include "core/contacts/ContactInput.h"
 #include "core/platform/Clock.h"
 #include "core/platform/SystemClock.h"
@@ -214,8 +215,8 @@ int main(int argc, char** argv) {
                 bool on = !press;
                 for (int e = 0; e < n; ++e) {
                     on = !on;
-                    driven.push_back(Edge{NowNs(), on, i});
                     devices.SetLines(on ? TIOCM_CTS : 0, 0);
+                    driven.push_back(Edge{NowNs(), on, i});
                     SleepNs(gap);
                 }
                 SleepNs(3000000); // held or open for 3 ms after the bounce
@@ -237,17 +238,25 @@ int main(int argc, char** argv) {
             ++perImpulse[size_t(after - began.begin() - 1)];
     }
     // The impulses of the line as driven: a rest of at least the quiet time that
-    // differs from the settled state changes it; each change to on is one.
+    // differs from the settled state changes it; each change to on is one. An
+    // edge is on the line once SetLines has returned. The watcher looks every
+    // 0.2 ms and a look may come up to kLateLookUs late without counting as late,
+    // so a rest within that of the quiet time may be taken either way: such an
+    // impulse may hold as many FINISHes as either reading gives.
     std::vector<int> drivenPerImpulse(kBounced, 0);
-    {
+    for (const qint64 restNs :
+         {2000000 - ComWatcher::kLateLookUs * 1000, qint64(2000000), 2000000 + ComWatcher::kLateLookUs * 1000}) {
+        std::vector<int> count(kBounced, 0);
         bool settled = false;
         for (size_t i = 0; i < driven.size(); ++i) {
             const bool last = i + 1 == driven.size();
-            if ((last || driven[i + 1].ns - driven[i].ns >= 2000000) && driven[i].on != settled) {
+            if ((last || driven[i + 1].ns - driven[i].ns >= restNs) && driven[i].on != settled) {
                 settled = driven[i].on;
-                drivenPerImpulse[size_t(driven[i].impulse)] += settled ? 1 : 0;
+                count[size_t(driven[i].impulse)] += settled ? 1 : 0;
             }
         }
+        for (int i = 0; i < kBounced; ++i)
+            drivenPerImpulse[size_t(i)] = std::max(drivenPerImpulse[size_t(i)], count[size_t(i)]);
     }
     qint64 bounceLost = 0, bounceExtra = 0, stretched = 0, stretchedExtra = 0;
     for (int i = 0; i < kBounced; ++i) {
@@ -357,9 +366,10 @@ int main(int argc, char** argv) {
     std::printf("bounced impulses (3-8 edges in 2 ms, debounce 2 ms): injected %d  recorded %zu  lost %lld  extra "
                 "%lld\n",
                 kBounced, gotBounced, (long long)bounceLost, (long long)bounceExtra);
-    std::printf("  bounces the injecting thread stretched to a rest of 2 ms or more (a real impulse): %lld, "
-                "their FINISHes among the extra: %lld\n",
-                (long long)stretched, (long long)stretchedExtra);
+    std::printf(
+        "  bounces the injecting thread stretched to a rest of 2 ms (+-%lld us) or more (a real impulse): %lld, "
+        "their FINISHes among the extra: %lld\n",
+        (long long)ComWatcher::kLateLookUs, (long long)stretched, (long long)stretchedExtra);
     std::printf("close during a stuck driver call [ms]:   %.1f  (limit %d; the watcher is joined later)\n", closeMs,
                 TComPort::kCloseWaitMs);
     std::printf("16550, RI on 7+9 (1 ms closed, 1 ms open): injected %d  recorded %zu  recorded - opening tick [ms]: "

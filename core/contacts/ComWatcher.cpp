@@ -2,6 +2,7 @@
 
 #include "core/platform/Clock.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <ctime>
@@ -279,9 +280,15 @@ bool ComWatcher::HiddenEdges(const Sample& from, const Sample& to) const {
 // before it lasted until that look, so the release before it ends and the press
 // it finds begins instead of merging both into one bounce; where they show more
 // edges, the line bounced in the gap, the phase ended with the first of them,
-// and it is given half the gap. A phase seen for at least half the quiet time
-// after such a gap is a rest, not bounce: it is also given the gap, in case it
-// began early in it. A look that settles a line and finds it back at that level
+// and it is given half the gap. The phase after a late look began somewhere in
+// the gap, and it is given the whole gap, unless the phase before needed the
+// gap to last the quiet time. One gap gives the benefit of the doubt to one
+// phase only, and a phase takes it from one gap only, the larger: a press is
+// not lost to a stalled watcher, while a spike before a press and the press
+// are not two impulses, nor is a bounce looked at late throughout one. Activity of a line back
+// at its settled level that may have died down in such a gap (by its middle)
+// has ended: what the late look finds is a new impulse, not the old noise's
+// tail. A look that settles a line and finds it back at that level
 // (only the counters moved) saw the bounce that ended it, not the next impulse:
 // that line's next activity begins with the next look that finds it changed.
 // All of it is measured on the clock of the looks; only a clock without a finer
@@ -309,10 +316,11 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, int startLi
         activity.Begin(lines & changedAtNext & (next.bits ^ bits), next.at);
         return lines;
     };
-    // The phase: the look before it, its first and its last look, and whether
-    // its first look came late after a gap.
-    qint64 before = state.us, first = state.us, last = state.us;
-    bool lateStart = false;
+    // The phase: its first and its last look, and what the gap before its first
+    // look may add to it (a late look: the edge that began it came somewhere in
+    // that gap).
+    qint64 first = state.us, last = state.us;
+    qint64 startCredit = 0;
     while (!m_stop.load()) {
         Pause(kSettlePollNs);
         Sample look;
@@ -323,22 +331,24 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, int startLi
         if (changed) {
             const qint64 gap = Elapsed(last, look.us);
             const bool late = gap > kLateLookUs;
+            const bool hidden = late && HiddenEdges(state, look);
+            if (late) // noise that may have died down in the gap: what comes now is new
+                activity.End(activity.Quiet(m_options.mask & ~(state.bits ^ settledBits), look.us - gap / 2, quietUs));
+            bool gapTaken = false; // the phase that ended needed the gap to last the quiet time
             int ended = 0;
             if (state.bits != settledBits) {
-                qint64 lasted = Elapsed(first, last);
-                if (late)
-                    lasted += HiddenEdges(state, look) ? gap / 2 : gap;
-                if (lateStart && Elapsed(first, last) * 2 >= quietUs)
-                    lasted += Elapsed(before, first);
-                if (lasted >= quietUs)
+                const qint64 seen = Elapsed(first, last);
+                const qint64 endCredit = late ? (hidden ? gap / 2 : gap) : 0;
+                if (seen + std::max(startCredit, endCredit) >= quietUs) {
                     ended = settle(state.bits, look, changed);
+                    gapTaken = seen + startCredit < quietUs;
+                }
             }
             activity.Begin(changed & ~ended, look.at);
             activity.Touch(changed, look.us);
             state = look;
-            before = last;
             first = look.us;
-            lateStart = late;
+            startCredit = late && !gapTaken ? gap : 0;
             phaseSince = t;
         } else if (Elapsed(first, look.us) >= quietUs || (look.us == first && t - phaseSince >= quiet)) {
             break;
@@ -378,6 +388,11 @@ int ComWatcher::Loop() {
     const quint32 watched = StatusFromModemBits(m_options.mask);
     const auto polling = [&] { return !m_haveCounters || !canWait || !countersProven; };
     auto checkedAt = std::chrono::steady_clock::now(); // the last look that found nothing new
+    // A 16550 counts only once a wait has switched its interrupt on; reading the
+    // status before that clears what it latched. Lines that moved without their
+    // counters prove a driver without counters only where a wait had begun
+    // before the last look that found nothing new.
+    bool waitBegun = false, countingSure = false;
     bool woken = false;
     while (!m_stop.load()) {
         ReportMode(polling());
@@ -391,10 +406,12 @@ int ComWatcher::Loop() {
                 canWait = false;
             if (!changed) {
                 checkedAt = std::chrono::steady_clock::now();
+                countingSure = waitBegun;
                 if (!canWait) {
                     Pause(kPollNs);
                     continue;
                 }
+                waitBegun = true;
                 const int r = m_devices.waitModemChange(m_fd, m_options.mask, kWakeNs);
                 woken = r == 0;
                 if (r == 0 || r == EINTR || r == ETIMEDOUT)
@@ -443,9 +460,18 @@ int ComWatcher::Loop() {
         if (m_haveCounters && !countersProven) {
             if (CountersDiffer(counters, lastCounters, m_options.mask)) {
                 countersProven = true;
-            } else if (state.bits != lastBits) {
-                m_haveCounters = false; // the lines moved, the counters did not
-                canWait = false;
+            } else if (state.bits != lastBits && countingSure) {
+                // The lines moved, the counters did not; unless they only lagged
+                // behind the status, read just after them.
+                ModemCounters again;
+                if (m_devices.counters(m_fd, again) == 0 && CountersDiffer(again, lastCounters, m_options.mask)) {
+                    countersProven = true;
+                } else {
+                    const int levels = LevelMask();
+                    m_haveCounters = false;
+                    canWait = false;
+                    bits |= m_rawBits & m_options.mask & ~levels; // RI's level counts from now on
+                }
             }
         }
         quint32 pulsed = 0;
@@ -462,6 +488,7 @@ int ComWatcher::Loop() {
         if (m_haveCounters)
             lastCounters = counters;
         checkedAt = std::chrono::steady_clock::now();
+        countingSure = waitBegun;
         if (!changed && pulsed == 0)
             continue;
         PostChange(now.at, bits, pulsed);

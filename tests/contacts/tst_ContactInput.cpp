@@ -575,6 +575,17 @@ void ContactInputTest::settleInRealTime_data() {
         << false << QList<qint64>{3000, 8000} << QList<qint64>{3000, 9000} << QStringList{"F1009"};
     QTest::newRow("0.5 ms pulse over before a look 1.5 ms late: noise")
         << false << QList<qint64>{3000, 3500} << QList<qint64>{3000, 4500} << QStringList();
+    // The press's last edge came while the watcher was held up: seen held for
+    // 0.5 ms only, it may have lasted since early in the gap.
+    QTest::newRow("held up through the press's last bounce")
+        << false << QList<qint64>{0, 300, 600, 3800} << QList<qint64>{450, 3300} << QStringList{"F1000"};
+    // One gap gives the benefit of the doubt to one phase: a spike and the
+    // press after it are one impulse.
+    QTest::newRow("held up between a spike and the press")
+        << false << QList<qint64>{0, 750, 3700, 8000} << QList<qint64>{100, 3600} << QStringList{"F1000"};
+    // Noise that died down in the gap: the press after it carries its own time.
+    QTest::newRow("held up between noise and the press")
+        << false << QList<qint64>{0, 700, 5000, 9000} << QList<qint64>{800, 5500} << QStringList{"F1005"};
 }
 
 void ContactInputTest::settleInRealTime() {

@@ -425,6 +425,7 @@ int FakeSerialDevices::lockExclusive(int fd) {
         return EWOULDBLOCK;
     d->open = true;
     d->seen = ~quint64(0); // WaitForWaiter waits for this opening's watcher
+    d->everWaited = d->waitedSinceRead = false;
     const DriverRules rules = RulesOf(d->driver);
     d->canWait = CanWait && rules.waits;
     d->hasCounters = HasCounters && rules.counters;
@@ -499,8 +500,12 @@ int FakeSerialDevices::modemBits(int fd, int& bits) {
             // The next edge of a bouncing contact arrives after this read.
             Switch(*d, d->bits ^ d->bounceBits);
             m_clock.Set(d->bounce.takeFirst());
-        } else if (Polled(*d)) {
-            d->seen = d->changes; // a poll has read the latest script state
+        } else if (Polled(*d) && !std::exchange(d->waitedSinceRead, false) &&
+                   (d->everWaited || !d->canWait || !d->hasCounters)) {
+            // A poll has read the latest script state. A watcher that waits between
+            // its reads (or has not begun to wait yet, though it can) has seen it
+            // only once it waits again: it may still be handling it.
+            d->seen = d->changes;
         }
     }
     m_changed.notify_all();
@@ -520,6 +525,8 @@ int FakeSerialDevices::waitModemChange(int fd, int mask, long timeoutNs) {
         Switch(*d, d->bits ^ std::exchange(d->windowBits, 0));
         m_clock.Set(d->windowTick);
     }
+    d->waitedSinceRead = true;
+    d->everWaited = true;
     const ModemCounters start = d->counters;
     // 8250: the wait switches the modem-status interrupt on, after its snapshot;
     // what the status register latched meanwhile is counted at once.

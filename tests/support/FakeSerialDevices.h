@@ -159,7 +159,9 @@ private:
         QString sysfsType;
         bool open = false;
         bool canWait = true;
-        int blockedWaits = 0; // watchers inside waitModemChange now
+        int blockedWaits = 0;         // watchers inside waitModemChange now
+        bool waitedSinceRead = false; // a wait began after the latest status read
+        bool everWaited = false;
         bool hasCounters = true;
         bool hasModemLines = true;
         int bits = 0;
