@@ -293,8 +293,9 @@ bool ComWatcher::HiddenEdges(const Sample& from, const Sample& to) const {
 // that line's next activity begins with the next look that finds it changed.
 // All of it is measured on the clock of the looks; only a clock without a finer
 // reading (one that stands still between ticks) leaves the quiet time to the
-// real time. `state` ends as the last look, `settledBits` as the settled lines.
-int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, int startLines) {
+// real time. `lateUs` is the gap before the look in `state` where it came late.
+// `state` ends as the last look, `settledBits` as the settled lines.
+int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, int startLines, qint64 lateUs) {
     using std::chrono::steady_clock;
     const auto start = steady_clock::now();
     auto phaseSince = start;
@@ -320,7 +321,7 @@ int ComWatcher::Settle(int quietMs, Sample& state, int& settledBits, int startLi
     // look may add to it (a late look: the edge that began it came somewhere in
     // that gap).
     qint64 first = state.us, last = state.us;
-    qint64 startCredit = 0;
+    qint64 startCredit = lateUs;
     while (!m_stop.load()) {
         Pause(kSettlePollNs);
         Sample look;
@@ -451,7 +452,12 @@ int ComWatcher::Loop() {
             last.bits = lastBits;
             last.counters = lastCounters;
             bits = lastBits;
-            if (const int r = Settle(quietMs, state, bits, ChangedLines(last, now)))
+            // Woken late, the line had bounced before this look: the phase it
+            // finds began somewhere since the last look that found nothing new.
+            const qint64 sinceCheckUs =
+                std::chrono::duration_cast<std::chrono::microseconds>(lookedAt - checkedAt).count();
+            const qint64 lateUs = HiddenEdges(last, now) ? sinceCheckUs : 0;
+            if (const int r = Settle(quietMs, state, bits, ChangedLines(last, now), lateUs))
                 return m_stop.load() ? 0 : r;
             if (m_stop.load())
                 break;

@@ -70,7 +70,7 @@ private:
     int LookForChange(int lastBits, const ModemCounters& lastCounters, bool readStatus, bool& changed);
     int ChangedLines(const Sample& from, const Sample& to) const;
     bool HiddenEdges(const Sample& from, const Sample& to) const;
-    int Settle(int quietMs, Sample& state, int& settledBits, int startLines);
+    int Settle(int quietMs, Sample& state, int& settledBits, int startLines, qint64 lateUs);
     void PostChange(const Moment& at, int bits, quint32 pulsed);
     void Post(const std::function<void()>& call);
     void ReportMode(bool polling);
